@@ -1,0 +1,251 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "platform/exceptions.h"
+
+namespace fs = std::filesystem;
+
+namespace hv {
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+bool Exists(const std::string& native) {
+    struct stat st;
+    return ::stat(native.c_str(), &st) == 0;
+}
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+// Finds `name` in `folder` without regard to case; empty when there is no such entry.
+std::string FindNoCase(const std::string& folder, std::string_view name) {
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (EqualNoCase(entry, name)) return entry;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view hostPath) {
+    std::string p(hostPath);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+std::string ResolvePath(std::string_view hostPath) {
+    std::string native = NativePath(hostPath);
+    if (native.empty() || Exists(native)) return native;
+
+    // Walk the components; once one cannot be found, the rest are kept as written.
+    std::string result = native[0] == '/' ? "/" : "";
+    bool lost = false;
+    size_t pos = 0;
+    while (pos < native.size()) {
+        size_t slash = native.find('/', pos);
+        if (slash == std::string::npos) slash = native.size();
+        std::string_view part = std::string_view(native).substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty()) continue;  // doubled or leading separators
+        std::string candidate = result + std::string(part);
+        if (!lost && part != "." && part != ".." && !Exists(candidate)) {
+            std::string found = FindNoCase(result, part);
+            if (found.empty())
+                lost = true;
+            else
+                candidate = result + found;
+        }
+        result = candidate;
+        if (slash < native.size()) result += '/';
+    }
+    return result;
+}
+
+bool FileExists(std::string_view hostPath) {
+    struct stat st;
+    return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view hostPath) {
+    struct stat st;
+    return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ReadFileBytes(std::string_view hostPath) {
+    std::string path = ResolvePath(hostPath);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + ErrnoText(errno));
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw EInOutError("Cannot open file \"" + path + "\". Is a directory");
+    }
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            throw EInOutError("Cannot read file \"" + path + "\". " + ErrnoText(err));
+        }
+        if (n == 0) break;
+        data.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0, i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::vector<std::string> ReadFileLines(std::string_view hostPath) {
+    return SplitLines(ReadFileBytes(hostPath));
+}
+
+void WriteFileAtomic(std::string_view hostPath, std::string_view bytes) {
+    std::string path = ResolvePath(hostPath);
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+
+    std::random_device rd;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = (slash == std::string::npos ? std::string() : folder) + "." + name + ".tmp" +
+              std::to_string(rd() % 1000000);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + ErrnoText(errno));
+
+    auto fail = [&](const char* what) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw EInOutError(std::string(what) + " \"" + path + "\". " + ErrnoText(err));
+    };
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Cannot write file");
+        }
+        done += size_t(n);
+    }
+    if (::fsync(fd) != 0) fail("Cannot write file");
+    // Keep the old file's permissions where there is one.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    if (::close(fd) != 0) {
+        ::unlink(tmp.c_str());
+        throw EInOutError("Cannot write file \"" + path + "\". " + ErrnoText(errno));
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        throw EInOutError("Cannot rename file \"" + path + "\". " + ErrnoText(err));
+    }
+    // Make the rename itself durable.
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+bool ForceDirectories(std::string_view hostPath) {
+    std::string path = ResolvePath(hostPath);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.empty()) return false;
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return fs::is_directory(path, ec);
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+    // Iterative matcher with one back-track point for the last "*".
+    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+std::vector<FindEntry> FindFiles(std::string_view hostPattern) {
+    std::string native = NativePath(hostPattern);
+    size_t slash = native.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : native.substr(0, slash + 1);
+    std::string pattern = slash == std::string::npos ? native : native.substr(slash + 1);
+
+    std::vector<FindEntry> result;
+    std::string dir = folder.empty() ? "." : ResolvePath(folder);
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return result;
+    // "*.*" matches every name on Windows, also names without a dot.
+    bool all = pattern == "*" || pattern == "*.*";
+    if (all) {
+        result.push_back({".", kAttrDirectory});
+        result.push_back({"..", kAttrDirectory});
+    }
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!all && !WildcardMatch(pattern, name)) continue;
+        std::error_code sec;
+        bool isDir = it->is_directory(sec);
+        result.push_back({name, isDir ? kAttrDirectory : kAttrArchive});
+    }
+    return result;
+}
+
+}  // namespace hv

@@ -1,0 +1,59 @@
+// Files and folders as the host sees them. Every path argument is a host path: Windows-style
+// backslashes are accepted beside "/", and a path that does not exist with its exact letter case
+// is matched component by component without regard to case, as Windows games expect.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hv {
+
+// Backslashes become "/"; nothing else changes. "data\Textures\x.png" -> "data/Textures/x.png".
+std::string NativePath(std::string_view hostPath);
+
+// The native path of an existing file or folder: exact first, then each component that does not
+// exist as spelt is replaced by the first entry of its folder equal to it without regard to ASCII
+// case. Components past the first that cannot be found are kept as written, so the result also
+// names where a new file should be created.
+std::string ResolvePath(std::string_view hostPath);
+
+bool FileExists(std::string_view hostPath);       // a file (not a folder) exists
+bool DirectoryExists(std::string_view hostPath);  // a folder exists
+
+// The whole file as bytes. Throws EInOutError naming the file when it cannot be read.
+std::string ReadFileBytes(std::string_view hostPath);
+// The file's lines: CR, LF and CR LF each end a line; a final line without an ending counts,
+// an ending at the very end adds no empty line. Throws EInOutError like ReadFileBytes.
+std::vector<std::string> ReadFileLines(std::string_view hostPath);
+// Splits text into lines by the rule of ReadFileLines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Replaces the file with `bytes` so that a reader sees the old content or the new, never a
+// mixture: a temporary file in the same folder is written, flushed and synced, then renamed
+// over the old one. Throws EInOutError and leaves the old file whole when any step fails.
+void WriteFileAtomic(std::string_view hostPath, std::string_view bytes);
+
+// Creates the folder and every missing parent. True when the folder exists afterwards.
+bool ForceDirectories(std::string_view hostPath);
+
+// Attribute bits of a folder entry, as the host's file search reports them.
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;  // an ordinary file
+
+struct FindEntry {
+    std::string Name;
+    uint32_t Attr = 0;
+};
+
+// The entries of a folder matching a wildcard pattern ("*" and "?", compared without regard to
+// case), in the order the file system lists them. `hostPattern` is a folder and a pattern,
+// "History\*.*" or "*.lua"; "*.*" and "*" also list "." and "..", as the host's callers expect
+// and skip. A missing folder gives an empty list.
+std::vector<FindEntry> FindFiles(std::string_view hostPattern);
+
+// True when `name` matches `pattern` ("*" any run, "?" one character, ASCII case ignored).
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+}  // namespace hv

@@ -1,0 +1,56 @@
+#include "platform/system.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace hv {
+
+uint32_t GetTickCount() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+    return uint32_t(ms);
+}
+
+std::optional<std::string> GetEnv(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v) return std::nullopt;
+    return std::string(v);
+}
+
+const std::string& ExeDir() {
+    static const std::string dir = [] {
+        std::error_code ec;
+        std::filesystem::path cwd = std::filesystem::current_path(ec);
+        if (ec || cwd.empty()) cwd = ".";
+        return (cwd / "").string();  // with a trailing separator
+    }();
+    return dir;
+}
+
+std::string AppDataDir() {
+    auto nonEmpty = [](const char* name) -> std::string {
+        auto v = GetEnv(name);
+        return v ? *v : std::string();
+    };
+    std::string d = nonEmpty("APPDATA");
+    if (d.empty()) d = nonEmpty("XDG_DATA_HOME");
+    if (d.empty()) {
+        std::string home = nonEmpty("HOME");
+        if (!home.empty()) d = home + "/.local/share";
+    }
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    return d;
+}
+
+std::string ModuleName() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "halvardine";
+    return exe.filename().string();
+}
+
+}  // namespace hv

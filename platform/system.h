@@ -1,0 +1,28 @@
+// The host's view of the running system: time, environment and its well-known folders.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace hv {
+
+// Milliseconds from a fixed point in the past, monotonic, wrapping at 2^32 like the Windows
+// tick count. Differences taken as uint32 stay right across the wrap.
+uint32_t GetTickCount();
+
+// The value of an environment variable; nothing when it is not set.
+std::optional<std::string> GetEnv(const char* name);
+
+// The program's folder: the current folder at start-up (the game folder), with a trailing "/".
+// The first call fixes it; call once early in main().
+const std::string& ExeDir();
+
+// The folder that plays the part of Windows' APPDATA: $APPDATA when set and not empty, else
+// $XDG_DATA_HOME, else $HOME/.local/share. Empty when none of these is known. No trailing "/".
+std::string AppDataDir();
+
+// The executable's own file name ("halvardine"), for reports that name the module.
+std::string ModuleName();
+
+}  // namespace hv

@@ -1,0 +1,125 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/exceptions.h"
+
+namespace fs = std::filesystem;
+using namespace hv;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("hv_files_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+        fs::current_path(root);
+    }
+    void TearDown() override {
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(root);
+    }
+    static void Write(const fs::path& p, const std::string& text) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+    }
+    fs::path root;
+};
+
+}  // namespace
+
+TEST_F(FilesTest, BackslashPathsResolveWithoutRegardToCase) {
+    Write(root / "Data" / "Textures" / "Hero.PNG", "x");
+    EXPECT_EQ(NativePath("data\\Textures\\x.png"), "data/Textures/x.png");
+    EXPECT_EQ(ResolvePath("data\\textures\\hero.png"), "Data/Textures/Hero.PNG");
+    EXPECT_TRUE(FileExists("DATA\\TEXTURES\\HERO.png"));
+    EXPECT_FALSE(DirectoryExists("data\\textures\\hero.png"));
+    EXPECT_TRUE(DirectoryExists("data\\TEXTURES\\"));
+    // The exact spelling wins when it exists; a missing tail is kept as written.
+    EXPECT_EQ(ResolvePath("data\\textures\\New.txt"), "Data/Textures/New.txt");
+    EXPECT_EQ(ResolvePath("nowhere\\at\\All"), "nowhere/at/All");
+    EXPECT_EQ(ResolvePath((root.string() + "\\DATA\\textures").c_str()),
+              (root / "Data" / "Textures").string());
+    EXPECT_FALSE(FileExists("data\\textures\\missing.png"));
+}
+
+TEST_F(FilesTest, ReadsLinesWithEveryLineEnding) {
+    Write(root / "a.txt", "one\r\ntwo\nthree\rfour");
+    EXPECT_EQ(ReadFileLines("A.TXT"), (std::vector<std::string>{"one", "two", "three", "four"}));
+    EXPECT_EQ(SplitLines("a\r\n\r\nb\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(SplitLines("\n"), (std::vector<std::string>{""}));
+    EXPECT_TRUE(SplitLines("").empty());
+    std::string binary("\0\xff\r\n", 4);
+    Write(root / "b.bin", binary);
+    EXPECT_EQ(ReadFileBytes("b.bin"), binary);
+    EXPECT_THROW(ReadFileBytes("missing.txt"), EInOutError);
+    EXPECT_THROW(ReadFileBytes("."), EInOutError);
+}
+
+TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsTheOldFileOnFailure) {
+    WriteFileAtomic("profile.txt", "first\r\n");
+    EXPECT_EQ(ReadFileBytes("profile.txt"), "first\r\n");
+    // Writing with another letter case replaces the same file, as on Windows.
+    WriteFileAtomic("PROFILE.TXT", "second\r\n");
+    EXPECT_EQ(ReadFileBytes("profile.txt"), "second\r\n");
+    EXPECT_FALSE(fs::exists(root / "PROFILE.TXT"));
+    // No temporary file is left behind.
+    size_t count = std::distance(fs::directory_iterator(root), fs::directory_iterator());
+    EXPECT_EQ(count, 1u);
+
+    // A folder that cannot be written: the old file stays whole and the failure is reported.
+    if (::geteuid() != 0) {
+        fs::permissions(root, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_THROW(WriteFileAtomic("profile.txt", "third"), EInOutError);
+        fs::permissions(root, fs::perms::owner_all);
+        EXPECT_EQ(ReadFileBytes("profile.txt"), "second\r\n");
+    }
+    // The target is a folder: rename fails, the temporary file is removed.
+    fs::create_directories(root / "dir" / "sub");
+    EXPECT_THROW(WriteFileAtomic("dir", "x"), EInOutError);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
+    EXPECT_THROW(WriteFileAtomic("missing\\folder\\x.txt", "x"), EInOutError);
+}
+
+TEST_F(FilesTest, ForceDirectoriesCreatesParents) {
+    EXPECT_TRUE(ForceDirectories("a\\b\\c"));
+    EXPECT_TRUE(fs::is_directory(root / "a" / "b" / "c"));
+    EXPECT_TRUE(ForceDirectories("A\\B\\d\\"));  // existing parents found without regard to case
+    EXPECT_TRUE(fs::is_directory(root / "a" / "b" / "d"));
+    Write(root / "file", "x");
+    EXPECT_FALSE(ForceDirectories("file\\sub"));
+}
+
+TEST_F(FilesTest, FindFilesListsMatchesWithAttributes) {
+    Write(root / "a.lua", "");
+    Write(root / "B.LUA", "");
+    Write(root / "c.luac", "");
+    Write(root / "noext", "");
+    fs::create_directories(root / "sub.lua");
+    auto names = [](const std::vector<FindEntry>& v) {
+        std::vector<std::string> n;
+        for (auto& e : v) n.push_back(e.Name);
+        std::sort(n.begin(), n.end());
+        return n;
+    };
+    auto lua = FindFiles("*.lua");
+    EXPECT_EQ(names(lua), (std::vector<std::string>{"B.LUA", "a.lua", "sub.lua"}));
+    for (auto& e : lua) EXPECT_EQ(e.Attr, e.Name == "sub.lua" ? kAttrDirectory : kAttrArchive);
+    auto all = FindFiles(root.string() + "\\*.*");
+    EXPECT_EQ(names(all),
+              (std::vector<std::string>{".", "..", "B.LUA", "a.lua", "c.luac", "noext", "sub.lua"}));
+    EXPECT_TRUE(FindFiles("missing\\*.*").empty());
+    EXPECT_TRUE(WildcardMatch("a?c*", "ABCdef"));
+    EXPECT_FALSE(WildcardMatch("*.lua", "x.luac"));
+    EXPECT_TRUE(WildcardMatch("*a*a*", "banana"));
+    EXPECT_FALSE(WildcardMatch("?", ""));
+}
