@@ -57,6 +57,21 @@ struct TLogClock {
 
 class TKavLogEngine;
 
+// Formats a date and time: "dddd" full and "ddd" short weekday name, "d"/"dd" day, "mmmm" full
+// and "mmm" short month name, "m"/"mm" month (minutes right after an hour), "yyyy"/"yy" year,
+// "h"/"hh" hour 0..23, "n"/"nn" minutes, "s"/"ss" seconds, "z"/"zzz" milliseconds; letters in
+// either case; text in '...' or "..." and every other character copied. Names follow the user's
+// time locale.
+std::string FormatLogDateTime(std::string_view format, const LocalTime& t);
+// An elapsed time as a calendar value counted from 30 Dec 1899 00:00 (day 0), so that its time
+// of day shows the elapsed hours modulo 24.
+LocalTime ElapsedAsDateTime(uint32_t milliseconds);
+
+// Characters of log text: a valid UTF-8 sequence is one character, any other byte is one.
+size_t LogTextLength(std::string_view text);
+// The first `count` characters of `text`.
+std::string_view LogTextPrefix(std::string_view text, size_t count);
+
 // One log file: its place, counters, detail level, last message and its three templates.
 // Created by TKavLogEngine::AddLogFile and owned by the engine; nothing touches the disk until
 // a line or the footer is written.
@@ -75,7 +90,7 @@ public:
     int32_t HintsCount = 0;
     std::string DateFormat = "dddd  d-mmm-yyyy  hh:nn:ss";
     std::string TimeFormat = "hh:nn:ss:zzz";
-    bool Overwrite = true;  // the first open of this run empties an existing file
+    bool Overwrite = true;         // the first open of this run empties an existing file
     uint8_t DetalizationMode = 3;  // 0..3: kinds with a larger number are dropped
     bool Disabled = false;         // no lines, no footer
     std::string LineTemplate;
@@ -105,6 +120,9 @@ public:
     std::string ExpandTemplate(std::string_view tmpl) const;
     std::string EvaluateConstant(std::string_view name, std::string_view width,
                                  std::string_view extra1, std::string_view extra2) const;
+    // Brings `text` to exactly `width` characters: left-aligned keeps the beginning and fills
+    // after it, right-aligned keeps the end and fills before it. A width of 0 or less gives "".
+    static std::string PadText(std::string_view text, char fill, int width, bool leftAligned);
 
     // The file as a native path (case-insensitive lookup of existing parts).
     std::string NativeFileName() const;
