@@ -1,0 +1,71 @@
+#include "main/ScriptBundle.h"
+
+#include <algorithm>
+
+#include "main/SettingsText.h"
+#include "platform/files.h"
+
+namespace hv {
+
+std::string TransformScriptStream(std::string_view source, std::string_view key) {
+    if (key.empty()) key = "1";
+    unsigned char keyBlock[8];
+    for (size_t i = 0; i < 8; ++i) keyBlock[i] = (unsigned char)key[i % key.size()];
+
+    std::string destination;
+    destination.reserve(source.size());
+    size_t pos = 0;
+    for (;;) {
+        unsigned char block[8] = {};
+        size_t r = std::min<size_t>(8, source.size() - pos);
+        for (size_t i = 0; i < r; ++i) block[i] = (unsigned char)source[pos + i];
+        pos += r;
+        for (size_t i = 0; i < 8; ++i) block[i] ^= keyBlock[i];
+        destination.append(reinterpret_cast<const char*>(block), r);
+        if (r < 8) break;
+    }
+    return destination;
+}
+
+std::string BundleText(const std::vector<std::string>& lines) {
+    std::string text;
+    size_t size = 0;
+    for (const std::string& line : lines) size += line.size() + 2;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::optional<std::vector<std::string>> ReadScriptBundle() {
+    if (FileExists(kBundlePlainFile)) {
+        std::vector<std::string> lines = ReadFileLines(kBundlePlainFile);
+        WriteFileAtomic(kBundleStoredFile, TransformScriptStream(BundleText(lines), kBundleKey));
+        return lines;
+    }
+    if (FileExists(kBundleStoredFile))
+        return SplitLines(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey));
+    return std::nullopt;
+}
+
+std::vector<std::string> ReLoadLuaFileNames() {
+    std::vector<std::string> names{std::string(kInterfaceTemplatesFile)};
+    auto listed = [&](const std::string& name) {
+        std::string lower = LowerCaseAscii(name);
+        for (const std::string& n : names)
+            if (LowerCaseAscii(n) == lower) return true;
+        return false;
+    };
+    for (const FindEntry& e : FindFiles("*.lua")) {
+        if (e.Attr == kAttrDirectory || e.Attr == 0) continue;
+        if (e.Name == "." || e.Name == ".." || e.Name == "AllLua.lua" || e.Name == "AllLua.luac")
+            continue;
+        if (listed(e.Name)) continue;
+        names.push_back(e.Name);
+    }
+    return names;
+}
+
+}  // namespace hv

@@ -1,0 +1,86 @@
+#include "main/ScriptBundle.h"
+
+#include <algorithm>
+
+#include "TempFolder.h"
+
+using namespace hv;
+
+namespace {
+
+class ScriptBundleTest : public test::TempFolderTest {};
+
+TEST(TransformScriptStream, KeepsLengthPairsBytesWithTheKeyBlockAndUndoesItself) {
+    const std::string plain = "0123456789abcdefg";  // two full blocks and one byte
+    std::string stored = TransformScriptStream(plain, "tavrin");
+    ASSERT_EQ(stored.size(), 17u);
+    // Key block "tavrinta": byte 6 and 7 of every block restart the key.
+    const std::string keyBlock = "tavrinta";
+    for (size_t i = 0; i < plain.size(); ++i)
+        EXPECT_EQ(char(plain[i] ^ keyBlock[i % 8]), stored[i]) << i;
+    EXPECT_EQ(TransformScriptStream(stored, "tavrin"), plain);
+
+    EXPECT_EQ(TransformScriptStream("", "tavrin"), "");
+    std::string eight(8, '\0');
+    EXPECT_EQ(TransformScriptStream(eight, "tavrin"), keyBlock);
+    // An empty key counts as "1".
+    EXPECT_EQ(TransformScriptStream("ab", ""), TransformScriptStream("ab", "1"));
+    std::string binary;
+    for (int i = 0; i < 256; ++i) binary += char(i);
+    EXPECT_EQ(TransformScriptStream(TransformScriptStream(binary, "k"), "k"), binary);
+}
+
+TEST_F(ScriptBundleTest, PlainTextWinsAndRewritesTheStoredForm) {
+    Write("data/AllLua.lua", "a = 1\nb = 2");
+    Write("data/AllLua.luac", "stale");
+    auto lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (std::vector<std::string>{"a = 1", "b = 2"}));
+    EXPECT_EQ(Read("data/AllLua.luac"), TransformScriptStream("a = 1\r\nb = 2\r\n", kBundleKey));
+
+    // The stored form alone runs, and no plain copy is written.
+    std::filesystem::remove(root / "data/AllLua.lua");
+    lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (std::vector<std::string>{"a = 1", "b = 2"}));
+    EXPECT_FALSE(std::filesystem::exists(root / "data/AllLua.lua"));
+
+    std::filesystem::remove(root / "data/AllLua.luac");
+    EXPECT_FALSE(ReadScriptBundle());
+}
+
+TEST_F(ScriptBundleTest, EmptyPlainBundleGivesEmptyStoredFile) {
+    Write("Data/alllua.lua", "");  // found without regard to case
+    auto lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_TRUE(lines->empty());
+    EXPECT_EQ(Read("Data/AllLua.luac"), "");
+}
+
+TEST_F(ScriptBundleTest, ReLoadListStartsWithTheTemplatesOnceAndSkipsTheBundle) {
+    Write("aaa.lua", "");
+    Write("KavInterfaceTemplatesEngine.lua", "");
+    Write("zzz.lua", "");
+    Write("AllLua.lua", "");
+    Write("AllLua.luac", "");
+    Write("notes.txt", "");
+    std::filesystem::create_directory(root / "folder.lua");
+    auto names = ReLoadLuaFileNames();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "KavInterfaceTemplatesEngine.lua");
+    std::vector<std::string> rest(names.begin() + 1, names.end());
+    std::sort(rest.begin(), rest.end());
+    EXPECT_EQ(rest, (std::vector<std::string>{"aaa.lua", "zzz.lua"}));
+}
+
+TEST(BundleText, JoinsLinesWithCrLf) {
+    EXPECT_EQ(BundleText({}), "");
+    EXPECT_EQ(BundleText({"x", ""}), "x\r\n\r\n");
+}
+
+}  // namespace
+
+TEST(TransformScriptStream, MatchesTheDocumentedExample) {
+    EXPECT_EQ(TransformScriptStream("print(1)", kBundleKey),
+              std::string("\x04\x13\x1f\x1c\x1d\x46\x45\x48", 8));
+}
