@@ -50,7 +50,7 @@ std::optional<uint64_t> TotalPhysicalMemory() {
 
 std::optional<uint64_t> DiskFreeBytes(std::string_view hostPath) {
     std::string path = ResolvePath(hostPath);
-    if (path.empty()) path = ".";
+    if (path.empty()) path.push_back('.');  // the current folder
     struct statvfs st {};
     if (::statvfs(path.c_str(), &st) != 0) return std::nullopt;
     uint64_t unit = st.f_frsize ? st.f_frsize : st.f_bsize;
