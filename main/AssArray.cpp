@@ -53,6 +53,8 @@ std::string tAssArray::Text() const {
     return text;
 }
 
-void tAssArray::SaveToFile(std::string_view path) const { WriteFileAtomic(path, Text()); }
+void tAssArray::SaveToFile(std::string_view path) const {
+    WriteFileAtomic(path, Text());
+}
 
 }  // namespace hv

@@ -1,8 +1,8 @@
 #include "main/PictureCatalogue.h"
 
 #include "platform/convert.h"
-#include "support/SFunctions.h"
 #include "platform/exceptions.h"
+#include "support/SFunctions.h"
 
 namespace hv {
 namespace {
@@ -47,8 +47,7 @@ bool CatalogueBool(const std::string& text, int lineNumber) {
     try {
         return StrToBool(text);
     } catch (const EConvertError& e) {
-        throw EConvertError("Textures.lua line " + std::to_string(lineNumber) + ": " +
-                            e.Message());
+        throw EConvertError("Textures.lua line " + std::to_string(lineNumber) + ": " + e.Message());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "log/KavLogEngine.h"
 #include "main/SettingsText.h"
 #include "platform/files.h"
 
@@ -48,6 +49,12 @@ std::optional<std::vector<std::string>> ReadScriptBundle() {
     if (FileExists(kBundleStoredFile))
         return SplitLines(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey));
     return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> LoadScriptBundle() {
+    auto bundle = ReadScriptBundle();
+    if (!bundle) LogEngine().AddHint("data\\AllLua.lua not exist ");
+    return bundle;
 }
 
 std::vector<std::string> ReLoadLuaFileNames() {

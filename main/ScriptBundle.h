@@ -31,6 +31,8 @@ std::string BundleText(const std::vector<std::string>& lines);
 // otherwise the stored form decoded. Nothing when neither exists; the caller logs and ends.
 // Throws EInOutError when a file cannot be read or the stored form cannot be written.
 std::optional<std::vector<std::string>> ReadScriptBundle();
+// ReadScriptBundle, logging the hint "data\AllLua.lua not exist " when there is no bundle.
+std::optional<std::vector<std::string>> LoadScriptBundle();
 
 // The files ReLoadLua joins, in order: "KavInterfaceTemplatesEngine.lua" first, then every
 // "*.lua" of the current folder in listing order, without folders, "AllLua.lua", "AllLua.luac"

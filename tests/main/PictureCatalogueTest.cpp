@@ -21,9 +21,7 @@ TEST(ReadTexturesLua, ReadsEntriesOfTheSectionOnly) {
     ReadTexturesLua(
         Section({"{Name=\"hero.png\";Texture=\"atlas01\";PosX=10;PosY=20;Width=64;Height=32;"
                  "Rotate=true;Compress=0;",
-                 "",
-                 " {Name=\"indented.png\";Texture=\"t\";",
-                 "-- a comment",
+                 "", " {Name=\"indented.png\";Texture=\"t\";", "-- a comment",
                  "{name=\"bg.jpg\";Texture=\"back\";PosX=$10;PosY= 7px;Width=x;Height=-3;"
                  "Rotate=False;Compress=1;"}),
         cat);

@@ -1,0 +1,134 @@
+// TMainForm: the host object of the game. It owns the script engine, the two key-value stores
+// and the picture catalogue, and its published methods are the functions the game script calls.
+// It is not a window: the application object owns the window and drives the form; what the form
+// needs back from the application goes through TAppLink.
+//
+// Script functions follow the convention of TLua: `int F(lua_State* L)` reads its arguments by
+// position (missing or wrong ones read as 0, empty text or false), pushes its results and returns
+// how many. The one table of published methods is in MainFormMethods.cpp.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lua/MyLua.h"
+#include "main/AppLink.h"
+#include "main/AssArray.h"
+#include "main/PictureCatalogue.h"
+#include "platform/handles.h"
+
+namespace hv {
+
+class TKavSurfaceEngine3D;
+
+// A named drawing group: the offset, scale and opacity applied to everything drawn while it is
+// the current group.
+struct tGroup {
+    std::string Name;
+    double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
+};
+
+class TMainForm : public TObject {
+    HV_PUBLISHED_CLASS(TMainForm, TObject)
+
+public:
+    explicit TMainForm(TAppLink* app = nullptr) : App(app) {}
+
+    // --- State (defaults as after start-up) ---
+    TAppLink* App;                 // the application object; not owned
+    HWND Handle = nullptr;         // the application window
+    bool FLoading = false;         // a picture load is running
+    int32_t FLoadProgress = 0;     // 0..100 while FLoading
+    int32_t FirstPictureTime = 0;  // ms; set by the first picture drawn
+    bool FActive = true;           // drawing enabled
+    int32_t ShiftX = 0, ShiftY = 0, ShiftCount = 0;
+    int32_t LastMouseX = 0, LastMouseY = 0;
+    int32_t IsFullScreen = 0;   // 1 full screen, 0 windowed
+    bool CustomCursor = false;  // the game's own pointer is drawn; the system one is hidden
+    std::string DataPath = "data\\";
+    std::string EffectsParam;                   // from the command line
+    std::string StartNameParam;                 // from the command line
+    int32_t ConfigWidth = 0, ConfigHeight = 0;  // window size from the command line, 0: none
+    std::string Caption;                        // kept for the script; shown nowhere
+
+    TKavSurfaceEngine3D* KavSurfaceEngine3D = nullptr;
+    std::unique_ptr<TMyLua> ScriptEngine;
+    tAssArray GameParams;  // saved as UserDataDir + "GameParams.txt"
+    tAssArray Profile;     // saved as UserDataDir + "Profile.txt"
+    TPictureCatalogue PictureCatalogue;
+    std::optional<std::vector<std::string>> SplashList;
+
+    // Drawing groups: the list in first-opened order (its last record is the top), the index of
+    // the current record (-1: none), and the values in effect for drawing. A script position
+    // (x, y) is drawn at (x * ScaleX + OffsetX, y * ScaleY + OffsetY); picture opacity is
+    // multiplied by Alpha.
+    std::vector<tGroup> Groups;
+    int32_t CurrentGroup = -1;
+    double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
+
+    // --- Start-up pieces ---
+    // Creates the script engine (not registering its own methods) and makes every published
+    // method of the form a script global.
+    void StartScriptEngine();
+    // Reads the Textures.lua section of the script lines into PictureCatalogue.
+    void ReadTexturesLua(const std::vector<std::string>& lines);
+    // Index of the first catalogue entry named `name` exactly, or -1.
+    int FindCatalogueEntry(std::string_view name) const;
+
+    // --- Script bundle ---
+    // LoadLuas(name, unused, settings): applies the project settings string when more than two
+    // arguments are given. No results.
+    int LoadLuas(lua_State* L);
+    // ReLoadLua(): joins "KavInterfaceTemplatesEngine.lua" and the other "*.lua" files of the
+    // game folder, saves the result as "AllLua.lua", runs it (errors ignored) and sends the F5
+    // key (116, 0) to the script. The error excerpts keep quoting the bundle the game started
+    // with. A file that cannot be read throws EInOutError. No results.
+    int ReLoadLua(lua_State* L);
+
+    // --- Game parameters and profile ---
+    // GetParamsFromCode() -> n, key1, value1, ..., keyn, valuen.
+    int GetParamsFromCode(lua_State* L);
+    // SetParamsToCode(text): applies "detalizationmode", "fullscreen" and "customcursor" found
+    // in the lower-cased text, then replaces GameParams with the text's pairs and saves them.
+    int SetParamsToCode(lua_State* L);
+    // GetProfileFromCode() -> "key!value!key!value!..." ("" for an empty profile).
+    int GetProfileFromCode(lua_State* L);
+    // SetProfileToCode(text): replaces Profile with the text's pairs and saves it.
+    int SetProfileToCode(lua_State* L);
+    // SetProfileParam("key=value"): sets or appends one pair and saves; text without "=" does
+    // nothing.
+    int SetProfileParam(lua_State* L);
+
+    // --- Drawing groups ---
+    // GroupBegin(name [, offsetX, offsetY, scaleX, scaleY, alpha]): opens the group (or re-opens
+    // it with new values) and makes it current.
+    int GroupBegin(lua_State* L);
+    // GroupEnd(name): removes the group and makes the top group current again.
+    int GroupEnd(lua_State* L);
+
+    // --- Other script functions ---
+    // SetFormCaption(text): keeps the text in Caption.
+    int SetFormCaption(lua_State* L);
+    // WSurvey_BOk(): opens "Link.url" when present, then ends the program with exit code 0.
+    int WSurvey_BOk(lua_State* L);
+
+    // --- Host operations (published, not for the script) ---
+    // Opens the web address of the Internet shortcut `target` with the desktop's browser; any
+    // other target is logged as a warning and not opened.
+    void OpenUrl(const std::string& target);
+    // Calls the script's "G_EndGame"; a script error is reported through WriteErrorLines.
+    void SaveGameBeforeGame();
+    // Calls the script's "WOptions_OK_MouseUp_fromCode"; a script error is reported through
+    // WriteErrorLines. When the script has not defined it, the name still means this very
+    // operation: nothing is called and a hint is logged.
+    void WOptions_OK_MouseUp_fromCode();
+
+private:
+    // Parses "key=value;" pairs of `text` into `store` (cleared first).
+    static void FillFromSettings(tAssArray& store, const std::string& text);
+};
+
+}  // namespace hv

@@ -1,0 +1,27 @@
+// The one table of TMainForm's published methods: every row becomes a script global of the same
+// name when the form is registered with its script engine. Script functions come first, in the
+// order of the host-function index; then the host operations, which the script must not call
+// (their globals do nothing).
+#include "main/MainForm.h"
+
+namespace hv {
+
+// clang-format off
+HV_PUBLISHED_METHODS(TMainForm, TObject,
+    HV_PUBLISH(TMainForm, SetFormCaption),
+    HV_PUBLISH(TMainForm, LoadLuas),
+    HV_PUBLISH(TMainForm, ReLoadLua),
+    HV_PUBLISH(TMainForm, GroupBegin),
+    HV_PUBLISH(TMainForm, GroupEnd),
+    HV_PUBLISH(TMainForm, GetParamsFromCode),
+    HV_PUBLISH(TMainForm, SetParamsToCode),
+    HV_PUBLISH(TMainForm, GetProfileFromCode),
+    HV_PUBLISH(TMainForm, SetProfileToCode),
+    HV_PUBLISH(TMainForm, SetProfileParam),
+    HV_PUBLISH(TMainForm, WSurvey_BOk),
+    HV_PUBLISH_INERT(TMainForm, SaveGameBeforeGame),
+    HV_PUBLISH_INERT(TMainForm, OpenUrl),
+    HV_PUBLISH_INERT(TMainForm, WOptions_OK_MouseUp_fromCode))
+// clang-format on
+
+}  // namespace hv

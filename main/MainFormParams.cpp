@@ -1,0 +1,198 @@
+// The form's script functions for game parameters, the player's profile, drawing groups and the
+// farewell link, and the host operations that call the script's end-of-game functions.
+#include <cstring>
+
+#include "log/KavLogEngine.h"
+#include "main/LinkFile.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "main/SettingsText.h"
+#include "platform/convert.h"
+#include "platform/exceptions.h"
+#include "platform/files.h"
+#include "platform/halt.h"
+#include "support/SFunctions.h"
+
+namespace hv {
+
+void TMainForm::FillFromSettings(tAssArray& store, const std::string& text) {
+    store.Clear();
+    for (const std::string& line : SettingsLines(text)) store.AddLine(line);
+}
+
+int TMainForm::GetParamsFromCode(lua_State* L) {
+    const int n = GameParams.Count();
+    // A C function is only promised 20 free stack slots; a large store needs more.
+    if (!lua_checkstack(L, 2 * n + 1))
+        throw ERangeError("TMainForm.GetParamsFromCode: " + std::to_string(n) +
+                          " game parameters do not fit on the script's stack");
+    lua_pushinteger(L, n);
+    for (const TAssPair& p : GameParams.Items) {
+        lua_pushlstring(L, p.Key.data(), p.Key.size());
+        lua_pushlstring(L, p.Value.data(), p.Value.size());
+    }
+    return 2 * n + 1;
+}
+
+int TMainForm::SetParamsToCode(lua_State* L) {
+    const std::string text = ArgString(L, 1);
+    LogEngine().AddHint("TMainForm.A_SetParamsToCode " + text);
+    const std::string lower = LowerCaseAscii(text);
+
+    std::string value = FindSettingValue("detalizationmode", lower);
+    if (!value.empty()) {
+        int32_t level = StrToInt(value);
+        if (TLogFile* file = LogEngine().DefaultLogFile) file->DetalizationMode = uint8_t(level);
+    }
+    value = FindSettingValue("fullscreen", lower);
+    if (!value.empty()) {
+        const bool full = value == "true";
+        IsFullScreen = full ? 1 : 0;
+        if (App) App->SetWindowed(!full);
+    }
+    value = FindSettingValue("customcursor", lower);
+    if (!value.empty()) {
+        LogEngine().AddHint("TMainForm.A_SetParamsToCode CustomCursor=" + BoolToText(CustomCursor));
+        const bool custom = value == "true";
+        if (custom != CustomCursor) {
+            CustomCursor = custom;
+            if (App) App->ShowSystemCursor(!custom);
+        }
+    }
+
+    FillFromSettings(GameParams, text);
+    GameParams.SaveToFile(UserDataDir + "GameParams.txt");
+    return 0;
+}
+
+int TMainForm::GetProfileFromCode(lua_State* L) {
+    std::string text;
+    for (const TAssPair& p : Profile.Items) text += p.Key + "!" + p.Value + "!";
+    lua_pushlstring(L, text.data(), text.size());
+    return 1;
+}
+
+int TMainForm::SetProfileToCode(lua_State* L) {
+    const std::string text = ArgString(L, 1);
+    LogEngine().AddHint("TMainForm.A_SetProfileToCode " + text);
+    FillFromSettings(Profile, text);
+    Profile.SaveToFile(UserDataDir + "Profile.txt");
+    return 0;
+}
+
+int TMainForm::SetProfileParam(lua_State* L) {
+    const std::string text = ArgString(L, 1);
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos) return 0;
+    const std::string key = text.substr(0, eq), value = text.substr(eq + 1);
+    const int i = Profile.IndexOf(key);
+    if (i >= 0)
+        Profile.SetValueAt(i, value);
+    else
+        Profile.Add(key, value);
+    Profile.SaveToFile(UserDataDir + "Profile.txt");
+    return 0;
+}
+
+int TMainForm::GroupBegin(lua_State* L) {
+    const int n = lua_gettop(L);
+    const std::string name = ArgString(L, 1);
+    double* values[] = {&OffsetX, &OffsetY, &ScaleX, &ScaleY, &Alpha};
+    OffsetX = OffsetY = 0;
+    ScaleX = ScaleY = Alpha = 1;
+    for (int k = 2; k <= 6; ++k)
+        if (n >= k) *values[k - 2] = lua_tonumber(L, k);
+
+    const tGroup current{name, OffsetX, OffsetY, ScaleX, ScaleY, Alpha};
+    for (size_t i = 0; i < Groups.size(); ++i) {
+        if (Groups[i].Name == name) {
+            Groups[i] = current;
+            CurrentGroup = int32_t(i);
+            return 0;
+        }
+    }
+    Groups.push_back(current);
+    CurrentGroup = int32_t(Groups.size()) - 1;
+    return 0;
+}
+
+int TMainForm::GroupEnd(lua_State* L) {
+    if (CurrentGroup == -1) return 0;
+    const std::string name = ArgString(L, 1);
+    for (size_t i = 0; i < Groups.size(); ++i) {
+        if (Groups[i].Name == name) {
+            Groups.erase(Groups.begin() + std::ptrdiff_t(i));
+            break;
+        }
+    }
+    if (Groups.empty()) {
+        CurrentGroup = -1;
+        OffsetX = OffsetY = 0;
+        ScaleX = ScaleY = Alpha = 1;
+    } else {
+        const tGroup& top = Groups.back();
+        CurrentGroup = int32_t(Groups.size()) - 1;
+        OffsetX = top.OffsetX;
+        OffsetY = top.OffsetY;
+        ScaleX = top.ScaleX;
+        ScaleY = top.ScaleY;
+        Alpha = top.Alpha;
+    }
+    return 0;
+}
+
+int TMainForm::SetFormCaption(lua_State* L) {
+    Caption = ArgString(L, 1);
+    return 0;
+}
+
+int TMainForm::WSurvey_BOk(lua_State*) {
+    if (FileExists(kLinkFile)) OpenUrl(std::string(kLinkFile));
+    Halt(0);
+}
+
+void TMainForm::OpenUrl(const std::string& target) {
+    TLinkResult r = OpenLinkFile(target);
+    if (r.Opened) {
+        LogEngine().AddHint("TMainForm.OpenUrl " + target + " " + r.Url);
+        return;
+    }
+    std::string text = "TMainForm.OpenUrl " + target + " not opened: " + r.Reason;
+    if (!r.Url.empty()) text += " (" + r.Url + ")";
+    LogEngine().AddWarning(text);
+}
+
+void TMainForm::SaveGameBeforeGame() {
+    if (!ScriptEngine) return;
+    std::string message;
+    if (ScriptEngine->CallScript(
+            "G_EndGame", [](lua_State*) { return 0; }, message) != 0)
+        ScriptEngine->WriteErrorLines(message);
+}
+
+void TMainForm::WOptions_OK_MouseUp_fromCode() {
+    static constexpr char kName[] = "WOptions_OK_MouseUp_fromCode";
+    if (!ScriptEngine) return;
+    lua_State* L = ScriptEngine->State;
+    // Still the host's own global? Then the script has no options handler of its own.
+    lua_getglobal(L, kName);
+    bool own = false;
+    if (lua_tocfunction(L, -1) == &TLua::DispatchHostCall && lua_getupvalue(L, -1, 1)) {
+        auto* cb = static_cast<const TCallback*>(lua_topointer(L, -1));
+        own = cb && cb->Target == this && cb->Method && std::strcmp(cb->Method->Name, kName) == 0;
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    if (own) {
+        LogEngine().AddHint(std::string("TMainForm.WOptions_OK_MouseUp_fromCode: the script "
+                                        "defines no ") +
+                            kName + ", nothing to call");
+        return;
+    }
+    std::string message;
+    if (ScriptEngine->CallScript(
+            kName, [](lua_State*) { return 0; }, message) != 0)
+        ScriptEngine->WriteErrorLines(message);
+}
+
+}  // namespace hv
