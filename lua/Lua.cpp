@@ -42,9 +42,13 @@ std::string ArgString(lua_State* L, int index) {
     return text ? std::string(text) : std::string();
 }
 
-double ArgNumber(lua_State* L, int index) { return lua_tonumber(L, index); }
+double ArgNumber(lua_State* L, int index) {
+    return lua_tonumber(L, index);
+}
 
-lua_Integer ArgInteger(lua_State* L, int index) { return lua_tointeger(L, index); }
+lua_Integer ArgInteger(lua_State* L, int index) {
+    return lua_tointeger(L, index);
+}
 
 int32_t ArgRounded(lua_State* L, int index) {
     const double value = lua_tonumber(L, index);
@@ -58,7 +62,9 @@ int32_t ArgRounded(lua_State* L, int index) {
     return int32_t(RoundHalfEven(value));
 }
 
-bool ArgBoolean(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
+bool ArgBoolean(lua_State* L, int index) {
+    return lua_toboolean(L, index) != 0;
+}
 
 // ---- binding the interpreter
 

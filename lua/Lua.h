@@ -12,7 +12,7 @@
 //
 // Declaring a class with published methods:
 //   class TGame : public TObject {               // or any class derived from TObject
-//       HV_PUBLISHED_CLASS(TGame, TObject)
+//       HV_PUBLISHED_CLASS(TGame)
 //   public:
 //       int DrawThing(lua_State* L);
 //       void Draw();                             // not for the script
@@ -60,7 +60,7 @@ struct TPublishedMethod {
 // The published-method table of one class and the link to its base class's table.
 struct TClassInfo {
     const char* ClassName;
-    const TClassInfo* Parent;  // nullptr for the root class
+    const TClassInfo* Parent;                   // nullptr for the root class
     std::span<const TPublishedMethod> Methods;  // this class's own rows, in declaration order
 
     // Longest method name looked up; longer names are cut to this length first.
@@ -97,45 +97,54 @@ int Call(TObject& target, lua_State* L) {
     return (static_cast<C&>(target).*M)(L);
 }
 
-inline int Inert(TObject&, lua_State*) { return 0; }
+inline int Inert(TObject&, lua_State*) {
+    return 0;
+}
+
+template <typename C>
+using ScriptMethod = int (C::*)(lua_State*);
+
+template <auto M>
+TPublishedMethod ScriptRow(const char* name) {
+    return {name, &Call<M>, true};
+}
 
 }  // namespace published_detail
 
 // In the class body: the class's table accessors.
-#define HV_PUBLISHED_CLASS(Class, Base)                                 \
-public:                                                                 \
-    const ::hv::TClassInfo& ClassInfo() const override { return StaticClassInfo(); } \
-    static const ::hv::TClassInfo& StaticClassInfo();                   \
-                                                                        \
+#define HV_PUBLISHED_CLASS(Class)                        \
+public:                                                  \
+    const ::hv::TClassInfo& ClassInfo() const override { \
+        return StaticClassInfo();                        \
+    }                                                    \
+    static const ::hv::TClassInfo& StaticClassInfo();    \
+                                                         \
 private:
 
 // A row for a script method `int Class::Name(lua_State*)`.
-#define HV_PUBLISH(Class, Name)                                                              \
-    ::hv::TPublishedMethod {                                                                 \
-        #Name, &::hv::published_detail::Call<static_cast<int (Class::*)(lua_State*)>(&Class::Name)>, \
-            true                                                                             \
-    }
+#define HV_PUBLISH(Class, Name)                                                                   \
+    ::hv::published_detail::ScriptRow<::hv::published_detail::ScriptMethod<Class>(&Class::Name)>( \
+        #Name)
 
 // A row for a published method that is not for the script (other arguments); the member must
 // exist.
-#define HV_PUBLISH_INERT(Class, Name)                                                     \
-    ::hv::TPublishedMethod {                                                              \
-        (static_cast<void>(sizeof(&Class::Name)), #Name), &::hv::published_detail::Inert, \
-            false                                                                         \
+#define HV_PUBLISH_INERT(Class, Name)                                                           \
+    ::hv::TPublishedMethod {                                                                    \
+        (static_cast<void>(sizeof(&Class::Name)), #Name), &::hv::published_detail::Inert, false \
     }
 
 // The one list of published methods of `Class` (whose base is `Base`), in declaration order.
-#define HV_PUBLISHED_METHODS(Class, Base, ...)                                        \
-    const ::hv::TClassInfo& Class::StaticClassInfo() {                                \
-        static const ::hv::TPublishedMethod methods[] = {__VA_ARGS__};                \
+#define HV_PUBLISHED_METHODS(Class, Base, ...)                                         \
+    const ::hv::TClassInfo& Class::StaticClassInfo() {                                 \
+        static const ::hv::TPublishedMethod methods[] = {__VA_ARGS__};                 \
         static const ::hv::TClassInfo info{#Class, &Base::StaticClassInfo(), methods}; \
-        return info;                                                                  \
+        return info;                                                                   \
     }
 
-#define HV_NO_PUBLISHED_METHODS(Class, Base)                                        \
-    const ::hv::TClassInfo& Class::StaticClassInfo() {                              \
-        static const ::hv::TClassInfo info{#Class, &Base::StaticClassInfo(), {}};   \
-        return info;                                                                \
+#define HV_NO_PUBLISHED_METHODS(Class, Base)                                      \
+    const ::hv::TClassInfo& Class::StaticClassInfo() {                            \
+        static const ::hv::TClassInfo info{#Class, &Base::StaticClassInfo(), {}}; \
+        return info;                                                              \
     }
 
 class TLua;
@@ -166,7 +175,7 @@ int32_t ArgRounded(lua_State* L, int index);
 bool ArgBoolean(lua_State* L, int index);
 
 class TLua : public TObject {
-    HV_PUBLISHED_CLASS(TLua, TObject)
+    HV_PUBLISHED_CLASS(TLua)
 
 public:
     // Binds the interpreter if it is not bound yet (a library that cannot be loaded stops the

@@ -30,8 +30,7 @@ struct EntryPointSlot {
     void (*Set)(void* address);
 };
 
-#define HV_LUA_SLOT(name) \
-    {[](void* address) { name = reinterpret_cast<decltype(name)>(address); }},
+#define HV_LUA_SLOT(name) {[](void* address) { name = reinterpret_cast<decltype(name)>(address); }},
 const EntryPointSlot kSlots[] = {HV_LUA_ENTRY_POINTS(HV_LUA_SLOT)};
 #undef HV_LUA_SLOT
 
@@ -81,7 +80,9 @@ intptr_t BindLuaLibrary(const std::string& name) {
     return reinterpret_cast<intptr_t>(handle);
 }
 
-bool IsLuaLibraryBound() { return libraryHandle != nullptr; }
+bool IsLuaLibraryBound() {
+    return libraryHandle != nullptr;
+}
 
 bool IsLuaLibraryComplete() {
     for (const auto& entry : kEntryPoints) {
@@ -98,19 +99,33 @@ void ResetLuaEntryPoints() {
     }
 }
 
-void SetLuaLibraryName(const std::string& name) { LibraryName() = name; }
+void SetLuaLibraryName(const std::string& name) {
+    LibraryName() = name;
+}
 
-std::string GetLuaLibraryName() { return LibraryName(); }
+std::string GetLuaLibraryName() {
+    return LibraryName();
+}
 
-HMODULE GetLuaLibraryHandle() { return libraryHandle; }
+HMODULE GetLuaLibraryHandle() {
+    return libraryHandle;
+}
 
-std::string GetLuaLibraryLoadError() { return loadError; }
+std::string GetLuaLibraryLoadError() {
+    return loadError;
+}
 
-std::span<const LuaEntryPoint> LuaEntryPoints() { return kEntryPoints; }
+std::span<const LuaEntryPoint> LuaEntryPoints() {
+    return kEntryPoints;
+}
 
-void lua_getglobal(lua_State* L, const char* name) { lua_getfield(L, LUA_GLOBALSINDEX, name); }
+void lua_getglobal(lua_State* L, const char* name) {
+    lua_getfield(L, LUA_GLOBALSINDEX, name);
+}
 
-const char* lua_tostring(lua_State* L, int index) { return lua_tolstring(L, index, nullptr); }
+const char* lua_tostring(lua_State* L, int index) {
+    return lua_tolstring(L, index, nullptr);
+}
 
 int luaL_dofile(lua_State* L, const char* fileName) {
     int status = luaL_loadfile(L, fileName);

@@ -61,7 +61,9 @@ TMyLua::TMyLua(bool autoRegister) : TLua(autoRegister) {
     if (AutoRegister) RegisterPublishedMethods(this);
 }
 
-TMyLua::~TMyLua() { ScriptLines.clear(); }
+TMyLua::~TMyLua() {
+    ScriptLines.clear();
+}
 
 void TMyLua::Start(const std::vector<std::string>& script) {
     ScriptLines = script;

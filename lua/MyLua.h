@@ -21,7 +21,7 @@ public:
 };
 
 class TMyLua : public TLua {
-    HV_PUBLISHED_CLASS(TMyLua, TLua)
+    HV_PUBLISHED_CLASS(TMyLua)
 
 public:
     explicit TMyLua(bool autoRegister);

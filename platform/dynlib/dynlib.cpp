@@ -55,6 +55,8 @@ bool FreeLibrary(HMODULE module) {
     return true;
 }
 
-std::string LastLibraryError() { return lastError; }
+std::string LastLibraryError() {
+    return lastError;
+}
 
 }  // namespace hv

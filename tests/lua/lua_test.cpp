@@ -1,0 +1,257 @@
+#include "lua/Lua.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/exceptions.h"
+#include "tests/lua/lua_test_support.h"
+
+namespace hv {
+namespace {
+
+using testing::RunAndCollect;
+
+// A host class in the shape of the main form: script methods that follow the convention, and a
+// method with other arguments that is published but not for the script.
+class TShapes : public TObject {
+    HV_PUBLISHED_CLASS(TShapes)
+
+public:
+    int calls = 0;
+    int Area(lua_State* L) {  // Area(w, h) -> w * h
+        ++calls;
+        lua_pushnumber(L, ArgNumber(L, 1) * ArgNumber(L, 2));
+        return 1;
+    }
+    int Describe(lua_State* L) {  // every reader on positions 1..4, results in order
+        ++calls;
+        lua_pushstring(L, ArgString(L, 1).c_str());
+        lua_pushnumber(L, ArgNumber(L, 2));
+        lua_pushinteger(L, ArgInteger(L, 3));
+        lua_pushboolean(L, ArgBoolean(L, 4));
+        lua_pushinteger(L, ArgRounded(L, 2));
+        return 5;
+    }
+    int Fail(lua_State*) { throw EInOutError("Cannot write file \"x.txt\""); }
+    int Nothing(lua_State*) { return 0; }
+    void Paint(int) { ++calls; }
+};
+
+HV_PUBLISHED_METHODS(TShapes, TObject, HV_PUBLISH(TShapes, Area), HV_PUBLISH(TShapes, Describe),
+                     HV_PUBLISH(TShapes, Fail), HV_PUBLISH(TShapes, Nothing),
+                     HV_PUBLISH_INERT(TShapes, Paint))
+
+// Inherits its base's table and adds one method of its own.
+class TRoundShapes : public TShapes {
+    HV_PUBLISHED_CLASS(TRoundShapes)
+
+public:
+    int Circle(lua_State* L) {
+        lua_pushnumber(L, 3 * ArgNumber(L, 1) * ArgNumber(L, 1));
+        return 1;
+    }
+};
+
+HV_PUBLISHED_METHODS(TRoundShapes, TShapes, HV_PUBLISH(TRoundShapes, Circle))
+
+class TPlain : public TRoundShapes {
+    HV_PUBLISHED_CLASS(TPlain)
+};
+
+HV_NO_PUBLISHED_METHODS(TPlain, TRoundShapes)
+
+TEST(PublishedMethods, OwnRowsInOrderAndLookupThroughBaseClasses) {
+    const TClassInfo& info = TRoundShapes::StaticClassInfo();
+    ASSERT_EQ(info.Methods.size(), 1u);
+    EXPECT_STREQ(info.Methods[0].Name, "Circle");
+    const TClassInfo& base = TShapes::StaticClassInfo();
+    ASSERT_EQ(base.Methods.size(), 5u);
+    EXPECT_STREQ(base.Methods[0].Name, "Area");
+    EXPECT_STREQ(base.Methods[4].Name, "Paint");
+    EXPECT_FALSE(base.Methods[4].ForScript);
+
+    TPlain plain;
+    EXPECT_EQ(&plain.ClassInfo(), &TPlain::StaticClassInfo());
+    EXPECT_TRUE(plain.ClassInfo().Methods.empty());
+    EXPECT_EQ(plain.ClassInfo().FindMethod("Circle"), &info.Methods[0]);
+    EXPECT_EQ(plain.ClassInfo().FindMethod("Area"), &base.Methods[0]);
+    EXPECT_EQ(plain.ClassInfo().FindMethod("area"), nullptr);  // names are compared exactly
+    EXPECT_EQ(plain.ClassInfo().FindMethod(""), nullptr);
+    EXPECT_EQ(base.FindMethod("Circle"), nullptr);  // never searched downwards
+}
+
+TEST(PublishedMethods, NamesAreCutAt255CharactersBeforeTheLookup) {
+    static const std::string longName(255, 'm');
+    static const TPublishedMethod rows[] = {{longName.c_str(), nullptr, true}};
+    const TClassInfo info{"TLong", &TObject::StaticClassInfo(), rows};
+    EXPECT_EQ(info.FindMethod(longName + "suffix"), &rows[0]);
+    EXPECT_EQ(info.FindMethod(longName), &rows[0]);
+    EXPECT_EQ(info.FindMethod(longName.substr(1)), nullptr);
+}
+
+class LuaHost : public testing::WithLuaLibrary {};
+
+TEST_P(LuaHost, RegisteredMethodsAreGlobalsThatReachTheirTargets) {
+    TLua lua(false);
+    const int top = lua_gettop(lua.State);  // what opening the libraries left
+    EXPECT_FALSE(lua.AutoRegister);
+    EXPECT_TRUE(lua.Callbacks.empty());
+    TRoundShapes shapes;
+
+    lua.RegisterPublishedMethods(&shapes);  // the class's own rows only
+    ASSERT_EQ(lua.Callbacks.size(), 1u);
+    EXPECT_EQ(lua.Callbacks[0]->Target, &shapes);
+    EXPECT_STREQ(lua.Callbacks[0]->Method->Name, "Circle");
+    EXPECT_EQ(RunAndCollect(lua.State, "return Circle(2), type(Area)"), "12,nil");
+
+    lua.RegisterMethod("Area", "", &shapes);  // found in the base class
+    lua.RegisterMethod("Surface", "Area", &shapes);
+    EXPECT_EQ(RunAndCollect(lua.State, "return Area(3, 4), Surface(2, 2.5)"), "12,5");
+    EXPECT_EQ(shapes.calls, 2);
+
+    // A name with no method is registered all the same and does nothing.
+    lua.RegisterMethod("Missing", "NoSuchMethod", &shapes);
+    ASSERT_EQ(lua.Callbacks.size(), 4u);
+    EXPECT_EQ(lua.Callbacks[3]->Method, nullptr);
+    EXPECT_EQ(RunAndCollect(lua.State, "return type(Missing), select('#', Missing(1, 2))"),
+              "function,0");
+    // An inert row is called without effect and without results.
+    lua.RegisterMethod("Paint", "", &shapes);
+    EXPECT_EQ(RunAndCollect(lua.State, "return select('#', Paint(5))"), "0");
+    EXPECT_EQ(shapes.calls, 2);
+
+    // Registering a name again replaces the global; the older callback stays listed.
+    lua.RegisterMethod("Area", "Circle", &shapes);
+    EXPECT_EQ(lua.Callbacks.size(), 6u);
+    EXPECT_EQ(RunAndCollect(lua.State, "return Area(1)"), "3");
+    // A script that redefines a registered name loses the host function.
+    EXPECT_EQ(RunAndCollect(lua.State, "Surface = nil return type(Surface)"), "nil");
+    EXPECT_EQ(lua_gettop(lua.State), top);
+}
+
+TEST_P(LuaHost, ArgumentsAreReadByPositionWithoutErrors) {
+    TLua lua(false);
+    TShapes shapes;
+    lua.RegisterMethod("Describe", "", &shapes);
+    // Missing arguments.
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe()"), ",0,0,false,0");
+    // Wrong types: tables and functions read as empty text and 0, nil as false.
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe({}, print, {}, nil)"), ",0,0,false,0");
+    // Numbers as text, numeric text as numbers; any value but nil and false is true.
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe(12, '2.5', '7', 0)"), "12,2.5,7,true,2");
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe('x', 3.5, 9.75, 'no')"), "x,3.5,9,true,4");
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe('', -2.5, -1, false)"),
+              ",-2.5,-1,false,-2");
+    EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', 1e300))"), "2147483647");
+    EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', -1e300))"), "-2147483648");
+    EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', 0/0))"), "0");
+}
+
+TEST_P(LuaHost, UnregisteredTargetsLeaveHarmlessGlobals) {
+    TLua lua(false);
+    auto shapes = std::make_unique<TShapes>();
+    TRoundShapes other;
+    lua.RegisterMethod("Area", "", shapes.get());
+    lua.RegisterMethod("Circle", "", &other);
+    lua.RegisterMethod("Describe", "", shapes.get());
+    lua.UnregisterTarget(shapes.get());
+    ASSERT_EQ(lua.Callbacks.size(), 1u);
+    EXPECT_EQ(lua.Callbacks[0]->Target, &other);
+    shapes.reset();  // the target is gone; its globals remain
+    EXPECT_EQ(RunAndCollect(lua.State, "return select('#', Area(1, 2)), Circle(1)"), "0,3");
+    lua.UnregisterTarget(&other);
+    EXPECT_TRUE(lua.Callbacks.empty());
+}
+
+// A host object that publishes its own methods and registers them itself.
+class TSelfRegistering : public TLua {
+    HV_PUBLISHED_CLASS(TSelfRegistering)
+
+public:
+    explicit TSelfRegistering(bool autoRegister) : TLua(autoRegister) {
+        if (AutoRegister) RegisterPublishedMethods(this);
+    }
+    int Version(lua_State* L) {
+        lua_pushstring(L, "1.0");
+        return 1;
+    }
+};
+
+HV_PUBLISHED_METHODS(TSelfRegistering, TLua, HV_PUBLISH(TSelfRegistering, Version))
+
+TEST_P(LuaHost, AutoRegisterPublishesTheObjectsOwnMethods) {
+    TSelfRegistering automatic(true);
+    EXPECT_EQ(automatic.Callbacks.size(), 1u);
+    EXPECT_EQ(RunAndCollect(automatic.State, "return Version()"), "1.0");
+    TSelfRegistering manual(false);
+    EXPECT_TRUE(manual.Callbacks.empty());
+    EXPECT_EQ(RunAndCollect(manual.State, "return type(Version)"), "nil");
+    // Every standard library is open.
+    EXPECT_EQ(RunAndCollect(manual.State,
+                            "return type(string), type(table), type(io), type(os), type(math), "
+                            "type(debug), type(package), type(print)"),
+              "table,table,table,table,table,table,table,function");
+}
+
+TEST_P(LuaHost, RunStringAndRunFileReturnTheStatusWithTheMessageOnTop) {
+    TLua lua(false);
+    const int top = lua_gettop(lua.State);  // what opening the libraries left
+    EXPECT_EQ(lua.RunString("value = 5"), 0);
+    EXPECT_EQ(lua_gettop(lua.State), top);
+    EXPECT_EQ(lua.RunString("value = "), LUA_ERRSYNTAX);
+    ASSERT_EQ(lua_gettop(lua.State), top + 1);
+    EXPECT_NE(std::string(lua_tostring(lua.State, -1)).find("]:1:"), std::string::npos);
+    lua_settop(lua.State, top);
+    EXPECT_EQ(lua.RunString("error('halt here')"), LUA_ERRRUN);
+    EXPECT_NE(std::string(lua_tostring(lua.State, -1)).find("halt here"), std::string::npos);
+    lua_settop(lua.State, top);
+
+    // Host paths: backslashes and letter case as a Windows game writes them.
+    const std::string folder = ::testing::TempDir() + "LuaHostRunFile";
+    std::filesystem::create_directories(folder + "/Data");
+    std::ofstream(folder + "/Data/Init.lua") << "value = value + 1\n";
+    EXPECT_EQ(lua.RunFile(folder + "\\data\\init.lua"), 0);
+    EXPECT_EQ(RunAndCollect(lua.State, "return value"), "6");
+    EXPECT_NE(lua.RunFile(folder + "\\data\\missing.lua"), 0);
+    lua_settop(lua.State, top);
+    std::filesystem::remove_all(folder);
+}
+
+TEST_P(LuaHost, HostExceptionsPassThroughTheInterpreterIntact) {
+    TLua lua(false);
+    const int top = lua_gettop(lua.State);  // what opening the libraries left
+    TShapes shapes;
+    lua.RegisterPublishedMethods(&shapes);
+    try {
+        lua.RunString("local a = Area(1, 2)\nFail()\nreached = true");
+        FAIL() << "the host exception did not come out";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "Cannot write file \"x.txt\"");
+    }
+    EXPECT_EQ(lua_gettop(lua.State), top);
+    EXPECT_EQ(RunAndCollect(lua.State, "return reached"), "nil");
+
+    // A script that catches the error cannot carry on with the host: further host calls fail at
+    // once, and the exception still reaches the caller.
+    shapes.calls = 0;
+    EXPECT_THROW(lua.RunString("local ok = pcall(Fail)\nArea(1, 1)\nafter = true"), EInOutError);
+    EXPECT_EQ(shapes.calls, 0);
+    EXPECT_EQ(RunAndCollect(lua.State, "return after"), "nil");
+
+    // The host object is usable afterwards.
+    EXPECT_EQ(RunAndCollect(lua.State, "return Area(2, 3)"), "6");
+    std::string message;
+    EXPECT_THROW(lua.CallScript(
+                     "Fail", [](lua_State*) { return 0; }, message),
+                 EInOutError);
+    EXPECT_EQ(lua_gettop(lua.State), top);
+}
+
+HV_FOR_EACH_LUA_LIBRARY(LuaHost);
+
+}  // namespace
+}  // namespace hv
