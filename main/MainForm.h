@@ -32,7 +32,7 @@ struct tGroup {
 };
 
 class TMainForm : public TObject {
-    HV_PUBLISHED_CLASS(TMainForm, TObject)
+    HV_PUBLISHED_CLASS(TMainForm)
 
 public:
     explicit TMainForm(TAppLink* app = nullptr) : App(app) {}

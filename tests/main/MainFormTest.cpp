@@ -113,7 +113,10 @@ TEST_F(MainFormTest, BadDetailLevelLeavesParametersUnsavedWithAConversionError) 
 }
 
 TEST_F(MainFormTest, ManyParametersAllReachTheScript) {
-    for (int i = 0; i < 300; ++i) form.GameParams.Add("k" + std::to_string(i), std::to_string(i));
+    for (int i = 0; i < 300; ++i) {
+        std::string n = std::to_string(i);
+        form.GameParams.Add(std::string("k").append(n), n);
+    }
     Run("t = {GetParamsFromCode()}");
     EXPECT_EQ(Eval("#t"), "601");
     EXPECT_EQ(Eval("t[1]"), "300");
