@@ -10,20 +10,18 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/d3d9/wintypes.h"
 #include "platform/handles.h"
 
 namespace hv {
 
 // ---- Basic types -----------------------------------------------------------------------------
+// DWORD, UINT, LONG, BOOL, HRESULT, RECT, POINT, S_OK, E_FAIL, SUCCEEDED and FAILED come from
+// the shared value types.
 
-using UINT = uint32_t;
-using DWORD = uint32_t;
-using LONG = int32_t;
-using BOOL = int32_t;
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
-using HRESULT = int32_t;
 using HINSTANCE = void*;  // the program's module; any non-null value names it
 using HMENU = void*;      // this layer has no menus: always null
 
@@ -34,18 +32,6 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
-
-struct POINT {
-    LONG x = 0;
-    LONG y = 0;
-};
-
-struct RECT {
-    LONG left = 0;
-    LONG top = 0;
-    LONG right = 0;
-    LONG bottom = 0;
-};
 
 struct MSG {
     HWND hwnd = nullptr;
@@ -91,17 +77,6 @@ constexpr int32_t GET_X_LPARAM(LPARAM v) {
 constexpr int32_t GET_Y_LPARAM(LPARAM v) {
     return int16_t(HIWORD(uintptr_t(v)));
 }
-
-constexpr bool SUCCEEDED(HRESULT hr) {
-    return hr >= 0;
-}
-constexpr bool FAILED(HRESULT hr) {
-    return hr < 0;
-}
-
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
-constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
 
 // ---- Messages --------------------------------------------------------------------------------
 
