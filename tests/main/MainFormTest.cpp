@@ -196,6 +196,10 @@ TEST_F(MainFormTest, ReLoadLuaJoinsFilesInOrderRunsThemAndSendsF5) {
     Run("keys = '' ReLoadLua()");
     EXPECT_EQ(Eval("keys"), "116,0");
 
+    // The bundle of the game folder is "data\AllLua.lua", not the rebuilt file.
+    EXPECT_FALSE(LoadScriptBundle());
+    EXPECT_NE(Log().find("data\\AllLua.lua not exist "), std::string::npos);
+
     // Without the templates file the reload fails with a file error.
     std::filesystem::remove(root / "KavInterfaceTemplatesEngine.lua");
     EXPECT_THROW(form.ScriptEngine->RunString("ReLoadLua()"), EInOutError);
@@ -221,6 +225,11 @@ TEST_F(MainFormTest, LoadLuasAppliesProjectSettingsAndMovesTheLogFile) {
     EXPECT_EQ(ProjectName, "Second");
     EXPECT_EQ(LogEngine().DefaultLogFile->FileName, "Second.log");
     EXPECT_EQ(LogEngine().DefaultLogFile->DetalizationMode, 3);
+
+    // A detail level that is not a number stops before the later pairs and the folder switch.
+    EXPECT_THROW(ApplyProjectSettings("DetalizationMode=x;ProjectName=Third;"), EConvertError);
+    EXPECT_EQ(ProjectName, "Second");
+    EXPECT_EQ(LogEngine().DefaultLogFile->FileName, "Second.log");
 
     LogEngine().DefaultLogFile = log;
     log->DetalizationMode = 3;
