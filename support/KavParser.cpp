@@ -41,11 +41,38 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+// Appends the text with every CR LF pair and every TAB replaced by one blank.
+void AppendNormalized(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += ' ';
+            ++i;
+        } else if (c == '\t') {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+}
+
+// A typed line: the type character, then the payload whitespace-normalized.
+std::string TypedLine(char type, std::string_view payload) {
+    std::string line;
+    line.reserve(payload.size() + 1);
+    line += type;
+    AppendNormalized(line, payload);
+    return line;
+}
+
 // A "0" line: the text trimmed, normalized, then decoded; nothing for text that trims away.
 void EmitText(std::vector<std::string>& typed, std::string_view text) {
     text = KavTrim(text);
     if (text.empty()) return;
-    typed.push_back("0" + KavDecodeEntities(KavNormalizeWhitespace(text)));
+    std::string line = TypedLine('0', text);
+    if (line.find('&') != std::string::npos)
+        line = TypedLine('0', KavDecodeEntities(std::string_view(line).substr(1)));
+    typed.push_back(std::move(line));
 }
 
 std::string StopMessage(std::string_view head, std::string_view tagName) {
@@ -78,17 +105,7 @@ std::string_view KavTrim(std::string_view text) {
 std::string KavNormalizeWhitespace(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            out += ' ';
-            ++i;
-        } else if (c == '\t') {
-            out += ' ';
-        } else {
-            out += c;
-        }
-    }
+    AppendNormalized(out, text);
     return out;
 }
 
@@ -257,8 +274,8 @@ bool TKavParser::MakeTypifiedLines() {
                 typifyError_ = kHeadNeverEnded;
                 return false;
             }
-            typed.push_back("4" + KavNormalizeWhitespace(
-                                      std::string_view(text).substr(open + 2, end - open - 2)));
+            typed.push_back(
+                TypedLine('4', std::string_view(text).substr(open + 2, end - open - 2)));
             p = end + 2;
         } else {
             if (!closeKnown || (nextClose != std::string::npos && nextClose < open)) {
@@ -273,12 +290,12 @@ bool TKavParser::MakeTypifiedLines() {
                 std::string_view(text).substr(open + 1, nextClose - open - 1);
             p = nextClose + 1;
             if (content.starts_with('/')) {
-                typed.push_back("1" + KavNormalizeWhitespace(content.substr(1)));
+                typed.push_back(TypedLine('1', content.substr(1)));
             } else if (content.ends_with('/')) {
                 content.remove_suffix(1);
-                typed.push_back("2" + KavNormalizeWhitespace(KavTrim(content)));
+                typed.push_back(TypedLine('2', KavTrim(content)));
             } else {
-                typed.push_back("3" + KavNormalizeWhitespace(KavTrim(content)));
+                typed.push_back(TypedLine('3', KavTrim(content)));
             }
         }
     }
