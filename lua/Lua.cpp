@@ -1,7 +1,5 @@
 #include "lua/Lua.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -184,26 +182,29 @@ void TLua::UnregisterTarget(TObject* target) {
 // the frames in between. The interpreter's own unwinding (LuaJIT raises errors as foreign
 // exceptions) passes through untouched.
 int TLua::InvokeCallback(TCallback& callback, lua_State* L) {
+    // No C++ object may be alive across the method call: an interpreter error raised inside it
+    // (Lua 5.1 jumps with longjmp) would skip its destructor.
     TLua& owner = *callback.Owner;
-    std::string reason;
     try {
         const int results = callback.Method->Method(*callback.Target, L);
         // A count beyond what is on the stack would hand the interpreter values that do not
         // exist.
         return std::clamp(results, 0, lua_gettop(L));
     } catch (const Exception& e) {
-        owner.hostException_ = std::current_exception();
-        reason = e.Message();
+        owner.KeepHostException(callback, e.Message());
     } catch (const std::exception& e) {
-        owner.hostException_ = std::current_exception();
-        reason = e.what();
+        owner.KeepHostException(callback, e.what());
     } catch (...) {
-        if (!abi::__cxa_current_exception_type()) throw;  // foreign: the interpreter unwinding
-        owner.hostException_ = std::current_exception();
-        reason = "unknown exception";
+        // Not a C++ exception (no exception_ptr can hold it): the interpreter unwinding.
+        if (!std::current_exception()) throw;
+        owner.KeepHostException(callback, "unknown exception");
     }
-    owner.hostExceptionText_ = std::string(callback.Method->Name) + ": " + reason;
     return -1;
+}
+
+void TLua::KeepHostException(const TCallback& callback, const std::string& reason) {
+    hostException_ = std::current_exception();
+    hostExceptionText_ = std::string(callback.Method->Name) + ": " + reason;
 }
 
 int TLua::DispatchHostCall(lua_State* L) {

@@ -229,6 +229,8 @@ protected:
 
 private:
     static int InvokeCallback(TCallback& callback, lua_State* L);
+    // Inside a catch handler: keeps the exception being handled for the host's caller.
+    void KeepHostException(const TCallback& callback, const std::string& reason);
     static int Panic(lua_State* L);
 
     // Callbacks removed by UnregisterTarget: their globals may still be called, so the records

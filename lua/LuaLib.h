@@ -23,8 +23,9 @@
     /* core */                                                                                    \
     X(lua_newstate)                                                                               \
     X(lua_close)                                                                                  \
-    X(lua_newthread) X(lua_atpanic) X(lua_gettop) X(lua_settop) X(lua_pushvalue) X(lua_remove)    \
-        X(lua_insert) X(lua_replace) X(lua_checkstack) X(lua_xmove) /* access */                  \
+    X(lua_newthread)                                                                              \
+    X(lua_atpanic) X(lua_gettop) X(lua_settop) X(lua_pushvalue) X(lua_remove) X(lua_insert)       \
+        X(lua_replace) X(lua_checkstack) X(lua_xmove) /* access */                                \
         X(lua_isnumber) X(lua_isstring) X(lua_iscfunction) X(lua_isuserdata) X(lua_type)          \
             X(lua_typename) X(lua_equal) X(lua_rawequal) X(lua_lessthan) X(lua_tonumber)          \
                 X(lua_tointeger) X(lua_toboolean) X(lua_tolstring) X(lua_objlen)                  \

@@ -38,12 +38,13 @@ public:
     }
     int Fail(lua_State*) { throw EInOutError("Cannot write file \"x.txt\""); }
     int Nothing(lua_State*) { return 0; }
+    int Strict(lua_State* L) { return luaL_error(L, "strict: %s", "bad argument"); }
     void Paint(int) { ++calls; }
 };
 
 HV_PUBLISHED_METHODS(TShapes, TObject, HV_PUBLISH(TShapes, Area), HV_PUBLISH(TShapes, Describe),
                      HV_PUBLISH(TShapes, Fail), HV_PUBLISH(TShapes, Nothing),
-                     HV_PUBLISH_INERT(TShapes, Paint))
+                     HV_PUBLISH(TShapes, Strict), HV_PUBLISH_INERT(TShapes, Paint))
 
 // Inherits its base's table and adds one method of its own.
 class TRoundShapes : public TShapes {
@@ -69,10 +70,10 @@ TEST(PublishedMethods, OwnRowsInOrderAndLookupThroughBaseClasses) {
     ASSERT_EQ(info.Methods.size(), 1u);
     EXPECT_STREQ(info.Methods[0].Name, "Circle");
     const TClassInfo& base = TShapes::StaticClassInfo();
-    ASSERT_EQ(base.Methods.size(), 5u);
+    ASSERT_EQ(base.Methods.size(), 6u);
     EXPECT_STREQ(base.Methods[0].Name, "Area");
-    EXPECT_STREQ(base.Methods[4].Name, "Paint");
-    EXPECT_FALSE(base.Methods[4].ForScript);
+    EXPECT_STREQ(base.Methods[5].Name, "Paint");
+    EXPECT_FALSE(base.Methods[5].ForScript);
 
     TPlain plain;
     EXPECT_EQ(&plain.ClassInfo(), &TPlain::StaticClassInfo());
@@ -241,6 +242,12 @@ TEST_P(LuaHost, HostExceptionsPassThroughTheInterpreterIntact) {
     EXPECT_THROW(lua.RunString("local ok = pcall(Fail)\nArea(1, 1)\nafter = true"), EInOutError);
     EXPECT_EQ(shapes.calls, 0);
     EXPECT_EQ(RunAndCollect(lua.State, "return after"), "nil");
+
+    // A Lua error raised by host code itself stays a script error, with either interpreter's way
+    // of raising it.
+    EXPECT_EQ(RunAndCollect(lua.State, "return pcall(Strict)"), "false,strict: bad argument");
+    EXPECT_EQ(lua.RunString("Strict()"), LUA_ERRRUN);
+    lua_settop(lua.State, top);
 
     // The host object is usable afterwards.
     EXPECT_EQ(RunAndCollect(lua.State, "return Area(2, 3)"), "6");
