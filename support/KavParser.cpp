@@ -70,8 +70,11 @@ void EmitText(std::vector<std::string>& typed, std::string_view text) {
     text = KavTrim(text);
     if (text.empty()) return;
     std::string line = TypedLine('0', text);
-    if (line.find('&') != std::string::npos)
-        line = TypedLine('0', KavDecodeEntities(std::string_view(line).substr(1)));
+    if (line.find('&', 1) != std::string::npos) {
+        std::string decoded = KavDecodeEntities(std::string_view(line).substr(1));
+        line.resize(1);
+        line += decoded;
+    }
     typed.push_back(std::move(line));
 }
 

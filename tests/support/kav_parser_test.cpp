@@ -70,15 +70,6 @@ protected:
 
 }  // namespace
 
-TEST(KavParserTest, NewParserIsAnEmptyRoot) {
-    TKavParser parser;
-    EXPECT_EQ(parser.Name(), "root");
-    EXPECT_EQ(parser.Value(), "");
-    EXPECT_EQ(parser.Parent(), nullptr);
-    EXPECT_TRUE(parser.Children().empty());
-    EXPECT_EQ(parser.LastChild(), nullptr);
-}
-
 TEST_F(KavParserFileTest, DocumentWithHeadHangsUnderARootNamedAfterTheHead) {
     TKavParser parser;
     parser.LoadFromFile(
