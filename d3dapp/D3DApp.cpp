@@ -1,0 +1,451 @@
+#include "d3dapp/D3DApp.h"
+
+#include "log/KavLogEngine.h"
+
+namespace hv {
+
+CD3DApplication* ActiveApplication = nullptr;
+int32_t PauseCounter = 0;
+
+namespace {
+
+const char* const kWindowClass = "D3D Window";
+constexpr DWORD kWindowedStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE;
+
+// Frame the host adds around the engine's size when it places a window.
+constexpr int32_t kFrameWidth = 6;
+constexpr int32_t kFrameHeight = 32;
+
+const char* CodeText(HRESULT code) {
+    switch (static_cast<uint32_t>(code)) {
+        case 0x82000001u:
+            return "Could not initialize Direct3D. You may\nwant to check that the latest "
+                   "version of\nDirectX is correctly installed on your\nsystem.  Also make sure "
+                   "that this program\nwas compiled with header files that match\nthe "
+                   "installed DirectX DLLs.";
+        case 0x82000003u:
+            return "Could not find any compatible Direct3D\ndevices.";
+        case 0x82000004u:
+            return "This sample cannot run in a desktop\nwindow with the current display "
+                   "settings.\nPlease change your desktop settings to a\n16- or 32-bit display "
+                   "mode and re-run this\nsample.";
+        case 0x82000005u:
+            return "No hardware-accelerated Direct3D devices\nwere found.";
+        case 0x82000006u:
+            return "This sample requires functionality that is\nnot available on your "
+                   "Direct3D hardware\naccelerator.";
+        case 0x82000007u:
+            return "Your Direct3D hardware accelerator cannot\nrender into a window.\nPress F2 "
+                   "while the app is running to see a\nlist of available devices and modes.";
+        case 0x82000008u:
+            return "Your Direct3D hardware accelerator cannot\nrender into a window with the "
+                   "current\ndesktop display settings.\nPress F2 while the app is running to "
+                   "see a\nlist of available devices and modes.";
+        case 0x82000009u:
+            return "This sample requires functionality that is\nnot available on your "
+                   "Direct3D hardware\naccelerator with the current desktop display\n"
+                   "settings.\nPress F2 while the app is running to see a\nlist of available "
+                   "devices and modes.";
+        case 0x8200000Au:
+            return "A D3D object has a non-zero reference\ncount (meaning things were not "
+                   "properly\ncleaned up).";
+        case 0x8200000Bu:
+            return "Could not load required media.";
+        case 0x8200000Cu:
+            return "Could not reset the Direct3D device.";
+        case 0x8200000Du:
+            return "Warning: Nothing will be rendered.\nThe reference rendering device was "
+                   "selected, but your\ncomputer only has a reduced-functionality reference "
+                   "device\ninstalled.  Install the DirectX SDK to get the full\nreference "
+                   "device.\n";
+        case 0x8007000Eu:
+            return "Not enough memory.";
+        case 0x8876017Cu:
+            return "Not enough video memory.";
+        default:
+            return "Generic application error. Enable\ndebug output for detailed information.";
+    }
+}
+
+const char* KindText(DWORD kind) {
+    switch (kind) {
+        case MSG_MUST_EXIT:
+            return "\n\nThis sample will now exit.";
+        case MSG_SWITCHED_TO_REF:
+            return "\n\nSwitching to the reference rasterizer,\na software device that "
+                   "implements the entire\nDirect3D feature set, but runs very slowly.";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+std::string FrameworkErrorText(HRESULT code, DWORD kind) {
+    std::string text = std::string(CodeText(code)) + KindText(kind);
+    if (text.size() > kErrorMsgBufferSize - 1) text.resize(kErrorMsgBufferSize - 1);
+    return text;
+}
+
+UINT FrameworkErrorIcon(DWORD kind) {
+    return kind == MSG_MUST_EXIT ? MB_ICONERROR : MB_ICONWARNING;
+}
+
+std::string D3DErrorName(HRESULT code) {
+    switch (code) {
+        case D3DERR_NOTFOUND:
+            return "D3DERR_NOTFOUND";
+        case D3DERR_MOREDATA:
+            return "D3DERR_MOREDATA";
+        case D3DERR_DEVICELOST:
+            return "D3DERR_DEVICELOST";
+        case D3DERR_DEVICENOTRESET:
+            return "D3DERR_DEVICENOTRESET";
+        case D3DERR_NOTAVAILABLE:
+            return "D3DERR_NOTAVAILABLE";
+        case D3DERR_OUTOFVIDEOMEMORY:
+            return "D3DERR_OUTOFVIDEOMEMORY";
+        case D3DERR_INVALIDDEVICE:
+            return "D3DERR_INVALIDDEVICE";
+        case D3DERR_INVALIDCALL:
+            return "D3DERR_INVALIDCALL";
+        case D3DERR_DRIVERINVALIDCALL:
+            return "D3DERR_DRIVERINVALIDCALL";
+        case D3DERR_WASSTILLDRAWING:
+            return "D3DERR_WASSTILLDRAWING";
+        default:
+            return std::string();
+    }
+}
+
+LRESULT D3DAppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (ActiveApplication) return ActiveApplication->HandleMessage(wnd, msg, wParam, lParam);
+    return DefWindowProc(wnd, msg, wParam, lParam);
+}
+
+CD3DApplication::CD3DApplication(HWND wnd) : m_hMainWnd(wnd) {
+    ActiveApplication = this;
+}
+
+CD3DApplication::~CD3DApplication() {
+    if (m_pfnOldWndProc) SetWindowProc(m_hMainWnd, m_pfnOldWndProc);
+    if (ActiveApplication == this) ActiveApplication = nullptr;
+}
+
+HRESULT CD3DApplication::ApplyWindowStyle() {
+    if (m_bWindowed) {
+        SetWindowLong(m_hMainWnd, GWL_STYLE, LONG(m_dwSavedStyle));
+        if (m_hSavedMenu) SetMenu(m_hMainWnd, m_hSavedMenu);
+    } else {
+        SetWindowLong(m_hMainWnd, GWL_STYLE, LONG(kFullScreenStyle));
+        m_hSavedMenu = GetMenu(m_hMainWnd);
+        SetMenu(m_hMainWnd, nullptr);
+    }
+    return S_OK;
+}
+
+HRESULT CD3DApplication::CheckDevice(const D3DCAPS9&, DWORD, D3DFORMAT) {
+    return S_OK;
+}
+HRESULT CD3DApplication::InitApplication() {
+    return S_OK;
+}
+HRESULT CD3DApplication::CreateDeviceObjects() {
+    return S_OK;
+}
+HRESULT CD3DApplication::CreateVolatileObjects() {
+    return S_OK;
+}
+HRESULT CD3DApplication::AdvanceFrame() {
+    return S_OK;
+}
+HRESULT CD3DApplication::RenderFrame() {
+    return S_OK;
+}
+HRESULT CD3DApplication::ReleaseVolatileObjects() {
+    return S_OK;
+}
+HRESULT CD3DApplication::ReleaseDeviceObjects() {
+    return S_OK;
+}
+HRESULT CD3DApplication::FinalizeApplication() {
+    return S_OK;
+}
+
+HRESULT CD3DApplication::Create_(HINSTANCE instance, int32_t configWidth, int32_t configHeight) {
+    if (!m_hMainWnd) {
+        WNDCLASS wc;
+        wc.style = 0;
+        wc.lpfnWndProc = D3DAppWndProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kWindowClass;
+        RegisterClass(wc);  // already registered by an earlier application object: kept
+        RECT rc{0, 0, m_nStartWidth, m_nStartHeight};
+        AdjustWindowRect(&rc, kWindowedStyle, true);
+        m_hMainWnd = CreateWindow(kWindowClass, m_pszTitle.c_str(), kWindowedStyle, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr,
+                                  nullptr, instance);
+        if (!m_hMainWnd) {
+            // Without a window nothing can run; the report is the framework's must-exit one.
+            LogEngine().AddError("CD3DApplication.Create_ the window could not be created");
+            return DisplayErrorMsg(E_FAIL, MSG_MUST_EXIT);
+        }
+    } else {
+        m_pfnOldWndProc = SetWindowProc(m_hMainWnd, D3DAppWndProc);
+    }
+    SetWindowText(m_hMainWnd, m_pszTitle);
+
+    m_dwSavedStyle = DWORD(GetWindowLong(m_hMainWnd, GWL_STYLE));
+    GetWindowRect(m_hMainWnd, &m_rcBounds);
+    GetClientRect(m_hMainWnd, &m_rcClient);
+
+    const HRESULT hr = InitApplication();
+    if (FAILED(hr)) return DisplayErrorMsg(hr, MSG_MUST_EXIT);
+
+    if (MainForm) {
+        MainForm->SetWindowHandle(m_hMainWnd);
+        MainForm->SetFullScreenFlag(m_bWindowed ? 0 : 1);
+        MainForm->FormCreate();
+        MainForm->SetConfigSize(configWidth, configHeight);
+        MainForm->CreateResources_Testing();
+    }
+
+    // A new window is sized by the engine's windowed client size, a switched one by its view.
+    PlaceWindow(MainForm ? MainForm->WindowWidth() : m_nStartWidth,
+                MainForm ? MainForm->WindowHeight() : m_nStartHeight);
+
+    ApplyWindowStyle();
+    m_bReady = true;
+    LogEngine().AddHint("CD3DApplication.Create_ m_bReady:= True");
+    return S_OK;
+}
+
+void CD3DApplication::PlaceWindow(int32_t width, int32_t height) {
+    const int sw = GetSystemMetrics(SM_CXSCREEN);
+    const int sh = GetSystemMetrics(SM_CYSCREEN);
+    if (m_bWindowed) {
+        const int32_t viewW = MainForm ? MainForm->ViewWidth() : width;
+        const int32_t viewH = MainForm ? MainForm->ViewHeight() : height;
+        SetWindowPos(m_hMainWnd, HWND_NOTOPMOST, (sw - viewW) / 2, (sh - viewH) / 2,
+                     width + kFrameWidth, height + kFrameHeight, SWP_FRAMECHANGED);
+    } else {
+        SetWindowPos(m_hMainWnd, HWND_TOP, 0, 0, sw, sh, SWP_FRAMECHANGED);
+    }
+}
+
+int CD3DApplication::RunLoop() {
+    // No accelerator table exists, so no key is translated into a command.
+    MSG msg;
+    PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    while (msg.message != WM_QUIT) {
+        bool gotMsg;
+        if (m_bActive) {
+            gotMsg = PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE);
+        } else {
+            const BOOL r = GetMessage(&msg, nullptr, 0, 0);
+            if (r == -1) {
+                // The message system itself failed: nothing more can arrive.
+                LogEngine().AddError("CD3DApplication.RunLoop GetMessage failed");
+                return 0;
+            }
+            gotMsg = r != 0;
+        }
+        if (gotMsg) {
+            TranslateMessage(&msg);
+            DispatchMessage(&msg);
+        } else if (m_bActive && m_bReady) {
+            Render3DEnvironment();
+        }
+    }
+    return int(msg.wParam);
+}
+
+HRESULT CD3DApplication::Render3DEnvironment() {
+    IDirect3DDevice9* device = MainForm ? MainForm->Device() : nullptr;
+    if (!device) return 0;  // no device yet (the script has not chosen a resolution)
+
+    const HRESULT hr = device->TestCooperativeLevel();
+    if (SUCCEEDED(hr)) {
+        if (m_bSoundPausedByLoss) {
+            m_bSoundPausedByLoss = false;
+            MainForm->StartSound();
+        }
+        return RenderFrame();
+    }
+
+    const std::string name = D3DErrorName(hr);
+    if (!name.empty()) LogEngine().AddError(name);
+    if (hr == D3DERR_DEVICELOST) {
+        MainForm->PauseSound();
+        m_bSoundPausedByLoss = true;
+        return 0;
+    }
+    // The device needs a reset, or failed otherwise: the surface engine creates it again.
+    if (FAILED(MainForm->InitD3D(MainForm->WindowHandle(), MainForm->ViewWidth(),
+                                 MainForm->ViewHeight()))) {
+        if (hr == D3DERR_DEVICENOTRESET)
+            LogEngine().AddError(
+                "CD3DApplication.Render3DEnvironment D3DERR_DEVICENOTRESET = Result "
+                "MainForm.KavSurfaceEngine3D.InitD3D<>S_OK");
+        return 1;
+    }
+    MainForm->Call_A_ChangeResolution();
+    if (MainForm->IsFullScreen()) MainForm->SetDeviceParams();
+    ApplyWindowStyle();
+    return 0;
+}
+
+LRESULT CD3DApplication::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE) {
+                if (m_bConfineCursor && !m_bWindowed) ClipCursor(nullptr);
+                m_bActive = false;
+            } else {
+                m_bActive = true;
+            }
+            break;
+        case WM_GETMINMAXINFO:
+            if (lParam) {
+                auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                info->ptMinTrackSize.x = 100;
+                info->ptMinTrackSize.y = 100;
+            }
+            break;
+        case WM_SETCURSOR:
+            // In full screen the cursor the game set stays; in a window the class cursor
+            // comes back as the pointer moves.
+            if (m_bActive && m_bReady && !m_bWindowed) return TRUE;
+            break;
+        case WM_NCHITTEST:
+            if (!m_bWindowed) return HTCLIENT;
+            break;
+        case WM_SYSCOMMAND:
+            // The low four bits of the command are the system's own.
+            switch (wParam & 0xFFF0) {
+                case SC_SIZE:
+                case SC_MOVE:
+                case SC_MAXIMIZE:
+                case SC_KEYMENU:
+                case SC_MONITORPOWER:
+                    if (!m_bWindowed) return 1;
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case WM_POWERBROADCAST:
+            if (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMRESUMESUSPEND) return 1;
+            break;
+        case WM_ENTERMENULOOP:
+        case WM_ENTERSIZEMOVE:
+            SetPaused(true);
+            break;
+        case WM_EXITMENULOOP:
+            SetPaused(false);
+            break;
+        case WM_EXITSIZEMOVE:
+            SetPaused(false);
+            if (m_bActive && m_bWindowed) {
+                GetWindowRect(wnd, &m_rcBounds);
+                GetClientRect(wnd, &m_rcClient);
+            }
+            break;
+        case WM_CLOSE:
+            Cleanup3DEnvironment();
+            // The window has no menu and no class icon of its own to release here.
+            DestroyMenu(GetMenu(wnd));
+            DestroyWindow(wnd);
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    if (m_pfnOldWndProc) return CallWindowProc(m_pfnOldWndProc, wnd, msg, wParam, lParam);
+    return DefWindowProc(wnd, msg, wParam, lParam);
+}
+
+void CD3DApplication::SetPaused(bool pause) {
+    // A resume without a pause does nothing, so that an unmatched resume cannot stop
+    // rendering for good.
+    if (pause)
+        ++PauseCounter;
+    else if (PauseCounter > 0)
+        --PauseCounter;
+    m_bReady = PauseCounter == 0;
+}
+
+void CD3DApplication::Cleanup3DEnvironment() {
+    m_bActive = false;
+    m_bReady = false;
+    FinalizeApplication();
+}
+
+void CD3DApplication::ToggleWindowMode() {
+    if (MainForm) MainForm->ChangeWindowMode();
+    m_bWindowed = !m_bWindowed;
+    ApplyWindowStyle();
+    const int32_t viewW = MainForm ? MainForm->ViewWidth() : m_nStartWidth;
+    const int32_t viewH = MainForm ? MainForm->ViewHeight() : m_nStartHeight;
+    PlaceWindow(viewW, viewH);
+}
+
+std::string CD3DApplication::FormatName(uint32_t format) {
+    switch (format) {
+        case 0:
+            return "UNKNOWN";
+        case 20:
+            return "R8G8B8";
+        case 21:
+            return "A8R8G8B8";
+        case 22:
+            return "X8R8G8B8";
+        case 23:
+            return "R5G6B5";
+        case 24:
+            return "X1R5G5B5";
+        case 25:
+            return "A1R5G5B5";
+        case 26:
+            return "A4R4G4B4";
+        case 27:
+            return "R3G3B2";
+        case 28:
+            return "A8";
+        case 29:
+            return "A8R3G3B2";
+        case 30:
+            return "X4R4G4B4";
+        case 31:
+            return "A2B10G10R10";
+        case 34:
+            return "G16R16";
+        case 70:
+            return "D3DFMT_D16_LOCKABLE";
+        case 71:
+            return "D3DFMT_D32";
+        case 73:
+            return "D3DFMT_D15S1";
+        case 75:
+            return "D3DFMT_D24S8";
+        case 77:
+            return "D3DFMT_D24X8";
+        case 79:
+            return "D3DFMT_D24X4S4";
+        case 80:
+            return "D3DFMT_D16";
+        default:
+            return std::string();
+    }
+}
+
+HRESULT CD3DApplication::DisplayErrorMsg(HRESULT code, DWORD kind) {
+    MessageBox(nullptr, FrameworkErrorText(code, kind), m_pszTitle,
+               MB_OK | FrameworkErrorIcon(kind));
+    if (kind == MSG_MUST_EXIT && m_hMainWnd) SendMessage(m_hMainWnd, WM_CLOSE, 0, 0);
+    return code;
+}
+
+}  // namespace hv
