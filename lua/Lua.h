@@ -216,14 +216,16 @@ public:
     template <typename PushArgs>
     int CallScript(const char* name, PushArgs&& pushArgs, std::string& message);
 
+    // Runs lua_pcall and re-throws a host exception kept during the call. The stack is left as
+    // lua_pcall leaves it when there is no host exception. Every protected call the host makes
+    // goes through here (or CallScript, RunFile, RunString), so that no kept exception is lost.
+    int ProtectedCall(int nargs, int nresults);
+
     bool AutoRegister;
     std::vector<std::unique_ptr<TCallback>> Callbacks;
     lua_State* State = nullptr;
 
 protected:
-    // Runs lua_pcall and re-throws a host exception kept during the call. The stack is left as
-    // lua_pcall leaves it when there is no host exception.
-    int ProtectedCall(int nargs, int nresults);
     // Re-throws the host exception kept during a call, if any, after restoring the stack top.
     void RethrowHostException(int top);
 

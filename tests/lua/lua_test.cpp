@@ -260,5 +260,20 @@ TEST_P(LuaHost, HostExceptionsPassThroughTheInterpreterIntact) {
 
 HV_FOR_EACH_LUA_LIBRARY(LuaHost);
 
+// An error outside any protected call ends the program through the host's own exit path, so the
+// log gets its footer. (LuaJIT raises it as an exception that the host's top level catches.)
+TEST(LuaHostDeathTest, UnprotectedErrorsEndTheProgramWithAMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            BindLuaLibrary("liblua5.1.so.0");
+            TLua lua(false);
+            lua.RunString(
+                "setmetatable(_G, {__newindex = function() error('no new globals') end})");
+            lua.RegisterMethod("Late");
+        },
+        ::testing::ExitedWithCode(1), "Unprotected error in the Lua interpreter: .*no new globals");
+}
+
 }  // namespace
 }  // namespace hv
