@@ -107,18 +107,15 @@ bool Captioned(DWORD style) {
     return (style & WS_CAPTION) == WS_CAPTION;
 }
 
-// The classic frame of a captioned, fixed-size window: 3-pixel borders and a 26-pixel caption.
+// The frame of a captioned, fixed-size window as the host's sizes count it: 3-pixel borders and
+// a 26-pixel caption, 6 wider and 32 taller than the client area. The host sizes its window as
+// the back buffer plus this frame, so the client area equals the back buffer and pictures and
+// mouse positions map one to one. The window system's own decoration, whatever its size, is
+// drawn outside that client area and is not counted.
 constexpr Frame kClassicFrame{3, 29, 3, 3};
 
-Frame FrameOf(HWND wnd, DWORD style) {
-    if (!Captioned(style)) return Frame{};
-    WindowRec* w = Find(wnd);
-    if (w && !w->FullScreen) {
-        int t = 0, l = 0, b = 0, r = 0;
-        if (SDL_GetWindowBordersSize(wnd, &t, &l, &b, &r) == 0 && t + l + b + r > 0)
-            return Frame{l, t, r, b};
-    }
-    return kClassicFrame;
+Frame FrameOf(DWORD style) {
+    return Captioned(style) ? kClassicFrame : Frame{};
 }
 
 void DesktopSize(HWND wnd, int& w, int& h) {
@@ -191,7 +188,7 @@ void ApplyPlacement(HWND wnd) {
             SDL_SetWindowFullscreen(wnd, 0);
             w->FullScreen = false;
         }
-        const Frame f = FrameOf(wnd, w->Style);
+        const Frame f = FrameOf(w->Style);
         const int cw = std::max(1, int(p.right - p.left) - f.Left - f.Right);
         const int ch = std::max(1, int(p.bottom - p.top) - f.Top - f.Bottom);
         SDL_SetWindowSize(wnd, cw, ch);
@@ -499,7 +496,7 @@ HWND CreateWindow(const char* className, const char* title, DWORD style, int x, 
     auto cls = S().Classes.find(Lower(className));
     if (cls == S().Classes.end()) return nullptr;
     if (!EnsureVideo()) return nullptr;
-    const Frame f = Captioned(style) ? kClassicFrame : Frame{};
+    const Frame f = FrameOf(style);
     int cw = 640, ch = 480;
     if (width != CW_USEDEFAULT) {
         cw = std::max(1, width - f.Left - f.Right);
@@ -607,7 +604,7 @@ bool GetWindowRect(HWND wnd, RECT* rect) {
     int x = 0, y = 0, cw = 0, ch = 0;
     SDL_GetWindowPosition(wnd, &x, &y);
     SDL_GetWindowSize(wnd, &cw, &ch);
-    const Frame f = FrameOf(wnd, w->Style);
+    const Frame f = FrameOf(w->Style);
     *rect = RECT{x - f.Left, y - f.Top, x + cw + f.Right, y + ch + f.Bottom};
     return true;
 }
@@ -622,7 +619,7 @@ bool GetClientRect(HWND wnd, RECT* rect) {
 
 bool AdjustWindowRect(RECT* rect, DWORD style, bool /*hasMenu*/) {
     if (!rect) return false;
-    const Frame f = FrameOf(AnyWindow(), style);
+    const Frame f = FrameOf(style);
     rect->left -= f.Left;
     rect->top -= f.Top;
     rect->right += f.Right;

@@ -322,10 +322,11 @@ LONG SetWindowLong(HWND wnd, int index, LONG value);
 // client size, in the units mouse positions are given in).
 bool GetWindowRect(HWND wnd, RECT* rect);
 bool GetClientRect(HWND wnd, RECT* rect);
-// Grows a client rectangle into the outer rectangle of a window with `style`. The frame is the
-// window system's real border where it reports one for the window, else the classic frame of
-// 3 pixels with a 26-pixel caption (6 wider, 32 taller). `hasMenu` would add a menu bar; this
-// layer draws none, so it adds nothing.
+// Grows a client rectangle into the outer rectangle of a window with `style`. A captioned style
+// has the classic frame of 3-pixel borders and a 26-pixel caption (6 wider, 32 taller), so that
+// an outer size computed the Windows way gives exactly the client size it was computed for; the
+// window system's own decoration lies outside the client area and is not counted. `hasMenu`
+// would add a menu bar; this layer draws none, so it adds nothing.
 bool AdjustWindowRect(RECT* rect, DWORD style, bool hasMenu);
 
 // Places the window by its outer rectangle (see AdjustWindowRect for the frame). A borderless
