@@ -1,0 +1,1121 @@
+#include "platform/d3d9/GLDevice.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "platform/d3d9/GLDeviceImpl.h"
+
+namespace hv {
+
+namespace {
+
+GLDevice* g_current = nullptr;
+
+// Vertices move this far (in pixels) less than half a pixel right and down, so that no edge
+// lies exactly on a pixel centre (see GLDeviceImpl.h).
+constexpr float kTieBreak = 1.0f / 128.0f;
+
+// A batch is drawn once it holds this many vertices, to keep its memory bounded.
+constexpr size_t kMaxBatchVertices = 1 << 18;
+
+const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec4 aPosition;
+layout(location = 1) in vec4 aColor;
+layout(location = 2) in vec2 aUV;
+uniform vec2 uPixelShift;
+out vec4 vColor;
+out vec2 vUV;
+void main() {
+    // Direct3D depth runs from 0 to w, OpenGL's from -w to w.
+    gl_Position = vec4(aPosition.xy + uPixelShift * aPosition.w,
+                       2.0 * aPosition.z - aPosition.w, aPosition.w);
+    vColor = aColor;
+    vUV = aUV;
+}
+)";
+
+// Texture stage 0 of the fixed-function pipeline. Argument codes and operations are
+// Direct3D's D3DTA_* and D3DTOP_* values.
+const char* kFragmentShader = R"(#version 330 core
+in vec4 vColor;
+in vec2 vUV;
+uniform sampler2D uTexture;
+uniform bool uHasTexture;
+uniform ivec3 uColorStage;  // op, arg1, arg2
+uniform ivec3 uAlphaStage;
+uniform vec4 uFactor;
+uniform ivec2 uAlphaTest;   // compare function, reference 0..255
+out vec4 fragColor;
+
+vec4 Arg(int code, vec4 texel) {
+    int source = code & 15;
+    vec4 v = vec4(0.0);
+    if (source == 0 || source == 1) v = vColor;
+    else if (source == 2) v = texel;
+    else if (source == 3) v = uFactor;
+    if ((code & 16) != 0) v = vec4(1.0) - v;
+    if ((code & 32) != 0) v = vec4(v.a);
+    return v;
+}
+
+vec4 Op(int op, vec4 a, vec4 b) {
+    vec4 r;
+    if (op == 2) r = a;
+    else if (op == 3) r = b;
+    else if (op == 4) r = a * b;
+    else if (op == 5) r = 2.0 * a * b;
+    else if (op == 6) r = 4.0 * a * b;
+    else if (op == 7) r = a + b;
+    else if (op == 8) r = a + b - 0.5;
+    else if (op == 9) r = 2.0 * (a + b - 0.5);
+    else if (op == 10) r = a - b;
+    else if (op == 11) r = a + b - a * b;
+    else r = vColor;
+    return clamp(r, 0.0, 1.0);
+}
+
+bool Passes(int func, int value, int reference) {
+    if (func == 1) return false;
+    if (func == 2) return value < reference;
+    if (func == 3) return value == reference;
+    if (func == 4) return value <= reference;
+    if (func == 5) return value > reference;
+    if (func == 6) return value != reference;
+    if (func == 7) return value >= reference;
+    return true;
+}
+
+void main() {
+    vec4 texel = uHasTexture ? texture(uTexture, vUV) : vec4(1.0);
+    vec3 rgb = Op(uColorStage.x, Arg(uColorStage.y, texel), Arg(uColorStage.z, texel)).rgb;
+    float a = Op(uAlphaStage.x, Arg(uAlphaStage.y, texel), Arg(uAlphaStage.z, texel)).a;
+    if (!Passes(uAlphaTest.x, int(a * 255.0 + 0.5), uAlphaTest.y)) discard;
+    fragColor = vec4(rgb, a);
+}
+)";
+
+GLuint CompileShader(GLenum type, const char* source) {
+    GLuint s = glCreateShader(type);
+    glShaderSource(s, 1, &source, nullptr);
+    glCompileShader(s);
+    GLint ok = 0;
+    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[2048] = {};
+        glGetShaderInfoLog(s, sizeof log, nullptr, log);
+        std::fprintf(stderr, "OpenGL device: shader does not compile: %s\n", log);
+        glDeleteShader(s);
+        return 0;
+    }
+    return s;
+}
+
+D3DMATRIX Identity() {
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
+                        a.m[i][3] * b.m[3][j];
+    return r;
+}
+
+GLenum BlendFactor(uint32_t b) {
+    switch (b) {
+        case D3DBLEND_ZERO: return GL_ZERO;
+        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+        case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+        default: return GL_ONE;
+    }
+}
+
+GLenum BlendEquation(uint32_t op) {
+    switch (op) {
+        case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+        case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+        case D3DBLENDOP_MIN: return GL_MIN;
+        case D3DBLENDOP_MAX: return GL_MAX;
+        default: return GL_FUNC_ADD;
+    }
+}
+
+// BOTHSRCALPHA and BOTHINVSRCALPHA set the destination factor from the source factor.
+void ResolveBlend(uint32_t src, uint32_t dst, GLenum& s, GLenum& d) {
+    if (src == D3DBLEND_BOTHSRCALPHA) {
+        s = GL_SRC_ALPHA;
+        d = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        s = GL_ONE_MINUS_SRC_ALPHA;
+        d = GL_SRC_ALPHA;
+    } else {
+        s = BlendFactor(src);
+        d = BlendFactor(dst);
+    }
+}
+
+GLint AddressMode(uint32_t a) {
+    switch (a) {
+        case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+        case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+        case D3DTADDRESS_MIRRORONCE:
+            return epoxy_gl_version() >= 44 ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+        default: return GL_REPEAT;
+    }
+}
+
+bool IsBackBufferFormat(D3DFORMAT f) {
+    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 ||
+           f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5;
+}
+
+}  // namespace
+
+void ForgetCurrentGLContext() { g_current = nullptr; }
+
+// ---- Creation and destruction ---------------------------------------------------------------
+
+GLDevice::GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context)
+    : d3d_(d3d), window_(window), context_(context) {
+    d3d_->AddRef();
+    const char* noBatching = std::getenv("HV_D3D_NO_BATCHING");
+    batching_ = !(noBatching && noBatching[0] == '1');
+}
+
+GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp,
+                           HRESULT& hr) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    ForgetCurrentGLContext();
+    if (!context) {
+        std::fprintf(stderr, "OpenGL device: no OpenGL 3.3 context: %s\n", SDL_GetError());
+        hr = D3DERR_NOTAVAILABLE;
+        return nullptr;
+    }
+    if (epoxy_gl_version() < 33) {
+        std::fprintf(stderr, "OpenGL device: OpenGL %d.%d is below 3.3\n",
+                     epoxy_gl_version() / 10, epoxy_gl_version() % 10);
+        SDL_GL_DeleteContext(context);
+        hr = D3DERR_NOTAVAILABLE;
+        return nullptr;
+    }
+    auto* device = new GLDevice(d3d, window, context);
+    g_current = device;
+    if (!device->InitGL()) {
+        device->Release();
+        hr = D3DERR_NOTAVAILABLE;
+        return nullptr;
+    }
+    hr = device->ApplyPresentParameters(pp);
+    if (FAILED(hr)) {
+        device->Release();
+        return nullptr;
+    }
+    device->SetDefaultStates();
+    return device;
+}
+
+bool GLDevice::InitGL() {
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+        epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
+    GLuint vs = CompileShader(GL_VERTEX_SHADER, kVertexShader);
+    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, kFragmentShader);
+    if (!vs || !fs) return false;
+    program_ = glCreateProgram();
+    glAttachShader(program_, vs);
+    glAttachShader(program_, fs);
+    glLinkProgram(program_);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(program_, GL_LINK_STATUS, &ok);
+    if (!ok) return false;
+    uPixelShift_ = glGetUniformLocation(program_, "uPixelShift");
+    uHasTexture_ = glGetUniformLocation(program_, "uHasTexture");
+    uColorStage_ = glGetUniformLocation(program_, "uColorStage");
+    uAlphaStage_ = glGetUniformLocation(program_, "uAlphaStage");
+    uFactor_ = glGetUniformLocation(program_, "uFactor");
+    uAlphaTest_ = glGetUniformLocation(program_, "uAlphaTest");
+    glUseProgram(program_);
+    glUniform1i(glGetUniformLocation(program_, "uTexture"), 0);
+
+    glGenVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
+    glGenBuffers(1, &vbo_);
+    glGenBuffers(1, &ibo_);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+                          reinterpret_cast<void*>(offsetof(GLVertex, x)));
+    // GL_BGRA size reads the D3DCOLOR bytes (blue, green, red, alpha) as red, green, blue, alpha.
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
+                          reinterpret_cast<void*>(offsetof(GLVertex, color)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+                          reinterpret_cast<void*>(offsetof(GLVertex, u)));
+
+    glGenFramebuffers(1, &fbo_);
+    glGenRenderbuffers(1, &colorBuffer_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_DITHER);
+    return glGetError() == GL_NO_ERROR;
+}
+
+GLDevice::~GLDevice() {
+    MakeCurrent();
+    for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
+    if (frameFence_) glDeleteSync(frameFence_);
+    glDeleteFramebuffers(1, &fbo_);
+    glDeleteRenderbuffers(1, &colorBuffer_);
+    glDeleteBuffers(1, &vbo_);
+    glDeleteBuffers(1, &ibo_);
+    glDeleteVertexArrays(1, &vao_);
+    glDeleteProgram(program_);
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_DeleteContext(context_);
+    if (g_current == this) g_current = nullptr;
+    d3d_->Release();
+}
+
+ULONG GLDevice::AddRef() { return ++refs_; }
+
+ULONG GLDevice::Release() {
+    if (refs_ == 0) return 0;
+    const ULONG left = --refs_;
+    if (left == 0) {
+        // The bindings hold references to textures, and the textures keep the device's OpenGL
+        // objects alive: drop the bindings, and go once the last texture has gone.
+        releasing_ = true;
+        Flush();
+        if (stream_) std::exchange(stream_, nullptr)->Release();
+        if (texture_) std::exchange(texture_, nullptr)->Release();
+        releasing_ = false;
+        if (textures_.empty()) delete this;
+    }
+    return left;
+}
+
+void GLDevice::Forget(GLTexture* texture) {
+    textures_.erase(texture);
+    if (refs_ == 0 && !releasing_ && textures_.empty()) delete this;
+}
+
+void GLDevice::MakeCurrent() {
+    if (g_current != this) {
+        SDL_GL_MakeCurrent(window_, context_);
+        g_current = this;
+    }
+}
+
+HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
+    if (!pp) return D3DERR_INVALIDCALL;
+    D3DPRESENT_PARAMETERS p = *pp;
+    if (p.Windowed) {
+        if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(window_, 0);
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window_, &w, &h);
+        if (p.BackBufferWidth == 0) p.BackBufferWidth = static_cast<UINT>(std::max(w, 1));
+        if (p.BackBufferHeight == 0) p.BackBufferHeight = static_cast<UINT>(std::max(h, 1));
+        if (p.BackBufferFormat == D3DFMT_UNKNOWN) p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    } else {
+        if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0) return D3DERR_INVALIDCALL;
+        if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) !=
+            SDL_WINDOW_FULLSCREEN_DESKTOP)
+            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (!IsBackBufferFormat(p.BackBufferFormat)) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    if (p.BackBufferWidth > UINT(maxSize) || p.BackBufferHeight > UINT(maxSize))
+        return D3DERR_INVALIDCALL;
+    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(p.BackBufferWidth),
+                          GLsizei(p.BackBufferHeight));
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer_);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return D3DERR_OUTOFVIDEOMEMORY;
+    if (p.BackBufferCount == 0) p.BackBufferCount = 1;
+    // Waiting for the retrace is a wish: a driver that refuses it is not an error.
+    SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    pp_ = p;
+    *pp = p;
+    // A fresh back buffer starts black (opaque where the format has no alpha).
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return D3D_OK;
+}
+
+void GLDevice::SetDefaultStates() {
+    std::fill(std::begin(renderStates_), std::end(renderStates_), 0);
+    DWORD* rs = renderStates_;
+    rs[D3DRS_ZENABLE] = pp_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+    rs[D3DRS_ZWRITEENABLE] = 1;
+    rs[D3DRS_LASTPIXEL] = 1;
+    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
+    rs[D3DRS_CLIPPING] = 1;
+    rs[D3DRS_LIGHTING] = 1;
+    rs[D3DRS_COLORVERTEX] = 1;
+    rs[D3DRS_COLORWRITEENABLE] = 0xF;
+    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+    for (UINT s = 0; s < kTextureStageCount; ++s) {
+        DWORD* ts = stageStates_[s];
+        std::fill(ts, ts + kTextureStageStateCount, 0);
+        ts[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+        ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        ts[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+        ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+        ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        ts[D3DTSS_TEXCOORDINDEX] = s;
+        ts[D3DTSS_COLORARG0] = ts[D3DTSS_ALPHAARG0] = ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+        DWORD* ss = samplerStates_[s];
+        std::fill(ss, ss + kSamplerStateCount, 0);
+        ss[D3DSAMP_ADDRESSU] = ss[D3DSAMP_ADDRESSV] = ss[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+        ss[D3DSAMP_MAGFILTER] = ss[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+        ss[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+        ss[D3DSAMP_MAXANISOTROPY] = 1;
+    }
+    world_ = view_ = projection_ = Identity();
+    wvpDirty_ = true;
+    fvf_ = 0;
+    if (texture_) std::exchange(texture_, nullptr)->Release();
+    if (stream_) std::exchange(stream_, nullptr)->Release();
+    streamOffset_ = streamStride_ = 0;
+}
+
+// ---- Frame ----------------------------------------------------------------------------------
+
+bool GLDevice::IsLost() {
+    if (!pp_.Windowed && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED)) lost_ = true;
+    return lost_;
+}
+
+HRESULT GLDevice::TestCooperativeLevel() {
+    if (!pp_.Windowed && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED)) {
+        lost_ = true;
+        return D3DERR_DEVICELOST;
+    }
+    return lost_ ? D3DERR_DEVICENOTRESET : D3D_OK;
+}
+
+HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
+    if (!pp) return D3DERR_INVALIDCALL;
+    if (!pp_.Windowed && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED))
+        return D3DERR_DEVICELOST;
+    Flush();
+    const HRESULT hr = ApplyPresentParameters(pp);
+    if (FAILED(hr)) return hr;
+    SetDefaultStates();
+    lost_ = false;
+    inScene_ = false;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::BeginScene() {
+    if (inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::EndScene() {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = false;
+    Flush();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
+    Flush();
+    if (IsLost()) return D3DERR_DEVICELOST;
+    MakeCurrent();
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    const GLint w = GLint(pp_.BackBufferWidth), h = GLint(pp_.BackBufferHeight);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT,
+                      (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window_);
+    // Every Present completes its frame: wait for the previous one, so that at most one frame
+    // is ever waiting in the driver (some drivers otherwise queue frames without bound).
+    if (frameFence_) {
+        while (glClientWaitSync(frameFence_, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) ==
+               GL_TIMEOUT_EXPIRED) {
+        }
+        glDeleteSync(frameFence_);
+    }
+    frameFence_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float,
+                        DWORD) {
+    if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
+    Flush();
+    if (!(Flags & D3DCLEAR_TARGET)) return D3D_OK;
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const bool hasAlpha = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
+                          pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    glClearColor(float((Color >> 16) & 0xFF) / 255.0f, float((Color >> 8) & 0xFF) / 255.0f,
+                 float(Color & 0xFF) / 255.0f, hasAlpha ? float(Color >> 24) / 255.0f : 1.0f);
+    const LONG w = LONG(pp_.BackBufferWidth), h = LONG(pp_.BackBufferHeight);
+    if (Count == 0) {
+        glDisable(GL_SCISSOR_TEST);
+        glClear(GL_COLOR_BUFFER_BIT);
+        return D3D_OK;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    for (DWORD i = 0; i < Count; ++i) {
+        const LONG x1 = std::clamp(pRects[i].x1, 0, w), x2 = std::clamp(pRects[i].x2, 0, w);
+        const LONG y1 = std::clamp(pRects[i].y1, 0, h), y2 = std::clamp(pRects[i].y2, 0, h);
+        if (x2 <= x1 || y2 <= y1) continue;
+        glScissor(x1, h - y2, x2 - x1, y2 - y1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    return D3D_OK;
+}
+
+// ---- State ----------------------------------------------------------------------------------
+
+HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    if (!pMatrix) return D3DERR_INVALIDCALL;
+    switch (State) {
+        case D3DTS_WORLD: world_ = *pMatrix; break;
+        case D3DTS_VIEW: view_ = *pMatrix; break;
+        case D3DTS_PROJECTION: projection_ = *pMatrix; break;
+        default: return D3D_OK;  // texture transforms are not used by the fixed pipeline here
+    }
+    wvpDirty_ = true;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
+    if (!pMatrix) return D3DERR_INVALIDCALL;
+    switch (State) {
+        case D3DTS_WORLD: *pMatrix = world_; break;
+        case D3DTS_VIEW: *pMatrix = view_; break;
+        case D3DTS_PROJECTION: *pMatrix = projection_; break;
+        default: *pMatrix = Identity(); break;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
+    if (State >= kRenderStateCount) return D3DERR_INVALIDCALL;
+    renderStates_[State] = Value;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
+    if (State >= kRenderStateCount || !pValue) return D3DERR_INVALIDCALL;
+    *pValue = renderStates_[State];
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
+    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount) return D3DERR_INVALIDCALL;
+    stageStates_[Stage][Type] = Value;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                       DWORD* pValue) {
+    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount || !pValue)
+        return D3DERR_INVALIDCALL;
+    *pValue = stageStates_[Stage][Type];
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount) return D3DERR_INVALIDCALL;
+    samplerStates_[Sampler][Type] = Value;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
+    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount || !pValue)
+        return D3DERR_INVALIDCALL;
+    *pValue = samplerStates_[Sampler][Type];
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
+    if (Stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
+    GLTexture* t = nullptr;
+    if (pTexture) {
+        t = dynamic_cast<GLTexture*>(pTexture);
+        if (!t || t->Device() != this) return D3DERR_INVALIDCALL;
+    }
+    if (Stage != 0) return D3D_OK;  // only stage 0 is drawn with
+    if (t) t->AddRef();
+    if (texture_) texture_->Release();
+    texture_ = t;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetFVF(DWORD FVF) {
+    fvf_ = FVF;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetFVF(DWORD* pFVF) {
+    if (!pFVF) return D3DERR_INVALIDCALL;
+    *pFVF = fvf_;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
+                                  UINT OffsetInBytes, UINT Stride) {
+    if (StreamNumber != 0) return D3DERR_INVALIDCALL;
+    MemoryVertexBuffer* vb = nullptr;
+    if (pStreamData) {
+        vb = dynamic_cast<MemoryVertexBuffer*>(pStreamData);
+        if (!vb) return D3DERR_INVALIDCALL;
+        vb->AddRef();
+    }
+    if (stream_) stream_->Release();
+    stream_ = vb;
+    streamOffset_ = OffsetInBytes;
+    streamStride_ = Stride;
+    return D3D_OK;
+}
+
+// ---- Drawing --------------------------------------------------------------------------------
+
+DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
+    DrawKey k;
+    std::memset(&k, 0, sizeof k);  // padding too, for the byte-wise comparison
+    const DWORD* rs = renderStates_;
+    const DWORD* ts = stageStates_[0];
+    const DWORD* ss = samplerStates_[0];
+    k.texture = texture_;
+    k.primitive = primitive;
+    if (texture_) {
+        k.minFilter = ss[D3DSAMP_MINFILTER];
+        k.magFilter = ss[D3DSAMP_MAGFILTER];
+        k.mipFilter = ss[D3DSAMP_MIPFILTER];
+        k.addressU = ss[D3DSAMP_ADDRESSU];
+        k.addressV = ss[D3DSAMP_ADDRESSV];
+        k.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
+        k.border = ss[D3DSAMP_BORDERCOLOR];
+    }
+    k.blendEnable = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    if (k.blendEnable) {
+        k.srcBlend = rs[D3DRS_SRCBLEND];
+        k.destBlend = rs[D3DRS_DESTBLEND];
+        k.blendOp = rs[D3DRS_BLENDOP];
+        k.separateAlpha = rs[D3DRS_SEPARATEALPHABLENDENABLE] != 0;
+        if (k.separateAlpha) {
+            k.srcBlendAlpha = rs[D3DRS_SRCBLENDALPHA];
+            k.destBlendAlpha = rs[D3DRS_DESTBLENDALPHA];
+            k.blendOpAlpha = rs[D3DRS_BLENDOPALPHA];
+        }
+    }
+    k.colorOp = ts[D3DTSS_COLOROP];
+    k.colorArg1 = ts[D3DTSS_COLORARG1];
+    k.colorArg2 = ts[D3DTSS_COLORARG2];
+    k.alphaOp = ts[D3DTSS_ALPHAOP];
+    k.alphaArg1 = ts[D3DTSS_ALPHAARG1];
+    k.alphaArg2 = ts[D3DTSS_ALPHAARG2];
+    k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+    k.cullMode = primitive == GL_TRIANGLES ? rs[D3DRS_CULLMODE] : D3DCULL_NONE;
+    k.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
+    if (k.alphaTest) {
+        k.alphaFunc = rs[D3DRS_ALPHAFUNC];
+        k.alphaRef = rs[D3DRS_ALPHAREF] & 0xFF;
+    }
+    k.colorWrite = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+    k.fillMode = primitive == GL_TRIANGLES ? rs[D3DRS_FILLMODE] : D3DFILL_SOLID;
+    return k;
+}
+
+void GLDevice::UpdateTransform() {
+    if (!wvpDirty_) return;
+    wvp_ = Multiply(Multiply(world_, view_), projection_);
+    wvpDirty_ = false;
+}
+
+HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                                UINT PrimitiveCount) {
+    const FvfLayout layout = DecodeFvf(fvf_);
+    const UINT n = VerticesForPrimitives(PrimitiveType, PrimitiveCount);
+    if (!layout.Valid || !stream_ || n == 0) return D3DERR_INVALIDCALL;
+    const UINT stride = streamStride_ ? streamStride_ : layout.Size;
+    if (stride < layout.Size) return D3DERR_INVALIDCALL;
+    const std::vector<uint8_t>& bytes = stream_->Bytes();
+    const uint64_t first = streamOffset_ + uint64_t(StartVertex) * stride;
+    if (first + uint64_t(n - 1) * stride + layout.Size > bytes.size()) return D3DERR_INVALIDCALL;
+
+    uint32_t primitive = GL_TRIANGLES;
+    if (PrimitiveType == D3DPT_POINTLIST) primitive = GL_POINTS;
+    if (PrimitiveType == D3DPT_LINELIST || PrimitiveType == D3DPT_LINESTRIP) primitive = GL_LINES;
+    const DrawKey key = CurrentKey(primitive);
+    if (!batchIndices_.empty() &&
+        (!(key == batchKey_) || batchVertices_.size() + n + 2 > kMaxBatchVertices))
+        Flush();
+    batchKey_ = key;
+    UpdateTransform();
+
+    const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
+    const uint32_t base = uint32_t(batchVertices_.size());
+    for (UINT i = 0; i < n; ++i) {
+        const uint8_t* src = bytes.data() + first + uint64_t(i) * stride;
+        float p[4] = {0, 0, 0, 1};
+        std::memcpy(p, src + layout.Position, layout.Transformed ? 16 : 12);
+        GLVertex v;
+        if (layout.Transformed) {
+            // Screen pixels and 1/w: back to clip space.
+            const float cw = p[3] != 0.0f ? 1.0f / p[3] : 1.0f;
+            v.x = (p[0] / w * 2.0f - 1.0f) * cw;
+            v.y = (1.0f - p[1] / h * 2.0f) * cw;
+            v.z = p[2] * cw;
+            v.w = cw;
+        } else {
+            const D3DMATRIX& m = wvp_;
+            v.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
+            v.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42;
+            v.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43;
+            v.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44;
+        }
+        v.color = 0xFFFFFFFF;
+        if (layout.Diffuse >= 0) std::memcpy(&v.color, src + layout.Diffuse, 4);
+        v.u = v.v = 0.0f;
+        if (layout.Tex0 >= 0) {
+            std::memcpy(&v.u, src + layout.Tex0, 4);
+            if (layout.Tex0Size >= 2) std::memcpy(&v.v, src + layout.Tex0 + 4, 4);
+        }
+        batchVertices_.push_back(v);
+    }
+
+    auto& idx = batchIndices_;
+    // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
+    // does. A one-pixel segment from the end point, which covers just that pixel, adds it.
+    auto addLastPixel = [&](uint32_t end) {
+        GLVertex a = batchVertices_[end];
+        GLVertex b = a;
+        b.x += 2.0f / w * b.w;
+        const uint32_t at = uint32_t(batchVertices_.size());
+        batchVertices_.push_back(a);
+        batchVertices_.push_back(b);
+        idx.push_back(at);
+        idx.push_back(at + 1);
+    };
+    const bool lastPixel = renderStates_[D3DRS_LASTPIXEL] != 0;
+    switch (PrimitiveType) {
+        case D3DPT_POINTLIST:
+            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
+            break;
+        case D3DPT_LINELIST:
+            for (UINT i = 0; i < PrimitiveCount; ++i) {
+                idx.push_back(base + 2 * i);
+                idx.push_back(base + 2 * i + 1);
+                if (lastPixel) addLastPixel(base + 2 * i + 1);
+            }
+            break;
+        case D3DPT_LINESTRIP:
+            for (UINT i = 0; i < PrimitiveCount; ++i) {
+                idx.push_back(base + i);
+                idx.push_back(base + i + 1);
+            }
+            if (lastPixel) addLastPixel(base + PrimitiveCount);
+            break;
+        case D3DPT_TRIANGLELIST:
+            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
+            break;
+        case D3DPT_TRIANGLESTRIP:
+            // Odd triangles swap their first two vertices to keep the strip's winding.
+            for (UINT i = 0; i < PrimitiveCount; ++i) {
+                idx.push_back(base + ((i & 1) ? i + 1 : i));
+                idx.push_back(base + ((i & 1) ? i : i + 1));
+                idx.push_back(base + i + 2);
+            }
+            break;
+        case D3DPT_TRIANGLEFAN:
+            for (UINT i = 0; i < PrimitiveCount; ++i) {
+                idx.push_back(base);
+                idx.push_back(base + i + 1);
+                idx.push_back(base + i + 2);
+            }
+            break;
+    }
+    if (!batching_) Flush();
+    return D3D_OK;
+}
+
+void GLDevice::Flush() {
+    if (batchIndices_.empty()) {
+        batchVertices_.clear();
+        return;
+    }
+    DrawBatch(batchKey_, batchVertices_, batchIndices_);
+    batchVertices_.clear();
+    batchIndices_.clear();
+}
+
+void GLDevice::FlushIfUses(GLTexture* texture) {
+    if (!batchIndices_.empty() && batchKey_.texture == texture) Flush();
+}
+
+GLuint GLDevice::SamplerFor(const DrawKey& k) {
+    std::vector<uint32_t> id = {k.minFilter, k.magFilter, k.mipFilter, k.addressU,
+                                k.addressV,  k.maxAnisotropy, k.border};
+    auto it = samplers_.find(id);
+    if (it != samplers_.end()) return it->second;
+    GLuint s = 0;
+    glGenSamplers(1, &s);
+    const bool minLinear = k.minFilter >= D3DTEXF_LINEAR;
+    GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+    if (k.mipFilter == D3DTEXF_POINT)
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    else if (k.mipFilter >= D3DTEXF_LINEAR)
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter);
+    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER,
+                        k.magFilter >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, AddressMode(k.addressU));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, AddressMode(k.addressV));
+    const float border[4] = {float((k.border >> 16) & 0xFF) / 255.0f,
+                             float((k.border >> 8) & 0xFF) / 255.0f,
+                             float(k.border & 0xFF) / 255.0f, float(k.border >> 24) / 255.0f};
+    glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+    if (maxAnisotropy_ > 1.0f) {
+        const bool aniso = k.minFilter == D3DTEXF_ANISOTROPIC || k.magFilter == D3DTEXF_ANISOTROPIC;
+        const float a = aniso ? std::clamp(float(k.maxAnisotropy), 1.0f, maxAnisotropy_) : 1.0f;
+        glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, a);
+    }
+    samplers_.emplace(std::move(id), s);
+    return s;
+}
+
+void GLDevice::ApplyKey(const DrawKey& k) {
+    glActiveTexture(GL_TEXTURE0);
+    if (k.texture) {
+        glBindTexture(GL_TEXTURE_2D, k.texture->Bind());
+        glBindSampler(0, SamplerFor(k));
+    } else {
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glUniform1i(uHasTexture_, k.texture ? 1 : 0);
+    if (k.blendEnable) {
+        glEnable(GL_BLEND);
+        GLenum s, d, sa, da;
+        ResolveBlend(k.srcBlend, k.destBlend, s, d);
+        GLenum op = BlendEquation(k.blendOp), opA = op;
+        sa = s;
+        da = d;
+        if (k.separateAlpha) {
+            ResolveBlend(k.srcBlendAlpha, k.destBlendAlpha, sa, da);
+            opA = BlendEquation(k.blendOpAlpha);
+        }
+        glBlendFuncSeparate(s, d, sa, da);
+        glBlendEquationSeparate(op, opA);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    if (k.cullMode == D3DCULL_CW || k.cullMode == D3DCULL_CCW) {
+        // Screen y runs down in Direct3D and up in OpenGL, so windings swap: Direct3D's
+        // clockwise front faces are OpenGL's counter-clockwise ones.
+        glEnable(GL_CULL_FACE);
+        glCullFace(k.cullMode == D3DCULL_CCW ? GL_BACK : GL_FRONT);
+    } else {
+        glDisable(GL_CULL_FACE);
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, k.fillMode == D3DFILL_WIREFRAME ? GL_LINE
+                                     : k.fillMode == D3DFILL_POINT   ? GL_POINT
+                                                                     : GL_FILL);
+    const bool alphaWrite = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
+                            pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
+                alphaWrite && (k.colorWrite & 8) != 0);
+    glUniform3i(uColorStage_, GLint(k.colorOp), GLint(k.colorArg1), GLint(k.colorArg2));
+    glUniform3i(uAlphaStage_, GLint(k.alphaOp), GLint(k.alphaArg1), GLint(k.alphaArg2));
+    const uint32_t f = k.textureFactor;
+    glUniform4f(uFactor_, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
+                float(f & 0xFF) / 255.0f, float(f >> 24) / 255.0f);
+    glUniform2i(uAlphaTest_, k.alphaTest ? GLint(k.alphaFunc) : GLint(D3DCMP_ALWAYS),
+                GLint(k.alphaRef));
+    const float shift = 1.0f - 2.0f * kTieBreak;
+    glUniform2f(uPixelShift_, shift / float(pp_.BackBufferWidth),
+                -shift / float(pp_.BackBufferHeight));
+}
+
+void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
+                         const std::vector<uint32_t>& indices) {
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
+    glUseProgram(program_);
+    glBindVertexArray(vao_);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(GLVertex)),
+                 vertices.data(), GL_STREAM_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(uint32_t)),
+                 indices.data(), GL_STREAM_DRAW);
+    ApplyKey(key);
+    glDrawElements(key.primitive, GLsizei(indices.size()), GL_UNSIGNED_INT, nullptr);
+    ++drawCalls_;
+}
+
+void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads,
+                               D3DCOLOR color) {
+    Flush();
+    if (quads.empty()) return;
+    DrawKey k;
+    std::memset(&k, 0, sizeof k);
+    k.texture = texture;
+    k.primitive = GL_TRIANGLES;
+    k.minFilter = k.magFilter = D3DTEXF_POINT;
+    k.mipFilter = D3DTEXF_NONE;
+    k.addressU = k.addressV = D3DTADDRESS_CLAMP;
+    k.maxAnisotropy = 1;
+    k.blendEnable = 1;
+    k.srcBlend = D3DBLEND_SRCALPHA;
+    k.destBlend = D3DBLEND_INVSRCALPHA;
+    k.blendOp = D3DBLENDOP_ADD;
+    k.colorOp = k.alphaOp = D3DTOP_MODULATE;
+    k.colorArg1 = k.alphaArg1 = D3DTA_TEXTURE;
+    k.colorArg2 = k.alphaArg2 = D3DTA_DIFFUSE;
+    k.cullMode = D3DCULL_NONE;
+    k.colorWrite = 0xF;
+    k.fillMode = D3DFILL_SOLID;
+    const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
+    std::vector<GLVertex> vertices;
+    std::vector<uint32_t> indices;
+    vertices.reserve(quads.size());
+    for (const GLVertex& q : quads) {
+        GLVertex v = q;
+        v.x = q.x / w * 2.0f - 1.0f;
+        v.y = 1.0f - q.y / h * 2.0f;
+        v.z = 0.0f;
+        v.w = 1.0f;
+        v.color = color;
+        vertices.push_back(v);
+    }
+    for (uint32_t q = 0; q + 3 < vertices.size(); q += 4) {
+        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) indices.push_back(q + i);
+    }
+    DrawBatch(k, vertices, indices);
+}
+
+// ---- Resources ------------------------------------------------------------------------------
+
+HRESULT GLDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                     IDirect3DVertexBuffer9** ppVertexBuffer, void*) {
+    if (!ppVertexBuffer) return D3DERR_INVALIDCALL;
+    HRESULT hr = D3D_OK;
+    *ppVertexBuffer = MemoryVertexBuffer::Create(Length, Usage, FVF, Pool, hr);
+    return hr;
+}
+
+HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
+                                D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                                void*) {
+    if (!ppTexture) return D3DERR_INVALIDCALL;
+    *ppTexture = nullptr;
+    const HRESULT hr =
+        MemoryTexture::CheckCreate(Width, Height, Levels, Format, UINT(maxTextureSize_));
+    if (FAILED(hr)) return hr;
+    try {
+        *ppTexture = new GLTexture(this, Width, Height, Levels, Usage, Format, Pool);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::EvictManagedResources() {
+    Flush();
+    for (GLTexture* t : textures_) t->Evict();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
+    if (!pCaps) return D3DERR_INVALIDCALL;
+    *pCaps = D3DCAPS9{};
+    pCaps->MaxTextureWidth = pCaps->MaxTextureHeight = DWORD(maxTextureSize_);
+    pCaps->MaxAnisotropy = DWORD(maxAnisotropy_);
+    pCaps->MaxPrimitiveCount = 0xFFFFF;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height) {
+    Flush();
+    MakeCurrent();
+    width = pp_.BackBufferWidth;
+    height = pp_.BackBufferHeight;
+    std::vector<D3DCOLOR> rows(size_t(width) * height);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    pixels.resize(rows.size());
+    const bool hasAlpha = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
+                          pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    // OpenGL's rows run bottom up.
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x) {
+            D3DCOLOR c = rows[size_t(height - 1 - y) * width + x];
+            pixels[size_t(y) * width + x] = hasAlpha ? c : (c | 0xFF000000u);
+        }
+    return D3D_OK;
+}
+
+void GLDevice::SetBatching(bool on) {
+    Flush();
+    batching_ = on;
+}
+
+// ---- Textures -------------------------------------------------------------------------------
+
+namespace {
+
+struct GLFormat {
+    GLint internal;
+    GLenum format, type;
+    bool opaque;  // alpha reads as 1
+    bool alphaOnly;
+};
+
+GLFormat GLFormatOf(D3DFORMAT f) {
+    switch (f) {
+        case D3DFMT_X8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, true, false};
+        case D3DFMT_A8B8G8R8: return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false, false};
+        case D3DFMT_X8B8G8R8: return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, true, false};
+        case D3DFMT_R5G6B5: return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, true, false};
+        case D3DFMT_A1R5G5B5:
+            return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false, false};
+        case D3DFMT_X1R5G5B5:
+            return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, true, false};
+        case D3DFMT_A4R4G4B4:
+            return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false, false};
+        case D3DFMT_X4R4G4B4:
+            return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, true, false};
+        case D3DFMT_A8: return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, true};
+        default: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, false};
+    }
+}
+
+}  // namespace
+
+GLTexture::GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage,
+                     D3DFORMAT format, D3DPOOL pool)
+    : MemoryTexture(width, height, levels, usage, format, pool), device_(device) {
+    dirty_.assign(levels, false);
+    device_->Remember(this);
+}
+
+GLTexture::~GLTexture() {
+    device_->FlushIfUses(this);
+    if (id_) {
+        device_->MakeCurrent();
+        glDeleteTextures(1, &id_);
+    }
+    device_->Forget(this);
+}
+
+void GLTexture::BeforeLock(UINT) { device_->FlushIfUses(this); }
+
+void GLTexture::LevelChanged(UINT level) {
+    if (level < dirty_.size()) dirty_[level] = true;
+}
+
+void GLTexture::Evict() {
+    if (!id_) return;
+    device_->MakeCurrent();
+    glDeleteTextures(1, &id_);
+    id_ = 0;
+}
+
+GLuint GLTexture::Bind() {
+    const GLFormat f = GLFormatOf(Format());
+    const auto& levels = Levels();
+    if (!id_) {
+        glGenTextures(1, &id_);
+        glBindTexture(GL_TEXTURE_2D, id_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
+        if (f.alphaOnly) {
+            const GLint swizzle[4] = {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED};
+            glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
+        } else if (f.opaque) {
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+        }
+        for (size_t i = 0; i < levels.size(); ++i) {
+            glTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(levels[i].Width),
+                         GLsizei(levels[i].Height), 0, f.format, f.type, levels[i].Bits.data());
+            dirty_[i] = false;
+        }
+        return id_;
+    }
+    glBindTexture(GL_TEXTURE_2D, id_);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (!dirty_[i]) continue;
+        glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, GLsizei(levels[i].Width),
+                        GLsizei(levels[i].Height), f.format, f.type, levels[i].Bits.data());
+        dirty_[i] = false;
+    }
+    return id_;
+}
+
+// ---- Extras ---------------------------------------------------------------------------------
+
+bool IsGLDevice(IDirect3DDevice9* device) { return dynamic_cast<GLDevice*>(device) != nullptr; }
+
+HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
+                       UINT& height) {
+    auto* d = dynamic_cast<GLDevice*>(device);
+    if (!d) return D3DERR_INVALIDCALL;
+    return d->ReadBackBuffer(pixels, width, height);
+}
+
+void SetBatching(IDirect3DDevice9* device, bool on) {
+    if (auto* d = dynamic_cast<GLDevice*>(device)) d->SetBatching(on);
+}
+
+uint64_t GLDrawCallCount(IDirect3DDevice9* device) {
+    auto* d = dynamic_cast<GLDevice*>(device);
+    return d ? d->DrawCalls() : 0;
+}
+
+}  // namespace hv

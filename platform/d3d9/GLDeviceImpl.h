@@ -1,0 +1,216 @@
+// The OpenGL 3.3 implementation of the Direct3D 9 device (internal to platform/).
+//
+// How Direct3D 9's rules are kept:
+// - Vertices are transformed on the CPU by world x view x projection (row vectors) into clip
+//   space, so draws with different world matrices can share one OpenGL draw call.
+// - Pixel centres: Direct3D puts them at integer screen coordinates, OpenGL at half-integers.
+//   Every vertex moves half a pixel right and down after projection, less 1/128 pixel, which
+//   turns Direct3D's top-left fill rule into a rule without ties: an edge that lies exactly on
+//   a pixel centre includes it on the left and top side of a shape and excludes it on the right
+//   and bottom side, whatever tie rule the OpenGL driver has.
+// - Drawing goes into an off-screen colour buffer of the back buffer's size; Present copies it
+//   to the window (stretched when the window's size differs) and swaps.
+// - Texture stage 0's colour and alpha operations are evaluated in the fragment shader; a stage
+//   without a texture reads opaque white, the temporary register reads zero.
+// - Consecutive draws with identical state are merged: primitives are turned into indexed
+//   lists and appended to one batch, drawn when the state changes or at Clear, EndScene,
+//   Present and any read of the back buffer.
+#pragma once
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <cstring>
+#include <map>
+#include <utility>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/d3d9/Resources.h"
+#include "platform/d3d9/d3d9.h"
+
+namespace hv {
+
+class GLDirect3D9;
+class GLDevice;
+
+// A managed texture with its OpenGL copy, made and refreshed lazily when a draw uses it.
+class GLTexture final : public MemoryTexture {
+public:
+    GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage,
+              D3DFORMAT format, D3DPOOL pool);
+    // The OpenGL texture, uploaded from the system-memory levels where needed.
+    GLuint Bind();
+    // Drops the OpenGL copy (eviction); the next Bind uploads again.
+    void Evict();
+    GLDevice* Device() const { return device_; }
+
+protected:
+    ~GLTexture() override;
+    void BeforeLock(UINT level) override;
+    void LevelChanged(UINT level) override;
+
+private:
+    GLDevice* device_;
+    GLuint id_ = 0;
+    std::vector<bool> dirty_;
+};
+
+// Everything that decides how a batched vertex becomes pixels. Two draws merge when their
+// keys are equal.
+struct DrawKey {
+    GLTexture* texture;
+    uint32_t primitive;  // GL_TRIANGLES, GL_LINES or GL_POINTS
+    uint32_t minFilter, magFilter, mipFilter, addressU, addressV, maxAnisotropy, border;
+    uint32_t blendEnable, srcBlend, destBlend, blendOp;
+    uint32_t separateAlpha, srcBlendAlpha, destBlendAlpha, blendOpAlpha;
+    uint32_t colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
+    uint32_t textureFactor, cullMode, alphaTest, alphaFunc, alphaRef, colorWrite, fillMode;
+    bool operator==(const DrawKey& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+struct GLVertex {
+    float x, y, z, w;  // clip space, Direct3D depth range (0..w)
+    uint32_t color;    // D3DCOLOR
+    float u, v;
+};
+
+class GLDevice final : public IDirect3DDevice9 {
+public:
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // Makes the device on `window`; null with `hr` set when OpenGL 3.3 is not available.
+    static GLDevice* Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp,
+                            HRESULT& hr);
+
+    HRESULT TestCooperativeLevel() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
+    HRESULT Present(const RECT*, const RECT*, HWND, const void*) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                  DWORD Stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                 DWORD Value) override;
+    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                 DWORD* pValue) override;
+    HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+    HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+    HRESULT SetFVF(DWORD FVF) override;
+    HRESULT GetFVF(DWORD* pFVF) override;
+    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
+                            UINT OffsetInBytes, UINT Stride) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                          UINT PrimitiveCount) override;
+    HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                               IDirect3DVertexBuffer9** ppVertexBuffer,
+                               void* pSharedHandle) override;
+    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                          D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                          void* pSharedHandle) override;
+    HRESULT EvictManagedResources() override;
+    HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
+
+    // ---- For the platform layer (textures, the font, tests) ----
+    void MakeCurrent();
+    void Flush();
+    // Draws any batched primitives that sample `texture`.
+    void FlushIfUses(GLTexture* texture);
+    void Forget(GLTexture* texture);
+    void Remember(GLTexture* texture) { textures_.insert(texture); }
+    HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
+    void SetBatching(bool on);
+    uint64_t DrawCalls() const { return drawCalls_; }
+    UINT BackBufferWidth() const { return pp_.BackBufferWidth; }
+    UINT BackBufferHeight() const { return pp_.BackBufferHeight; }
+    UINT MaxTextureSize() const { return maxTextureSize_; }
+    // Draws screen-space quads (pixel corners, Direct3D screen coordinates) sampling
+    // `texture` with point filtering, texel x `color`, alpha blended, without touching the
+    // device's visible state. Used by the text font. `quads` holds 4 vertices per quad in
+    // strip order, positions in x, y (pixels) and u, v.
+    void DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads, D3DCOLOR color);
+
+private:
+    GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context);
+    ~GLDevice() override;
+    bool InitGL();
+    HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp);
+    void SetDefaultStates();
+    DrawKey CurrentKey(uint32_t primitive) const;
+    void ApplyKey(const DrawKey& key);
+    GLuint SamplerFor(const DrawKey& key);
+    void UpdateTransform();
+    void DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
+                   const std::vector<uint32_t>& indices);
+    bool IsLost();
+
+    ULONG refs_ = 1;
+    bool releasing_ = false;  // the last reference is being dropped
+    GLDirect3D9* d3d_;
+    SDL_Window* window_;
+    SDL_GLContext context_;
+    D3DPRESENT_PARAMETERS pp_{};
+    bool lost_ = false;
+    bool inScene_ = false;
+    bool batching_ = true;
+    uint64_t drawCalls_ = 0;
+    GLint maxTextureSize_ = 2048;
+    float maxAnisotropy_ = 1.0f;
+
+    // Direct3D state.
+    DWORD renderStates_[kRenderStateCount] = {};
+    DWORD stageStates_[kTextureStageCount][kTextureStageStateCount] = {};
+    DWORD samplerStates_[kTextureStageCount][kSamplerStateCount] = {};
+    D3DMATRIX world_{}, view_{}, projection_{};
+    D3DMATRIX wvp_{};
+    bool wvpDirty_ = true;
+    DWORD fvf_ = 0;
+    MemoryVertexBuffer* stream_ = nullptr;
+    UINT streamOffset_ = 0, streamStride_ = 0;
+    GLTexture* texture_ = nullptr;
+
+    // The pending batch.
+    DrawKey batchKey_{};
+    std::vector<GLVertex> batchVertices_;
+    std::vector<uint32_t> batchIndices_;
+
+    // OpenGL objects.
+    GLuint program_ = 0, vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
+    GLint uPixelShift_ = -1, uHasTexture_ = -1, uColorStage_ = -1, uAlphaStage_ = -1,
+          uFactor_ = -1, uAlphaTest_ = -1;
+    std::map<std::vector<uint32_t>, GLuint> samplers_;
+    GLsync frameFence_ = nullptr;
+    std::unordered_set<GLTexture*> textures_;
+};
+
+class GLDirect3D9 final : public RefCounted<IDirect3D9> {
+public:
+    static GLDirect3D9* Create();
+
+    UINT GetAdapterCount() override;
+    HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) override;
+    UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) override;
+    HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode,
+                             D3DDISPLAYMODE* pMode) override;
+    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                         DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pp,
+                         IDirect3DDevice9** ppReturnedDeviceInterface) override;
+
+private:
+    GLDirect3D9() = default;
+    ~GLDirect3D9() override;
+    std::vector<D3DDISPLAYMODE> Modes(UINT adapter);
+    bool startedVideo_ = false;
+};
+
+// The OpenGL context last made current by the platform layer, so that a device knows when it
+// must make its own current again. Code that makes another context current clears it.
+void ForgetCurrentGLContext();
+
+}  // namespace hv

@@ -1,0 +1,205 @@
+#include "platform/d3d9/Resources.h"
+
+#include <algorithm>
+#include <new>
+
+namespace hv {
+
+UINT FormatBytesPerPixel(D3DFORMAT format) {
+    switch (format) {
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_A8B8G8R8:
+        case D3DFMT_X8B8G8R8:
+            return 4;
+        case D3DFMT_R5G6B5:
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5:
+        case D3DFMT_A4R4G4B4:
+        case D3DFMT_X4R4G4B4:
+            return 2;
+        case D3DFMT_A8:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+FvfLayout DecodeFvf(DWORD fvf) {
+    FvfLayout l;
+    UINT offset = 0;
+    switch (fvf & D3DFVF_POSITION_MASK) {
+        case D3DFVF_XYZ: offset = 12; l.Valid = true; break;
+        case D3DFVF_XYZRHW: offset = 16; l.Valid = true; l.Transformed = true; break;
+        case 0x006: offset = 16; break;  // positions with blend weights: sized, not drawn
+        case 0x008: offset = 20; break;
+        case 0x00A: offset = 24; break;
+        case 0x00C: offset = 28; break;
+        case 0x00E: offset = 32; break;
+        case 0x4002: offset = 16; break;
+        default: return FvfLayout{};
+    }
+    if (fvf & D3DFVF_NORMAL) offset += 12;
+    if (fvf & D3DFVF_PSIZE) offset += 4;
+    if (fvf & D3DFVF_DIFFUSE) {
+        l.Diffuse = static_cast<int>(offset);
+        offset += 4;
+    }
+    if (fvf & D3DFVF_SPECULAR) offset += 4;
+    const UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    if (texCount > 8) return FvfLayout{};
+    for (UINT i = 0; i < texCount; ++i) {
+        // Two bits per set above bit 16: 0 two floats, 1 three, 2 four, 3 one.
+        static constexpr int kFloats[4] = {2, 3, 4, 1};
+        const int floats = kFloats[(fvf >> (16 + 2 * i)) & 3];
+        if (i == 0) {
+            l.Tex0 = static_cast<int>(offset);
+            l.Tex0Size = floats;
+        }
+        offset += 4 * floats;
+    }
+    l.Size = offset;
+    return l;
+}
+
+UINT FvfVertexSize(DWORD fvf) { return DecodeFvf(fvf).Size; }
+
+UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT count) {
+    if (count == 0) return 0;
+    switch (type) {
+        case D3DPT_POINTLIST: return count;
+        case D3DPT_LINELIST: return 2 * count;
+        case D3DPT_LINESTRIP: return count + 1;
+        case D3DPT_TRIANGLELIST: return 3 * count;
+        case D3DPT_TRIANGLESTRIP:
+        case D3DPT_TRIANGLEFAN: return count + 2;
+    }
+    return 0;
+}
+
+// ---- MemoryVertexBuffer ---------------------------------------------------------------------
+
+MemoryVertexBuffer* MemoryVertexBuffer::Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                               HRESULT& hr) {
+    if (length == 0 || (fvf != 0 && FvfVertexSize(fvf) == 0)) {
+        hr = D3DERR_INVALIDCALL;
+        return nullptr;
+    }
+    if (length > kMaxResourceBytes) {
+        hr = D3DERR_OUTOFVIDEOMEMORY;
+        return nullptr;
+    }
+    auto* vb = new (std::nothrow) MemoryVertexBuffer();
+    if (!vb) {
+        hr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    try {
+        vb->bytes_.assign(length, 0);
+    } catch (const std::bad_alloc&) {
+        vb->Release();
+        hr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    vb->desc_.Usage = usage;
+    vb->desc_.FVF = fvf;
+    vb->desc_.Pool = pool;
+    vb->desc_.Size = length;
+    hr = D3D_OK;
+    return vb;
+}
+
+HRESULT MemoryVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) {
+    if (!ppbData) return D3DERR_INVALIDCALL;
+    if (OffsetToLock > bytes_.size() || SizeToLock > bytes_.size() - OffsetToLock) {
+        *ppbData = nullptr;
+        return D3DERR_INVALIDCALL;
+    }
+    *ppbData = bytes_.data() + OffsetToLock;
+    ++locks_;
+    return D3D_OK;
+}
+
+HRESULT MemoryVertexBuffer::Unlock() {
+    if (locks_ == 0) return D3DERR_INVALIDCALL;
+    --locks_;
+    return D3D_OK;
+}
+
+HRESULT MemoryVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
+    if (!pDesc) return D3DERR_INVALIDCALL;
+    *pDesc = desc_;
+    return D3D_OK;
+}
+
+// ---- MemoryTexture --------------------------------------------------------------------------
+
+HRESULT MemoryTexture::CheckCreate(UINT width, UINT height, UINT& levels, D3DFORMAT format,
+                                   UINT maxSide) {
+    if (width == 0 || height == 0 || FormatBytesPerPixel(format) == 0) return D3DERR_INVALIDCALL;
+    if (width > maxSide || height > maxSide) return D3DERR_INVALIDCALL;
+    UINT full = 1;
+    for (UINT s = std::max(width, height); s > 1; s >>= 1) ++full;
+    if (levels == 0 || levels > full) levels = full;
+    const uint64_t bytes = uint64_t(width) * height * FormatBytesPerPixel(format);
+    if (bytes > kMaxResourceBytes) return D3DERR_OUTOFVIDEOMEMORY;
+    return D3D_OK;
+}
+
+MemoryTexture::MemoryTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                             D3DPOOL pool)
+    : usage_(usage), format_(format), pool_(pool) {
+    const UINT bpp = FormatBytesPerPixel(format);
+    levels_.resize(levels);
+    for (UINT i = 0; i < levels; ++i) {
+        Level& l = levels_[i];
+        l.Width = std::max(1u, width >> i);
+        l.Height = std::max(1u, height >> i);
+        l.Pitch = l.Width * bpp;
+        l.Bits.assign(size_t(l.Pitch) * l.Height, 0);
+    }
+    lockFlags_.assign(levels, 0);
+    locked_.assign(levels, false);
+}
+
+HRESULT MemoryTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
+    if (!pDesc || Level >= levels_.size()) return D3DERR_INVALIDCALL;
+    pDesc->Format = format_;
+    pDesc->Type = D3DRTYPE_SURFACE;
+    pDesc->Usage = usage_;
+    pDesc->Pool = pool_;
+    pDesc->MultiSampleType = D3DMULTISAMPLE_NONE;
+    pDesc->MultiSampleQuality = 0;
+    pDesc->Width = levels_[Level].Width;
+    pDesc->Height = levels_[Level].Height;
+    return D3D_OK;
+}
+
+HRESULT MemoryTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                                DWORD Flags) {
+    if (!pLockedRect || Level >= levels_.size() || locked_[Level]) return D3DERR_INVALIDCALL;
+    MemoryTexture::Level& l = levels_[Level];
+    size_t offset = 0;
+    if (pRect) {
+        if (pRect->left < 0 || pRect->top < 0 || pRect->left >= pRect->right ||
+            pRect->top >= pRect->bottom || UINT(pRect->right) > l.Width ||
+            UINT(pRect->bottom) > l.Height)
+            return D3DERR_INVALIDCALL;
+        offset = size_t(pRect->top) * l.Pitch + size_t(pRect->left) * FormatBytesPerPixel(format_);
+    }
+    if (!(Flags & D3DLOCK_READONLY)) BeforeLock(Level);
+    locked_[Level] = true;
+    lockFlags_[Level] = Flags;
+    pLockedRect->Pitch = static_cast<INT>(l.Pitch);
+    pLockedRect->pBits = l.Bits.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT MemoryTexture::UnlockRect(UINT Level) {
+    if (Level >= levels_.size() || !locked_[Level]) return D3DERR_INVALIDCALL;
+    locked_[Level] = false;
+    if (!(lockFlags_[Level] & D3DLOCK_READONLY)) LevelChanged(Level);
+    return D3D_OK;
+}
+
+}  // namespace hv

@@ -1,0 +1,122 @@
+// Resources that live in system memory: the vertex buffer both devices use, and the texture
+// whose levels the OpenGL device mirrors into video memory. No SDL or OpenGL here.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace hv {
+
+// Counted references for an interface: starts at 1, deletes itself when Release reaches 0.
+template <class Interface>
+class RefCounted : public Interface {
+public:
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    ~RefCounted() override = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+// Largest vertex buffer or texture level a device agrees to hold, in bytes: a request above it
+// fails with D3DERR_OUTOFVIDEOMEMORY instead of an allocation that cannot be met.
+constexpr uint64_t kMaxResourceBytes = 1ull << 30;
+
+// A vertex buffer as plain bytes. Draws read the bytes when they are issued, so the buffer may
+// be refilled right after a draw.
+class MemoryVertexBuffer final : public RefCounted<IDirect3DVertexBuffer9> {
+public:
+    // Returns null and sets `hr` when the arguments are refused.
+    static MemoryVertexBuffer* Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                      HRESULT& hr);
+
+    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
+
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    MemoryVertexBuffer() = default;
+    std::vector<uint8_t> bytes_;
+    D3DVERTEXBUFFER_DESC desc_;
+    int locks_ = 0;
+};
+
+// A texture whose levels are held in system memory, rows top first, texels in the Direct3D
+// layout of the format. Subclasses hear about locks and changed levels.
+class MemoryTexture : public RefCounted<IDirect3DTexture9> {
+public:
+    struct Level {
+        UINT Width = 0;
+        UINT Height = 0;
+        UINT Pitch = 0;
+        std::vector<uint8_t> Bits;
+    };
+
+    DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
+    HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
+    HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                     DWORD Flags) override;
+    HRESULT UnlockRect(UINT Level) override;
+
+    D3DFORMAT Format() const { return format_; }
+    const std::vector<Level>& Levels() const { return levels_; }
+
+    // Checks the arguments of CreateTexture; D3D_OK when a texture of that shape may be made.
+    // `levels` becomes the real level count (0: the full chain).
+    static HRESULT CheckCreate(UINT width, UINT height, UINT& levels, D3DFORMAT format,
+                               UINT maxSide);
+
+protected:
+    MemoryTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                  D3DPOOL pool);
+    ~MemoryTexture() override = default;
+    // Before a level is handed out for writing (pending draws must see the old texels).
+    virtual void BeforeLock(UINT /*level*/) {}
+    // After a level was unlocked for writing.
+    virtual void LevelChanged(UINT /*level*/) {}
+
+private:
+    std::vector<Level> levels_;
+    std::vector<DWORD> lockFlags_;  // per level: flags of the open lock
+    std::vector<bool> locked_;
+    DWORD usage_;
+    D3DFORMAT format_;
+    D3DPOOL pool_;
+};
+
+// A texture that only lives in system memory (the recording device's textures).
+class PlainTexture final : public MemoryTexture {
+public:
+    PlainTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                 D3DPOOL pool)
+        : MemoryTexture(width, height, levels, usage, format, pool) {}
+};
+
+// Where the parts of one vertex lie in a flexible-vertex-format record; -1 = absent.
+struct FvfLayout {
+    bool Valid = false;
+    bool Transformed = false;  // XYZRHW: screen pixels and 1/w, no transforms
+    int Position = 0;
+    int Diffuse = -1;
+    int Tex0 = -1;
+    int Tex0Size = 2;  // floats in the first texture coordinate set
+    UINT Size = 0;
+};
+FvfLayout DecodeFvf(DWORD fvf);
+
+// Number of vertices `count` primitives of `type` read; 0 for an unknown type.
+UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT count);
+
+}  // namespace hv

@@ -1,0 +1,378 @@
+// The text font: glyphs from the face fontconfig chooses, rendered by SDL2_ttf into textures
+// and drawn by the OpenGL device as screen-space quads. On the recording device the font only
+// records what it was asked to draw.
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/d3d9/GLDeviceImpl.h"
+#include "platform/d3d9/RecordingDevice.h"
+#include "platform/d3dx9/d3dx9.h"
+
+namespace hv {
+
+namespace {
+
+// Windows-1252 code points of the bytes 0x80 to 0x9F (0 where the code page has none).
+constexpr uint16_t kCp1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+uint32_t FromCp1252(uint8_t b) {
+    if (b >= 0x80 && b < 0xA0) return kCp1252[b - 0x80] ? kCp1252[b - 0x80] : '?';
+    return b;
+}
+
+// UTF-8 text as code points; a byte that does not start a valid UTF-8 sequence is read as
+// Windows-1252.
+std::vector<uint32_t> DecodeText(const char* s, size_t n) {
+    std::vector<uint32_t> out;
+    const auto* p = reinterpret_cast<const uint8_t*>(s);
+    size_t i = 0;
+    while (i < n) {
+        const uint8_t b = p[i];
+        int len = 0;
+        uint32_t cp = 0, min = 0;
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        } else if ((b & 0xE0) == 0xC0) {
+            len = 2, cp = b & 0x1F, min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3, cp = b & 0x0F, min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4, cp = b & 0x07, min = 0x10000;
+        }
+        bool ok = len > 0 && i + len <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
+            out.push_back(cp);
+            i += len;
+        } else {
+            out.push_back(FromCp1252(b));
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string Narrow(const wchar_t* w) {
+    std::string s;
+    for (; w && *w; ++w) s += *w < 0x80 ? char(*w) : '?';
+    return s;
+}
+
+// Lines of the text (broken at "\n"; "\r" is dropped), each as code points.
+std::vector<std::vector<uint32_t>> SplitTextLines(const std::vector<uint32_t>& text, bool single) {
+    std::vector<std::vector<uint32_t>> lines(1);
+    for (uint32_t c : text) {
+        if (c == '\r') continue;
+        if (c == '\n' && !single) {
+            lines.emplace_back();
+            continue;
+        }
+        lines.back().push_back(c == '\n' ? ' ' : c);
+    }
+    return lines;
+}
+
+class FontBase : public RefCounted<ID3DXFont> {
+public:
+    explicit FontBase(IDirect3DDevice9* device) : device_(device) { device_->AddRef(); }
+    HRESULT OnLostDevice() override { return D3D_OK; }
+    HRESULT OnResetDevice() override { return D3D_OK; }
+
+protected:
+    ~FontBase() override { device_->Release(); }
+    IDirect3DDevice9* device_;
+};
+
+// On the recording device: keeps the call, measures every character as half the height wide.
+class RecordingFont final : public FontBase {
+public:
+    RecordingFont(RecordingDevice* device, INT height)
+        : FontBase(device), recorder_(device), height_(height > 0 ? height : height < 0 ? -height : 16) {}
+
+    INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
+                  D3DCOLOR color) override {
+        if (!text || !rect) return 0;
+        const size_t n = count < 0 ? std::strlen(text) : size_t(count);
+        const std::string s(text, n);
+        char c[16];
+        std::snprintf(c, sizeof c, "0x%08X", color);
+        RecordedCall& call = recorder_->Record(
+            "ID3DXFont::DrawTextA",
+            "ID3DXFont::DrawTextA(\"" + s + "\", " + std::to_string(rect->left) + ", " +
+                std::to_string(rect->top) + ", " + std::to_string(rect->right) + ", " +
+                std::to_string(rect->bottom) + ", " + std::to_string(format) + ", " + c + ")",
+            {uint32_t(rect->left), uint32_t(rect->top), uint32_t(rect->right),
+             uint32_t(rect->bottom), format, color},
+            this);
+        call.String = s;
+        call.Rect = *rect;
+        const auto lines = SplitTextLines(DecodeText(text, n), format & DT_SINGLELINE);
+        const INT height = INT(lines.size()) * height_;
+        if (format & DT_CALCRECT) {
+            size_t longest = 0;
+            for (const auto& l : lines) longest = std::max(longest, l.size());
+            rect->right = rect->left + INT(longest) * (height_ / 2);
+            rect->bottom = rect->top + height;
+        }
+        return height;
+    }
+
+private:
+    RecordingDevice* recorder_;
+    INT height_;
+};
+
+// On the OpenGL device: glyphs rendered once into atlas pages, drawn as textured quads.
+class GLFont final : public FontBase {
+public:
+    GLFont(GLDevice* device, TTF_Font* font, INT lineHeight)
+        : FontBase(device), gl_(device), font_(font), lineHeight_(lineHeight) {}
+
+    INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
+                  D3DCOLOR color) override;
+
+protected:
+    ~GLFont() override {
+        for (IDirect3DTexture9* page : pages_) page->Release();
+        TTF_CloseFont(font_);
+        TTF_Quit();
+    }
+
+private:
+    struct Glyph {
+        int Page = -1;  // -1: nothing to draw (a space)
+        int X = 0, Y = 0, W = 0, H = 0;
+        int OffsetX = 0;  // where the picture starts relative to the pen
+        int Advance = 0;
+    };
+    static constexpr int kPageSize = 512;
+
+    const Glyph& GlyphOf(uint32_t cp);
+    void EndUpdate();
+
+    GLDevice* gl_;
+    TTF_Font* font_;
+    INT lineHeight_;
+    std::unordered_map<uint32_t, Glyph> glyphs_;
+    std::vector<IDirect3DTexture9*> pages_;
+    int shelfX_ = 0, shelfY_ = 0, shelfH_ = 0;
+    int lockedPage_ = -1;
+    D3DLOCKED_RECT locked_{};
+};
+
+const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
+    auto it = glyphs_.find(cp);
+    if (it != glyphs_.end()) return it->second;
+    Glyph g;
+    int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
+    if (TTF_GlyphMetrics32(font_, cp, &minx, &maxx, &miny, &maxy, &advance) == 0)
+        g.Advance = advance;
+    SDL_Surface* rendered = (maxx > minx && cp != ' ')
+                                ? TTF_RenderGlyph32_Blended(font_, cp, SDL_Color{255, 255, 255, 255})
+                                : nullptr;
+    SDL_Surface* argb =
+        rendered ? SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    if (rendered) SDL_FreeSurface(rendered);
+    if (argb && argb->w > 0 && argb->h > 0 && argb->w < kPageSize && argb->h < kPageSize) {
+        // The rendered picture starts at the pen, or left of it for a glyph that reaches back.
+        g.OffsetX = std::min(0, minx);
+        g.W = argb->w;
+        g.H = argb->h;
+        if (shelfX_ + g.W + 1 > kPageSize) {
+            shelfX_ = 0;
+            shelfY_ += shelfH_ + 1;
+            shelfH_ = 0;
+        }
+        if (pages_.empty() || shelfY_ + g.H + 1 > kPageSize) {
+            EndUpdate();
+            IDirect3DTexture9* page = nullptr;
+            if (SUCCEEDED(gl_->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8,
+                                             D3DPOOL_MANAGED, &page, nullptr)))
+                pages_.push_back(page);
+            shelfX_ = shelfY_ = shelfH_ = 0;
+        }
+        const int page = int(pages_.size()) - 1;
+        if (page >= 0 && (lockedPage_ == page ||
+                          (EndUpdate(), SUCCEEDED(pages_[page]->LockRect(0, &locked_, nullptr, 0))))) {
+            lockedPage_ = page;
+            SDL_LockSurface(argb);
+            for (int y = 0; y < g.H; ++y)
+                std::memcpy(static_cast<uint8_t*>(locked_.pBits) +
+                                size_t(shelfY_ + y) * size_t(locked_.Pitch) + size_t(shelfX_) * 4,
+                            static_cast<const uint8_t*>(argb->pixels) + size_t(y) * argb->pitch,
+                            size_t(g.W) * 4);
+            SDL_UnlockSurface(argb);
+            g.Page = page;
+            g.X = shelfX_;
+            g.Y = shelfY_;
+            shelfX_ += g.W + 1;
+            shelfH_ = std::max(shelfH_, g.H);
+        }
+    }
+    if (argb) SDL_FreeSurface(argb);
+    return glyphs_.emplace(cp, g).first->second;
+}
+
+void GLFont::EndUpdate() {
+    if (lockedPage_ >= 0) pages_[lockedPage_]->UnlockRect(0);
+    lockedPage_ = -1;
+}
+
+INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
+                      D3DCOLOR color) {
+    if (!text || !rect) return 0;
+    const size_t n = count < 0 ? std::strlen(text) : size_t(count);
+    const auto lines = SplitTextLines(DecodeText(text, n), format & DT_SINGLELINE);
+    std::vector<int> widths;
+    int widest = 0;
+    for (const auto& line : lines) {
+        int w = 0;
+        for (uint32_t c : line) w += GlyphOf(c).Advance;
+        widths.push_back(w);
+        widest = std::max(widest, w);
+    }
+    EndUpdate();
+    const INT height = INT(lines.size()) * lineHeight_;
+    if (format & DT_CALCRECT) {
+        rect->right = rect->left + widest;
+        rect->bottom = rect->top + height;
+        return height;
+    }
+    int y = rect->top;
+    if (format & DT_BOTTOM) y = rect->bottom - height;
+    else if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - height) / 2;
+    const bool clip = !(format & DT_NOCLIP);
+
+    std::vector<std::vector<GLVertex>> quads(pages_.size());
+    const float page = float(kPageSize);
+    for (size_t l = 0; l < lines.size(); ++l, y += lineHeight_) {
+        int x = rect->left;
+        if (format & DT_RIGHT) x = rect->right - widths[l];
+        else if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - widths[l]) / 2;
+        for (uint32_t c : lines[l]) {
+            const Glyph& g = GlyphOf(c);
+            if (g.Page >= 0) {
+                // Pixels x0..x1-1, y0..y1-1 of the screen; texels alike in the page.
+                int x0 = x + g.OffsetX, y0 = y, x1 = x0 + g.W, y1 = y0 + g.H;
+                int tx = g.X, ty = g.Y;
+                if (clip) {
+                    const int cx0 = std::max(x0, int(rect->left)), cy0 = std::max(y0, int(rect->top));
+                    const int cx1 = std::min(x1, int(rect->right)), cy1 = std::min(y1, int(rect->bottom));
+                    tx += cx0 - x0;
+                    ty += cy0 - y0;
+                    x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
+                }
+                if (x1 > x0 && y1 > y0) {
+                    const float u0 = float(tx) / page, v0 = float(ty) / page;
+                    const float u1 = float(tx + x1 - x0) / page, v1 = float(ty + y1 - y0) / page;
+                    // Corners half a pixel out from the pixel centres: texels land 1:1.
+                    const float fx0 = float(x0) - 0.5f, fy0 = float(y0) - 0.5f;
+                    const float fx1 = float(x1) - 0.5f, fy1 = float(y1) - 0.5f;
+                    auto& q = quads[size_t(g.Page)];
+                    q.push_back({fx0, fy0, 0, 1, 0, u0, v0});
+                    q.push_back({fx0, fy1, 0, 1, 0, u0, v1});
+                    q.push_back({fx1, fy0, 0, 1, 0, u1, v0});
+                    q.push_back({fx1, fy1, 0, 1, 0, u1, v1});
+                }
+            }
+            x += g.Advance;
+        }
+    }
+    EndUpdate();
+    for (size_t p = 0; p < quads.size(); ++p) {
+        if (quads[p].empty()) continue;
+        auto* texture = dynamic_cast<GLTexture*>(pages_[p]);
+        if (texture) gl_->DrawScreenQuads(texture, quads[p], color);
+    }
+    return height;
+}
+
+// The file and face index fontconfig chooses for the family, weight and slant.
+bool FindFace(const std::string& family, bool bold, bool italic, std::string& file, int& index) {
+    static const bool started = FcInit();
+    if (!started) return false;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif"
+                                                                       : family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    bool found = false;
+    if (match) {
+        FcChar8* path = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path) {
+            file = reinterpret_cast<const char*>(path);
+            index = 0;
+            FcPatternGetInteger(match, FC_INDEX, 0, &index);
+            found = true;
+        }
+        FcPatternDestroy(match);
+    }
+    return found;
+}
+
+}  // namespace
+
+HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight, UINT,
+                        BOOL Italic, DWORD, DWORD, DWORD, DWORD, const wchar_t* pFaceName,
+                        ID3DXFont** ppFont) {
+    if (!ppFont) return D3DERR_INVALIDCALL;
+    *ppFont = nullptr;
+    if (!pDevice) return D3DERR_INVALIDCALL;
+    if (auto* recorder = dynamic_cast<RecordingDevice*>(pDevice)) {
+        recorder->Record("D3DXCreateFontW", "D3DXCreateFontW(" + std::to_string(Height) + ", " +
+                                                std::to_string(Weight) + ")",
+                         {uint32_t(Height), Weight});
+        *ppFont = new RecordingFont(recorder, Height);
+        return D3D_OK;
+    }
+    auto* gl = dynamic_cast<GLDevice*>(pDevice);
+    if (!gl) return D3DERR_INVALIDCALL;
+    std::string file;
+    int index = 0;
+    if (!FindFace(Narrow(pFaceName), Weight >= 600, Italic != 0, file, index))
+        return D3DERR_NOTAVAILABLE;
+    if (TTF_Init() != 0) return D3DERR_NOTAVAILABLE;
+    // Height > 0 is the cell height (ascent plus descent): take the largest size whose cell
+    // fits. Height < 0 is the em height.
+    const int cell = Height > 0 ? Height : Height < 0 ? -Height : 16;
+    TTF_Font* font = TTF_OpenFontIndex(file.c_str(), cell, index);
+    if (!font) {
+        TTF_Quit();
+        return D3DERR_NOTAVAILABLE;
+    }
+    INT lineHeight = TTF_FontHeight(font);
+    if (Height > 0) {
+        int size = std::max(1, int(std::lround(double(cell) * cell / std::max(1, lineHeight))));
+        TTF_SetFontSize(font, size);
+        while (TTF_FontHeight(font) > cell && size > 1) TTF_SetFontSize(font, --size);
+        while (TTF_SetFontSize(font, size + 1) == 0 && TTF_FontHeight(font) <= cell) ++size;
+        TTF_SetFontSize(font, size);
+        lineHeight = cell;
+    }
+    *ppFont = new GLFont(gl, font, lineHeight);
+    return D3D_OK;
+}
+
+}  // namespace hv
