@@ -30,8 +30,13 @@ using HCURSOR = HCURSOR__*;  // null: no cursor
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
+// A library header may already define these as macros with the same values.
+#ifndef TRUE
 constexpr BOOL TRUE = 1;
+#endif
+#ifndef FALSE
 constexpr BOOL FALSE = 0;
+#endif
 
 struct MSG {
     HWND hwnd = nullptr;
