@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "log/ScriptLogFile.h"
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
 #include "main/AssArray.h"
@@ -30,6 +31,16 @@ struct tGroup {
     std::string Name;
     double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
 };
+
+// One effect the viewer modes show: a name and a position.
+struct TEffectDesc {
+    std::string Name;
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+// Viewer modes, as read from "KavViewer.config" and the viewer command line.
+enum : int32_t { kViewerTesting = 0, kViewerEffects = 10, kViewerInterface = 20 };
 
 class TMainForm : public TObject {
     HV_PUBLISHED_CLASS(TMainForm)
@@ -54,6 +65,17 @@ public:
     int32_t ConfigWidth = 0, ConfigHeight = 0;  // window size from the command line, 0: none
     std::string Caption;                        // kept for the script; shown nowhere
 
+    // Viewer configuration ("KavViewer.config" and the viewer command line). Only DataPath is
+    // used by the host (sound files); the rest is kept for the script's viewer modes.
+    int32_t ViewerMode = kViewerTesting;
+    bool FromFileFolder = false;
+    bool HasBackground = false;
+    bool BackgroundRedraw = false;
+    std::string BackgroundName;
+    std::vector<TEffectDesc> ViewerEffects{TEffectDesc{}};
+
+    TScriptLogFile ScriptLogFile;  // the script's own plain text file
+
     TKavSurfaceEngine3D* KavSurfaceEngine3D = nullptr;
     std::unique_ptr<TMyLua> ScriptEngine;
     tAssArray GameParams;  // saved as UserDataDir + "GameParams.txt"
@@ -68,6 +90,40 @@ public:
     std::vector<tGroup> Groups;
     int32_t CurrentGroup = -1;
     double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
+
+    // --- Start-up and shutdown ---
+    // First half of the form's start-up, run once by the application after the window exists:
+    // state flags, the start tick, drawing groups, the full-screen flag from the application,
+    // the viewer effects list and the data folder.
+    void FormCreate();
+    // Second half: the per-user folder and the log file, the two key-value files, the script
+    // engine with every published method registered, the script bundle, the picture catalogue,
+    // the script run once and "A_Init" called. Without a bundle the program ends with exit code
+    // 2 after telling where it looked. A script error ends on the top-level failure path.
+    void CreateResources_Testing();
+    // Frees the script engine and the drawing groups. Nothing calls it: the form lives until
+    // the process ends.
+    void FormDestroy();
+    // Published event handlers that do nothing.
+    void FormActivate() {}
+    void FormPaint() {}
+    void FormMouseWheel() {}
+
+    // QuitGame(): logs the hint "TMainForm.QuitGame", opens "Link.url" when present, and ends
+    // the program at once with exit code 0, without saving.
+    int QuitGame(lua_State* L);
+    // InitLogFile(name): binds the script's own text file to UserDataDir + name and empties it.
+    int InitLogFile(lua_State* L);
+    // WriteToLogFile(text): appends the text and CR LF to that file.
+    int WriteToLogFile(lua_State* L);
+
+    // --- Viewer configuration ---
+    // ParseParameters(): "KavViewer.config" when it exists, then the viewer command line, which
+    // thus wins where both set a value. An X or Y attribute that is not an integer throws
+    // EConvertError. No results.
+    int ParseParameters(lua_State* L);
+    void ParseParametersFromConfig();
+    void ParseParametersFromParamStr();
 
     // --- Start-up pieces ---
     // Creates the script engine (not registering its own methods) and makes every published

@@ -8,6 +8,8 @@
 
 namespace hv {
 
+int32_t ElapsedMs() { return int32_t(GetTickCount() - StartTickCount); }
+
 void SetUpUserDataDir() {
     UserDataDir = ExeDir();
     std::string appData = AppDataDir();

@@ -2,6 +2,7 @@
 // that holds the log file, "GameParams.txt" and "Profile.txt".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,11 @@ namespace hv {
 inline std::string ProjectName = "Halvardine";
 // The per-user folder, with a trailing "/": the program's folder until SetUpUserDataDir runs.
 inline std::string UserDataDir;
+
+// Tick count taken when the form started; every time given to the script is ElapsedMs().
+inline uint32_t StartTickCount = 0;
+// Milliseconds since StartTickCount as a 32-bit value (right across the tick count's wrap).
+int32_t ElapsedMs();
 
 // Points UserDataDir at <application data>/My Games/Orvandel/<ProjectName>/, creating it with
 // its parents (a failure to create is ignored), or at the program's folder when no application

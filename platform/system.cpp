@@ -46,6 +46,25 @@ std::string AppDataDir() {
     return d;
 }
 
+namespace {
+std::vector<std::string>& CommandLine() {
+    static std::vector<std::string> args;
+    return args;
+}
+}  // namespace
+
+void SetCommandLine(int argc, const char* const* argv) {
+    CommandLine().assign(argv, argv + (argc > 0 ? argc : 0));
+}
+
+int ParamCount() { return CommandLine().empty() ? 0 : int(CommandLine().size()) - 1; }
+
+std::string ParamStr(int index) {
+    const auto& args = CommandLine();
+    if (index < 0 || size_t(index) >= args.size()) return {};
+    return args[size_t(index)];
+}
+
 std::string ModuleName() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace hv {
 
@@ -21,6 +22,13 @@ const std::string& ExeDir();
 // The folder that plays the part of Windows' APPDATA: $APPDATA when set and not empty, else
 // $XDG_DATA_HOME, else $HOME/.local/share. Empty when none of these is known. No trailing "/".
 std::string AppDataDir();
+
+// The command line as the program received it. SetCommandLine is called once by main();
+// ParamStr(0) is the program, ParamStr(1..ParamCount()) the arguments; an index outside that
+// range gives "".
+void SetCommandLine(int argc, const char* const* argv);
+int ParamCount();
+std::string ParamStr(int index);
 
 // The executable's own file name ("halvardine"), for reports that name the module.
 std::string ModuleName();

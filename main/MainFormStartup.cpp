@@ -1,0 +1,88 @@
+// The form's start-up, its script-driven ends and the script's own text file.
+#include <cstdio>
+
+#include "log/KavLogEngine.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "main/ScriptBundle.h"
+#include "platform/files.h"
+#include "platform/halt.h"
+#include "platform/system.h"
+
+namespace hv {
+
+namespace {
+constexpr const char* kLinkFile = "Link.url";
+// Exit code of a start without a script bundle: the game cannot run, so it is a failure.
+constexpr int kExitNoBundle = 2;
+}  // namespace
+
+void TMainForm::FormCreate() {
+    FLoading = false;
+    FLoadProgress = 0;
+    FirstPictureTime = 0;
+    FActive = true;
+    StartTickCount = GetTickCount();
+    ShiftX = ShiftY = ShiftCount = 0;
+    CurrentGroup = -1;
+    OffsetX = OffsetY = 0.0;
+    ScaleX = ScaleY = 1.0;
+    IsFullScreen = App && !App->IsWindowed() ? 1 : 0;
+    ViewerEffects.assign(1, TEffectDesc{});
+    DataPath = "data\\";
+}
+
+void TMainForm::CreateResources_Testing() {
+    // Numbers and text convert with "." whatever the locale: the host's conversions never
+    // consult it, so there is nothing to set here.
+    ProjectName = "Halvardine";
+    SetUpUserDataDir();
+    LogEngine().DefaultLogFile = LogEngine().AddLogFile(UserDataDir + ProjectName + ".log");
+
+    GameParams.LoadFromFile(UserDataDir + "GameParams.txt");
+    Profile.LoadFromFile(UserDataDir + "Profile.txt");
+
+    StartScriptEngine();
+
+    std::optional<std::vector<std::string>> lines = LoadScriptBundle();
+    if (!lines) {
+        std::fprintf(stderr,
+                     "halvardine: no game in %s: expected the script bundle %s (or its stored "
+                     "form %s) in this folder. Run the program from the game's folder.\n",
+                     ExeDir().c_str(), NativePath(kBundlePlainFile).c_str(),
+                     NativePath(kBundleStoredFile).c_str());
+        Halt(kExitNoBundle);
+    }
+
+    ReadTexturesLua(*lines);
+    ScriptEngine->Start(*lines);
+    ScriptEngine->StartEngine(ElapsedMs(), EffectsParam, StartNameParam, IsFullScreen == 1);
+
+    OffsetX = OffsetY = 0.0;
+    ScaleX = ScaleY = 1.0;
+    Alpha = 1.0;
+}
+
+void TMainForm::FormDestroy() {
+    ScriptEngine.reset();
+    Groups.clear();
+    CurrentGroup = -1;
+}
+
+int TMainForm::QuitGame(lua_State*) {
+    LogEngine().AddHint("TMainForm.QuitGame");
+    if (FileExists(kLinkFile)) OpenUrl(kLinkFile);
+    Halt(0);
+}
+
+int TMainForm::InitLogFile(lua_State* L) {
+    ScriptLogFile.Init(UserDataDir, ArgString(L, 1));
+    return 0;
+}
+
+int TMainForm::WriteToLogFile(lua_State* L) {
+    ScriptLogFile.Write(ArgString(L, 1));
+    return 0;
+}
+
+}  // namespace hv
