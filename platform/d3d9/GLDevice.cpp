@@ -129,27 +129,43 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
 
 GLenum BlendFactor(uint32_t b) {
     switch (b) {
-        case D3DBLEND_ZERO: return GL_ZERO;
-        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-        case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-        default: return GL_ONE;
+        case D3DBLEND_ZERO:
+            return GL_ZERO;
+        case D3DBLEND_SRCCOLOR:
+            return GL_SRC_COLOR;
+        case D3DBLEND_INVSRCCOLOR:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case D3DBLEND_SRCALPHA:
+            return GL_SRC_ALPHA;
+        case D3DBLEND_INVSRCALPHA:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case D3DBLEND_DESTALPHA:
+            return GL_DST_ALPHA;
+        case D3DBLEND_INVDESTALPHA:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case D3DBLEND_DESTCOLOR:
+            return GL_DST_COLOR;
+        case D3DBLEND_INVDESTCOLOR:
+            return GL_ONE_MINUS_DST_COLOR;
+        case D3DBLEND_SRCALPHASAT:
+            return GL_SRC_ALPHA_SATURATE;
+        default:
+            return GL_ONE;
     }
 }
 
 GLenum BlendEquation(uint32_t op) {
     switch (op) {
-        case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-        case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-        case D3DBLENDOP_MIN: return GL_MIN;
-        case D3DBLENDOP_MAX: return GL_MAX;
-        default: return GL_FUNC_ADD;
+        case D3DBLENDOP_SUBTRACT:
+            return GL_FUNC_SUBTRACT;
+        case D3DBLENDOP_REVSUBTRACT:
+            return GL_FUNC_REVERSE_SUBTRACT;
+        case D3DBLENDOP_MIN:
+            return GL_MIN;
+        case D3DBLENDOP_MAX:
+            return GL_MAX;
+        default:
+            return GL_FUNC_ADD;
     }
 }
 
@@ -169,12 +185,16 @@ void ResolveBlend(uint32_t src, uint32_t dst, GLenum& s, GLenum& d) {
 
 GLint AddressMode(uint32_t a) {
     switch (a) {
-        case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-        case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+        case D3DTADDRESS_MIRROR:
+            return GL_MIRRORED_REPEAT;
+        case D3DTADDRESS_CLAMP:
+            return GL_CLAMP_TO_EDGE;
+        case D3DTADDRESS_BORDER:
+            return GL_CLAMP_TO_BORDER;
         case D3DTADDRESS_MIRRORONCE:
             return epoxy_gl_version() >= 44 ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
-        default: return GL_REPEAT;
+        default:
+            return GL_REPEAT;
     }
 }
 
@@ -185,7 +205,9 @@ bool IsBackBufferFormat(D3DFORMAT f) {
 
 }  // namespace
 
-void ForgetCurrentGLContext() { g_current = nullptr; }
+void ForgetCurrentGLContext() {
+    g_current = nullptr;
+}
 
 // ---- Creation and destruction ---------------------------------------------------------------
 
@@ -196,8 +218,7 @@ GLDevice::GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context)
     batching_ = !(noBatching && noBatching[0] == '1');
 }
 
-GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp,
-                           HRESULT& hr) {
+GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp, HRESULT& hr) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -209,8 +230,8 @@ GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS*
         return nullptr;
     }
     if (epoxy_gl_version() < 33) {
-        std::fprintf(stderr, "OpenGL device: OpenGL %d.%d is below 3.3\n",
-                     epoxy_gl_version() / 10, epoxy_gl_version() % 10);
+        std::fprintf(stderr, "OpenGL device: OpenGL %d.%d is below 3.3\n", epoxy_gl_version() / 10,
+                     epoxy_gl_version() % 10);
         SDL_GL_DeleteContext(context);
         hr = D3DERR_NOTAVAILABLE;
         return nullptr;
@@ -299,7 +320,9 @@ GLDevice::~GLDevice() {
     d3d_->Release();
 }
 
-ULONG GLDevice::AddRef() { return ++refs_; }
+ULONG GLDevice::AddRef() {
+    return ++refs_;
+}
 
 ULONG GLDevice::Release() {
     if (refs_ == 0) return 0;
@@ -333,7 +356,8 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
     if (!pp) return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS p = *pp;
     if (p.Windowed) {
-        if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(window_, 0);
+        if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN)
+            SDL_SetWindowFullscreen(window_, 0);
         int w = 0, h = 0;
         SDL_GL_GetDrawableSize(window_, &w, &h);
         if (p.BackBufferWidth == 0) p.BackBufferWidth = static_cast<UINT>(std::max(w, 1));
@@ -495,8 +519,8 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    const bool hasAlpha = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
-                          pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    const bool hasAlpha =
+        pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glClearColor(float((Color >> 16) & 0xFF) / 255.0f, float((Color >> 8) & 0xFF) / 255.0f,
                  float(Color & 0xFF) / 255.0f, hasAlpha ? float(Color >> 24) / 255.0f : 1.0f);
     const LONG w = LONG(pp_.BackBufferWidth), h = LONG(pp_.BackBufferHeight);
@@ -522,10 +546,17 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
     if (!pMatrix) return D3DERR_INVALIDCALL;
     switch (State) {
-        case D3DTS_WORLD: world_ = *pMatrix; break;
-        case D3DTS_VIEW: view_ = *pMatrix; break;
-        case D3DTS_PROJECTION: projection_ = *pMatrix; break;
-        default: return D3D_OK;  // texture transforms are not used by the fixed pipeline here
+        case D3DTS_WORLD:
+            world_ = *pMatrix;
+            break;
+        case D3DTS_VIEW:
+            view_ = *pMatrix;
+            break;
+        case D3DTS_PROJECTION:
+            projection_ = *pMatrix;
+            break;
+        default:
+            return D3D_OK;  // texture transforms are not used by the fixed pipeline here
     }
     wvpDirty_ = true;
     return D3D_OK;
@@ -534,10 +565,18 @@ HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMa
 HRESULT GLDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
     if (!pMatrix) return D3DERR_INVALIDCALL;
     switch (State) {
-        case D3DTS_WORLD: *pMatrix = world_; break;
-        case D3DTS_VIEW: *pMatrix = view_; break;
-        case D3DTS_PROJECTION: *pMatrix = projection_; break;
-        default: *pMatrix = Identity(); break;
+        case D3DTS_WORLD:
+            *pMatrix = world_;
+            break;
+        case D3DTS_VIEW:
+            *pMatrix = view_;
+            break;
+        case D3DTS_PROJECTION:
+            *pMatrix = projection_;
+            break;
+        default:
+            *pMatrix = Identity();
+            break;
     }
     return D3D_OK;
 }
@@ -560,8 +599,7 @@ HRESULT GLDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Typ
     return D3D_OK;
 }
 
-HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                       DWORD* pValue) {
+HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
     if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount || !pValue)
         return D3DERR_INVALIDCALL;
     *pValue = stageStates_[Stage][Type];
@@ -799,7 +837,7 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
 }
 
 GLuint GLDevice::SamplerFor(const DrawKey& k) {
-    std::vector<uint32_t> id = {k.minFilter, k.magFilter, k.mipFilter, k.addressU,
+    std::vector<uint32_t> id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
                                 k.addressV,  k.maxAnisotropy, k.border};
     auto it = samplers_.find(id);
     if (it != samplers_.end()) return it->second;
@@ -865,8 +903,8 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     glPolygonMode(GL_FRONT_AND_BACK, k.fillMode == D3DFILL_WIREFRAME ? GL_LINE
                                      : k.fillMode == D3DFILL_POINT   ? GL_POINT
                                                                      : GL_FILL);
-    const bool alphaWrite = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
-                            pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    const bool alphaWrite =
+        pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
                 alphaWrite && (k.colorWrite & 8) != 0);
     glUniform3i(uColorStage_, GLint(k.colorOp), GLint(k.colorArg1), GLint(k.colorArg2));
@@ -889,8 +927,8 @@ void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertic
     glUseProgram(program_);
     glBindVertexArray(vao_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(GLVertex)),
-                 vertices.data(), GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(GLVertex)), vertices.data(),
+                 GL_STREAM_DRAW);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(uint32_t)),
                  indices.data(), GL_STREAM_DRAW);
     ApplyKey(key);
@@ -949,9 +987,8 @@ HRESULT GLDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOO
     return hr;
 }
 
-HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
-                                D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
-                                void*) {
+HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                D3DPOOL Pool, IDirect3DTexture9** ppTexture, void*) {
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     const HRESULT hr =
@@ -990,8 +1027,8 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     pixels.resize(rows.size());
-    const bool hasAlpha = pp_.BackBufferFormat == D3DFMT_A8R8G8B8 ||
-                          pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
+    const bool hasAlpha =
+        pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     // OpenGL's rows run bottom up.
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
@@ -1019,10 +1056,14 @@ struct GLFormat {
 
 GLFormat GLFormatOf(D3DFORMAT f) {
     switch (f) {
-        case D3DFMT_X8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, true, false};
-        case D3DFMT_A8B8G8R8: return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false, false};
-        case D3DFMT_X8B8G8R8: return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, true, false};
-        case D3DFMT_R5G6B5: return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, true, false};
+        case D3DFMT_X8R8G8B8:
+            return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, true, false};
+        case D3DFMT_A8B8G8R8:
+            return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false, false};
+        case D3DFMT_X8B8G8R8:
+            return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, true, false};
+        case D3DFMT_R5G6B5:
+            return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, true, false};
         case D3DFMT_A1R5G5B5:
             return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false, false};
         case D3DFMT_X1R5G5B5:
@@ -1031,8 +1072,10 @@ GLFormat GLFormatOf(D3DFORMAT f) {
             return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false, false};
         case D3DFMT_X4R4G4B4:
             return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, true, false};
-        case D3DFMT_A8: return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, true};
-        default: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, false};
+        case D3DFMT_A8:
+            return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, true};
+        default:
+            return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, false};
     }
 }
 
@@ -1054,7 +1097,9 @@ GLTexture::~GLTexture() {
     device_->Forget(this);
 }
 
-void GLTexture::BeforeLock(UINT) { device_->FlushIfUses(this); }
+void GLTexture::BeforeLock(UINT) {
+    device_->FlushIfUses(this);
+}
 
 void GLTexture::LevelChanged(UINT level) {
     if (level < dirty_.size()) dirty_[level] = true;
@@ -1100,7 +1145,9 @@ GLuint GLTexture::Bind() {
 
 // ---- Extras ---------------------------------------------------------------------------------
 
-bool IsGLDevice(IDirect3DDevice9* device) { return dynamic_cast<GLDevice*>(device) != nullptr; }
+bool IsGLDevice(IDirect3DDevice9* device) {
+    return dynamic_cast<GLDevice*>(device) != nullptr;
+}
 
 HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
                        UINT& height) {

@@ -22,8 +22,8 @@
 
 #include <cstring>
 #include <map>
-#include <utility>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d9/Resources.h"
@@ -37,8 +37,8 @@ class GLDevice;
 // A managed texture with its OpenGL copy, made and refreshed lazily when a draw uses it.
 class GLTexture final : public MemoryTexture {
 public:
-    GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage,
-              D3DFORMAT format, D3DPOOL pool);
+    GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+              D3DPOOL pool);
     // The OpenGL texture, uploaded from the system-memory levels where needed.
     GLuint Bind();
     // Drops the OpenGL copy (eviction); the next Bind uploads again.
@@ -81,8 +81,7 @@ public:
     ULONG Release() override;
 
     // Makes the device on `window`; null with `hr` set when OpenGL 3.3 is not available.
-    static GLDevice* Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp,
-                            HRESULT& hr);
+    static GLDevice* Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp, HRESULT& hr);
 
     HRESULT TestCooperativeLevel() override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
@@ -95,8 +94,7 @@ public:
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
-    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                 DWORD Value) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
     HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                  DWORD* pValue) override;
     HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
@@ -182,8 +180,8 @@ private:
 
     // OpenGL objects.
     GLuint program_ = 0, vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
-    GLint uPixelShift_ = -1, uHasTexture_ = -1, uColorStage_ = -1, uAlphaStage_ = -1,
-          uFactor_ = -1, uAlphaTest_ = -1;
+    GLint uPixelShift_ = -1, uHasTexture_ = -1, uColorStage_ = -1, uAlphaStage_ = -1, uFactor_ = -1,
+          uAlphaTest_ = -1;
     std::map<std::vector<uint32_t>, GLuint> samplers_;
     GLsync frameFence_ = nullptr;
     std::unordered_set<GLTexture*> textures_;

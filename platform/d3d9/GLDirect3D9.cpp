@@ -50,7 +50,9 @@ GLDirect3D9::~GLDirect3D9() {
     if (startedVideo_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-UINT GLDirect3D9::GetAdapterCount() { return UINT(std::max(SDL_GetNumVideoDisplays(), 0)); }
+UINT GLDirect3D9::GetAdapterCount() {
+    return UINT(std::max(SDL_GetNumVideoDisplays(), 0));
+}
 
 HRESULT GLDirect3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
     SDL_DisplayMode m;

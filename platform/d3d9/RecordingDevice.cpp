@@ -76,17 +76,17 @@ std::string TextureStageStateName(DWORD type) {
 
 std::string SamplerStateName(DWORD type) {
     static const std::map<DWORD, const char*> names = {
-        {D3DSAMP_ADDRESSU, "D3DSAMP_ADDRESSU"},     {D3DSAMP_ADDRESSV, "D3DSAMP_ADDRESSV"},
-        {D3DSAMP_MAGFILTER, "D3DSAMP_MAGFILTER"},   {D3DSAMP_MINFILTER, "D3DSAMP_MINFILTER"},
-        {D3DSAMP_MIPFILTER, "D3DSAMP_MIPFILTER"},   {D3DSAMP_MAXANISOTROPY, "D3DSAMP_MAXANISOTROPY"},
+        {D3DSAMP_ADDRESSU, "D3DSAMP_ADDRESSU"},   {D3DSAMP_ADDRESSV, "D3DSAMP_ADDRESSV"},
+        {D3DSAMP_MAGFILTER, "D3DSAMP_MAGFILTER"}, {D3DSAMP_MINFILTER, "D3DSAMP_MINFILTER"},
+        {D3DSAMP_MIPFILTER, "D3DSAMP_MIPFILTER"}, {D3DSAMP_MAXANISOTROPY, "D3DSAMP_MAXANISOTROPY"},
     };
     return Lookup(names, type);
 }
 
 std::string TransformStateName(DWORD state) {
-    static const std::map<DWORD, const char*> names = {
-        {D3DTS_WORLD, "D3DTS_WORLD"}, {D3DTS_VIEW, "D3DTS_VIEW"},
-        {D3DTS_PROJECTION, "D3DTS_PROJECTION"}};
+    static const std::map<DWORD, const char*> names = {{D3DTS_WORLD, "D3DTS_WORLD"},
+                                                       {D3DTS_VIEW, "D3DTS_VIEW"},
+                                                       {D3DTS_PROJECTION, "D3DTS_PROJECTION"}};
     return Lookup(names, state);
 }
 
@@ -110,7 +110,9 @@ RecordingVertexBuffer::RecordingVertexBuffer(RecordingDevice* device, UINT lengt
     ++device_->LiveVertexBuffers;
 }
 
-RecordingVertexBuffer::~RecordingVertexBuffer() { device_->ChildGone(false); }
+RecordingVertexBuffer::~RecordingVertexBuffer() {
+    device_->ChildGone(false);
+}
 
 HRESULT RecordingVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData,
                                     DWORD Flags) {
@@ -128,8 +130,7 @@ HRESULT RecordingVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** p
 }
 
 HRESULT RecordingVertexBuffer::Unlock() {
-    device_->Record("IDirect3DVertexBuffer9::Unlock", "IDirect3DVertexBuffer9::Unlock()", {},
-                    this);
+    device_->Record("IDirect3DVertexBuffer9::Unlock", "IDirect3DVertexBuffer9::Unlock()", {}, this);
     return device_->VertexBufferUnlockResult;
 }
 
@@ -218,8 +219,8 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
     if (!pp) return D3DERR_INVALIDCALL;
     Record("Reset",
            "Reset(" + std::to_string(pp->BackBufferWidth) + "x" +
-               std::to_string(pp->BackBufferHeight) + ", windowed " +
-               std::to_string(pp->Windowed) + ")",
+               std::to_string(pp->BackBufferHeight) + ", windowed " + std::to_string(pp->Windowed) +
+               ")",
            {pp->BackBufferWidth, pp->BackBufferHeight, uint32_t(pp->Windowed)});
     if (SUCCEEDED(ResetResult)) {
         PresentParameters = *pp;
@@ -255,8 +256,8 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT*, DWORD Flags, D3DCOLO
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
     if (!pMatrix) return D3DERR_INVALIDCALL;
-    RecordedCall& c = Record("SetTransform", "SetTransform(" + TransformStateName(State) + ")",
-                             {State});
+    RecordedCall& c =
+        Record("SetTransform", "SetTransform(" + TransformStateName(State) + ")", {State});
     c.Matrix = *pMatrix;
     if (State == D3DTS_WORLD) transforms_[0] = *pMatrix;
     if (State == D3DTS_VIEW) transforms_[1] = *pMatrix;
@@ -318,8 +319,7 @@ HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
     return D3D_OK;
 }
 
-HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type,
-                                         DWORD* pValue) {
+HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
     if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount || !pValue)
         return D3DERR_INVALIDCALL;
     *pValue = samplerStates_[Sampler][Type];
@@ -328,8 +328,7 @@ HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
 
 HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
     Record("SetTexture",
-           "SetTexture(" + std::to_string(Stage) + ", " + (pTexture ? Ptr(pTexture) : "null") +
-               ")",
+           "SetTexture(" + std::to_string(Stage) + ", " + (pTexture ? Ptr(pTexture) : "null") + ")",
            {Stage}, pTexture);
     if (Stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
     if (Stage != 0) return D3D_OK;
@@ -374,11 +373,11 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
 
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                        UINT PrimitiveCount) {
-    RecordedCall& c = Record("DrawPrimitive",
-                             "DrawPrimitive(" + PrimitiveTypeName(PrimitiveType) + ", " +
-                                 std::to_string(StartVertex) + ", " +
-                                 std::to_string(PrimitiveCount) + ")",
-                             {PrimitiveType, StartVertex, PrimitiveCount}, stream_);
+    RecordedCall& c =
+        Record("DrawPrimitive",
+               "DrawPrimitive(" + PrimitiveTypeName(PrimitiveType) + ", " +
+                   std::to_string(StartVertex) + ", " + std::to_string(PrimitiveCount) + ")",
+               {PrimitiveType, StartVertex, PrimitiveCount}, stream_);
     const UINT n = VerticesForPrimitives(PrimitiveType, PrimitiveCount);
     const UINT size = FvfVertexSize(fvf_);
     const UINT stride = streamStride_ ? streamStride_ : size;
@@ -448,7 +447,9 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
 
 // ---- RecordingDirect3D9 ---------------------------------------------------------------------
 
-RecordingDirect3D9::RecordingDirect3D9() { Modes.push_back(DesktopMode); }
+RecordingDirect3D9::RecordingDirect3D9() {
+    Modes.push_back(DesktopMode);
+}
 
 UINT RecordingDirect3D9::GetAdapterCount() {
     Calls.push_back({"GetAdapterCount", "GetAdapterCount()"});
@@ -457,17 +458,18 @@ UINT RecordingDirect3D9::GetAdapterCount() {
 
 HRESULT RecordingDirect3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
     Calls.push_back({"GetAdapterDisplayMode",
-                     "GetAdapterDisplayMode(" + std::to_string(Adapter) + ")", {Adapter}});
+                     "GetAdapterDisplayMode(" + std::to_string(Adapter) + ")",
+                     {Adapter}});
     if (!pMode || Adapter >= AdapterCount) return D3DERR_INVALIDCALL;
     *pMode = DesktopMode;
     return D3D_OK;
 }
 
 UINT RecordingDirect3D9::GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) {
-    Calls.push_back({"GetAdapterModeCount",
-                     "GetAdapterModeCount(" + std::to_string(Adapter) + ", " +
-                         std::to_string(Format) + ")",
-                     {Adapter, Format}});
+    Calls.push_back(
+        {"GetAdapterModeCount",
+         "GetAdapterModeCount(" + std::to_string(Adapter) + ", " + std::to_string(Format) + ")",
+         {Adapter, Format}});
     UINT n = 0;
     if (Adapter < AdapterCount)
         for (const D3DDISPLAYMODE& m : Modes) n += m.Format == Format;
@@ -477,8 +479,8 @@ UINT RecordingDirect3D9::GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) {
 HRESULT RecordingDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode,
                                              D3DDISPLAYMODE* pMode) {
     Calls.push_back({"EnumAdapterModes",
-                     "EnumAdapterModes(" + std::to_string(Adapter) + ", " +
-                         std::to_string(Format) + ", " + std::to_string(Mode) + ")",
+                     "EnumAdapterModes(" + std::to_string(Adapter) + ", " + std::to_string(Format) +
+                         ", " + std::to_string(Mode) + ")",
                      {Adapter, Format, Mode}});
     if (!pMode || Adapter >= AdapterCount) return D3DERR_INVALIDCALL;
     UINT i = 0;
@@ -492,8 +494,8 @@ HRESULT RecordingDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UIN
     return D3DERR_INVALIDCALL;
 }
 
-HRESULT RecordingDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND, DWORD
-                                         BehaviorFlags, D3DPRESENT_PARAMETERS* pp,
+HRESULT RecordingDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND,
+                                         DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pp,
                                          IDirect3DDevice9** ppReturnedDeviceInterface) {
     RecordedCall c{"CreateDevice",
                    "CreateDevice(" + std::to_string(Adapter) + ", " + std::to_string(DeviceType) +

@@ -21,12 +21,12 @@ struct RecordedCall {
     // Name and arguments as text, with Direct3D's names for the constants the engine uses:
     // "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)", "DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2)".
     std::string Text;
-    std::vector<uint32_t> Args;      // numeric arguments in order (floats as their bit patterns)
-    D3DMATRIX Matrix{};              // SetTransform
-    const void* Object = nullptr;    // the texture, vertex buffer or font concerned
-    std::vector<uint8_t> Vertices;   // DrawPrimitive: the vertex bytes it read, in order
-    std::string String;              // DrawTextA: the text
-    RECT Rect{};                     // DrawTextA: the rectangle
+    std::vector<uint32_t> Args;     // numeric arguments in order (floats as their bit patterns)
+    D3DMATRIX Matrix{};             // SetTransform
+    const void* Object = nullptr;   // the texture, vertex buffer or font concerned
+    std::vector<uint8_t> Vertices;  // DrawPrimitive: the vertex bytes it read, in order
+    std::string String;             // DrawTextA: the text
+    RECT Rect{};                    // DrawTextA: the rectangle
 };
 
 class RecordingDevice;
@@ -94,8 +94,7 @@ public:
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
-    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                 DWORD Value) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
     HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                  DWORD* pValue) override;
     HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;

@@ -29,15 +29,35 @@ FvfLayout DecodeFvf(DWORD fvf) {
     FvfLayout l;
     UINT offset = 0;
     switch (fvf & D3DFVF_POSITION_MASK) {
-        case D3DFVF_XYZ: offset = 12; l.Valid = true; break;
-        case D3DFVF_XYZRHW: offset = 16; l.Valid = true; l.Transformed = true; break;
-        case 0x006: offset = 16; break;  // positions with blend weights: sized, not drawn
-        case 0x008: offset = 20; break;
-        case 0x00A: offset = 24; break;
-        case 0x00C: offset = 28; break;
-        case 0x00E: offset = 32; break;
-        case 0x4002: offset = 16; break;
-        default: return FvfLayout{};
+        case D3DFVF_XYZ:
+            offset = 12;
+            l.Valid = true;
+            break;
+        case D3DFVF_XYZRHW:
+            offset = 16;
+            l.Valid = true;
+            l.Transformed = true;
+            break;
+        case 0x006:
+            offset = 16;
+            break;  // positions with blend weights: sized, not drawn
+        case 0x008:
+            offset = 20;
+            break;
+        case 0x00A:
+            offset = 24;
+            break;
+        case 0x00C:
+            offset = 28;
+            break;
+        case 0x00E:
+            offset = 32;
+            break;
+        case 0x4002:
+            offset = 16;
+            break;
+        default:
+            return FvfLayout{};
     }
     if (fvf & D3DFVF_NORMAL) offset += 12;
     if (fvf & D3DFVF_PSIZE) offset += 4;
@@ -62,17 +82,24 @@ FvfLayout DecodeFvf(DWORD fvf) {
     return l;
 }
 
-UINT FvfVertexSize(DWORD fvf) { return DecodeFvf(fvf).Size; }
+UINT FvfVertexSize(DWORD fvf) {
+    return DecodeFvf(fvf).Size;
+}
 
 UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT count) {
     if (count == 0) return 0;
     switch (type) {
-        case D3DPT_POINTLIST: return count;
-        case D3DPT_LINELIST: return 2 * count;
-        case D3DPT_LINESTRIP: return count + 1;
-        case D3DPT_TRIANGLELIST: return 3 * count;
+        case D3DPT_POINTLIST:
+            return count;
+        case D3DPT_LINELIST:
+            return 2 * count;
+        case D3DPT_LINESTRIP:
+            return count + 1;
+        case D3DPT_TRIANGLELIST:
+            return 3 * count;
         case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN: return count + 2;
+        case D3DPT_TRIANGLEFAN:
+            return count + 2;
     }
     return 0;
 }

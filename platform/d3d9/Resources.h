@@ -99,8 +99,7 @@ private:
 // A texture that only lives in system memory (the recording device's textures).
 class PlainTexture final : public MemoryTexture {
 public:
-    PlainTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                 D3DPOOL pool)
+    PlainTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool)
         : MemoryTexture(width, height, levels, usage, format, pool) {}
 };
 

@@ -76,7 +76,9 @@ uint64_t Measure() {
 
 }  // namespace
 
-void SetVideoMemoryQuery(std::function<DWORD()> query) { Override() = std::move(query); }
+void SetVideoMemoryQuery(std::function<DWORD()> query) {
+    Override() = std::move(query);
+}
 
 DWORD GetVideoMemoryTotal() {
     if (Override()) return Override()();

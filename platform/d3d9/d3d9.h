@@ -25,7 +25,9 @@ using D3DCOLOR = DWORD;  // 0xAARRGGBB; in memory (little-endian): blue, green, 
 constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b) {
     return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
 }
-constexpr D3DCOLOR D3DCOLOR_XRGB(DWORD r, DWORD g, DWORD b) { return D3DCOLOR_ARGB(0xFF, r, g, b); }
+constexpr D3DCOLOR D3DCOLOR_XRGB(DWORD r, DWORD g, DWORD b) {
+    return D3DCOLOR_ARGB(0xFF, r, g, b);
+}
 
 struct D3DRECT {
     LONG x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -112,8 +114,8 @@ enum D3DRESOURCETYPE : uint32_t {
 };
 
 struct D3DPRESENT_PARAMETERS {
-    UINT BackBufferWidth = 0;   // windowed: 0 takes the window's client width
-    UINT BackBufferHeight = 0;  // windowed: 0 takes the window's client height
+    UINT BackBufferWidth = 0;                     // windowed: 0 takes the window's client width
+    UINT BackBufferHeight = 0;                    // windowed: 0 takes the window's client height
     D3DFORMAT BackBufferFormat = D3DFMT_UNKNOWN;  // windowed: UNKNOWN takes the desktop format
     UINT BackBufferCount = 0;
     D3DMULTISAMPLE_TYPE MultiSampleType = D3DMULTISAMPLE_NONE;
@@ -448,8 +450,8 @@ public:
     virtual HRESULT EndScene() = 0;
     // Fills the back buffer (D3DCLEAR_TARGET) with `Color`, within the rectangles when
     // Count > 0. There is no depth or stencil buffer; those flags are accepted and ignored.
-    virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
-                          float Z, DWORD Stencil) = 0;
+    virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                          DWORD Stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;

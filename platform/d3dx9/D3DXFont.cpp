@@ -21,10 +21,10 @@ namespace hv {
 namespace {
 
 // Windows-1252 code points of the bytes 0x80 to 0x9F (0 where the code page has none).
-constexpr uint16_t kCp1252[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr uint16_t kCp1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 uint32_t FromCp1252(uint8_t b) {
     if (b >= 0x80 && b < 0xA0) return kCp1252[b - 0x80] ? kCp1252[b - 0x80] : '?';
@@ -54,8 +54,10 @@ std::vector<uint32_t> DecodeText(const char* s, size_t n) {
         }
         bool ok = len > 0 && i + len <= n;
         for (int k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (p[i + k] & 0x3F);
+            if ((p[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (p[i + k] & 0x3F);
         }
         if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
             out.push_back(cp);
@@ -103,7 +105,11 @@ protected:
 class RecordingFont final : public FontBase {
 public:
     RecordingFont(RecordingDevice* device, INT height)
-        : FontBase(device), recorder_(device), height_(height > 0 ? height : height < 0 ? -height : 16) {}
+        : FontBase(device),
+          recorder_(device),
+          height_(height > 0   ? height
+                  : height < 0 ? -height
+                               : 16) {}
 
     INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
                   D3DCOLOR color) override {
@@ -183,9 +189,10 @@ const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
     int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
     if (TTF_GlyphMetrics32(font_, cp, &minx, &maxx, &miny, &maxy, &advance) == 0)
         g.Advance = advance;
-    SDL_Surface* rendered = (maxx > minx && cp != ' ')
-                                ? TTF_RenderGlyph32_Blended(font_, cp, SDL_Color{255, 255, 255, 255})
-                                : nullptr;
+    SDL_Surface* rendered =
+        (maxx > minx && cp != ' ')
+            ? TTF_RenderGlyph32_Blended(font_, cp, SDL_Color{255, 255, 255, 255})
+            : nullptr;
     SDL_Surface* argb =
         rendered ? SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
     if (rendered) SDL_FreeSurface(rendered);
@@ -208,8 +215,8 @@ const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
             shelfX_ = shelfY_ = shelfH_ = 0;
         }
         const int page = int(pages_.size()) - 1;
-        if (page >= 0 && (lockedPage_ == page ||
-                          (EndUpdate(), SUCCEEDED(pages_[page]->LockRect(0, &locked_, nullptr, 0))))) {
+        if (page >= 0 && (lockedPage_ == page || (EndUpdate(), SUCCEEDED(pages_[page]->LockRect(
+                                                                   0, &locked_, nullptr, 0))))) {
             lockedPage_ = page;
             SDL_LockSurface(argb);
             for (int y = 0; y < g.H; ++y)
@@ -255,16 +262,20 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
         return height;
     }
     int y = rect->top;
-    if (format & DT_BOTTOM) y = rect->bottom - height;
-    else if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - height) / 2;
+    if (format & DT_BOTTOM)
+        y = rect->bottom - height;
+    else if (format & DT_VCENTER)
+        y = rect->top + (rect->bottom - rect->top - height) / 2;
     const bool clip = !(format & DT_NOCLIP);
 
     std::vector<std::vector<GLVertex>> quads(pages_.size());
     const float page = float(kPageSize);
     for (size_t l = 0; l < lines.size(); ++l, y += lineHeight_) {
         int x = rect->left;
-        if (format & DT_RIGHT) x = rect->right - widths[l];
-        else if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - widths[l]) / 2;
+        if (format & DT_RIGHT)
+            x = rect->right - widths[l];
+        else if (format & DT_CENTER)
+            x = rect->left + (rect->right - rect->left - widths[l]) / 2;
         for (uint32_t c : lines[l]) {
             const Glyph& g = GlyphOf(c);
             if (g.Page >= 0) {
@@ -272,8 +283,10 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
                 int x0 = x + g.OffsetX, y0 = y, x1 = x0 + g.W, y1 = y0 + g.H;
                 int tx = g.X, ty = g.Y;
                 if (clip) {
-                    const int cx0 = std::max(x0, int(rect->left)), cy0 = std::max(y0, int(rect->top));
-                    const int cx1 = std::min(x1, int(rect->right)), cy1 = std::min(y1, int(rect->bottom));
+                    const int cx0 = std::max(x0, int(rect->left)),
+                              cy0 = std::max(y0, int(rect->top));
+                    const int cx1 = std::min(x1, int(rect->right)),
+                              cy1 = std::min(y1, int(rect->bottom));
                     tx += cx0 - x0;
                     ty += cy0 - y0;
                     x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
@@ -308,9 +321,9 @@ bool FindFace(const std::string& family, bool bold, bool italic, std::string& fi
     static const bool started = FcInit();
     if (!started) return false;
     FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY,
-                       reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif"
-                                                                       : family.c_str()));
+    FcPatternAddString(
+        pattern, FC_FAMILY,
+        reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif" : family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
@@ -334,16 +347,16 @@ bool FindFace(const std::string& family, bool bold, bool italic, std::string& fi
 
 }  // namespace
 
-HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight, UINT,
-                        BOOL Italic, DWORD, DWORD, DWORD, DWORD, const wchar_t* pFaceName,
-                        ID3DXFont** ppFont) {
+HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight, UINT, BOOL Italic,
+                        DWORD, DWORD, DWORD, DWORD, const wchar_t* pFaceName, ID3DXFont** ppFont) {
     if (!ppFont) return D3DERR_INVALIDCALL;
     *ppFont = nullptr;
     if (!pDevice) return D3DERR_INVALIDCALL;
     if (auto* recorder = dynamic_cast<RecordingDevice*>(pDevice)) {
-        recorder->Record("D3DXCreateFontW", "D3DXCreateFontW(" + std::to_string(Height) + ", " +
-                                                std::to_string(Weight) + ")",
-                         {uint32_t(Height), Weight});
+        recorder->Record(
+            "D3DXCreateFontW",
+            "D3DXCreateFontW(" + std::to_string(Height) + ", " + std::to_string(Weight) + ")",
+            {uint32_t(Height), Weight});
         *ppFont = new RecordingFont(recorder, Height);
         return D3D_OK;
     }

@@ -32,7 +32,9 @@ struct Image {
 uint32_t BigEndian32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
-uint32_t BigEndian16(const uint8_t* p) { return (uint32_t(p[0]) << 8) | p[1]; }
+uint32_t BigEndian16(const uint8_t* p) {
+    return (uint32_t(p[0]) << 8) | p[1];
+}
 
 // The size a PNG or JPEG declares, read before anything is decoded so that an absurd size is
 // refused before the decoder allocates for it. False for anything else.
@@ -143,12 +145,12 @@ Image Resample(const Image& src, UINT w, UINT h, DWORD filter) {
         return out;
     }
     // Channels are filtered independently, as stored (no weighting by alpha).
-    stbir_resize_uint8_generic(
-        reinterpret_cast<const unsigned char*>(src.Texels.data()), int(src.Width),
-        int(src.Height), int(src.Width * 4), reinterpret_cast<unsigned char*>(out.Texels.data()),
-        int(w), int(h), int(w * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-        filter == D3DX_FILTER_BOX ? STBIR_FILTER_BOX : STBIR_FILTER_TRIANGLE,
-        STBIR_COLORSPACE_LINEAR, nullptr);
+    stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(src.Texels.data()),
+                               int(src.Width), int(src.Height), int(src.Width * 4),
+                               reinterpret_cast<unsigned char*>(out.Texels.data()), int(w), int(h),
+                               int(w * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
+                               filter == D3DX_FILTER_BOX ? STBIR_FILTER_BOX : STBIR_FILTER_TRIANGLE,
+                               STBIR_COLORSPACE_LINEAR, nullptr);
     return out;
 }
 
@@ -235,8 +237,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
     if (!pDevice) return D3DERR_INVALIDCALL;
     D3DCAPS9 caps;
     pDevice->GetDeviceCaps(&caps);
-    const UINT maxSide = std::min<UINT>(
-        kMaxPictureSide, std::min(caps.MaxTextureWidth, caps.MaxTextureHeight));
+    const UINT maxSide =
+        std::min<UINT>(kMaxPictureSide, std::min(caps.MaxTextureWidth, caps.MaxTextureHeight));
     try {
         Image image;
         D3DXIMAGE_FILEFORMAT kind = D3DXIFF_PNG;
@@ -256,11 +258,10 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
         UINT levels = MipLevels;
         if (MipLevels == D3DX_DEFAULT) levels = 0;
         if (MipLevels == D3DX_FROM_FILE) levels = 1;
-        const D3DFORMAT format =
-            (Format == D3DFMT_UNKNOWN || UINT(Format) == D3DX_DEFAULT ||
-             UINT(Format) == D3DX_FROM_FILE)
-                ? D3DFMT_A8R8G8B8
-                : TextureFormat(Format);
+        const D3DFORMAT format = (Format == D3DFMT_UNKNOWN || UINT(Format) == D3DX_DEFAULT ||
+                                  UINT(Format) == D3DX_FROM_FILE)
+                                     ? D3DFMT_A8R8G8B8
+                                     : TextureFormat(Format);
 
         IDirect3DTexture9* texture = nullptr;
         hr = pDevice->CreateTexture(w, h, levels, Usage, format, Pool, &texture, nullptr);
@@ -298,10 +299,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
 
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData,
                                           UINT SrcDataSize, IDirect3DTexture9** ppTexture) {
-    return D3DXCreateTextureFromFileInMemoryEx(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT,
-                                               D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                               D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                               nullptr, nullptr, ppTexture);
+    return D3DXCreateTextureFromFileInMemoryEx(
+        pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, ppTexture);
 }
 
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFile,
@@ -321,8 +321,7 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFi
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return D3DXCreateTextureFromFileInMemory(pDevice, bytes.data(), UINT(bytes.size()),
-                                             ppTexture);
+    return D3DXCreateTextureFromFileInMemory(pDevice, bytes.data(), UINT(bytes.size()), ppTexture);
 }
 
 }  // namespace hv

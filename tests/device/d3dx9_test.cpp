@@ -1,0 +1,262 @@
+// D3DX on the OpenGL device: pictures into textures, the font, the matrix helpers.
+#include <stb/stb_image_write.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/device/DeviceFixture.h"
+
+namespace hv::test {
+namespace {
+
+void Append(void* context, void* data, int size) {
+    auto* out = static_cast<std::string*>(context);
+    out->append(static_cast<const char*>(data), size_t(size));
+}
+
+// A picture file in memory from 0xAARRGGBB texels.
+std::string Encode(int w, int h, const std::function<D3DCOLOR(int, int)>& texel,
+                   bool jpeg = false) {
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const D3DCOLOR c = texel(x, y);
+            uint8_t* p = &rgba[(size_t(y) * w + x) * 4];
+            p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c),
+            p[3] = uint8_t(c >> 24);
+        }
+    std::string out;
+    if (jpeg)
+        stbi_write_jpg_to_func(Append, &out, w, h, 4, rgba.data(), 95);
+    else
+        stbi_write_png_to_func(Append, &out, w, h, 4, rgba.data(), w * 4);
+    return out;
+}
+
+D3DCOLOR Texel(IDirect3DTexture9* t, UINT level, int x, int y) {
+    D3DLOCKED_RECT r;
+    EXPECT_EQ(t->LockRect(level, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    D3DCOLOR c;
+    std::memcpy(&c, static_cast<uint8_t*>(r.pBits) + size_t(y) * r.Pitch + size_t(x) * 4, 4);
+    t->UnlockRect(level);
+    return c;
+}
+
+using D3DXTest = DeviceTest;
+
+TEST_F(D3DXTest, PictureIsStretchedOverAPowerOfTwoTextureWithItsMipmaps) {
+    const std::string png =
+        Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 128u);
+    EXPECT_EQ(desc.Height, 64u);
+    EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    EXPECT_EQ(t->GetLevelCount(), 8u);
+    EXPECT_EQ(Texel(t, 0, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Texel(t, 0, 60, 63), 0xFFFF0000u);  // the red half reaches 64 of 128 texels
+    EXPECT_EQ(Texel(t, 0, 67, 0), 0xFF0000FFu);
+    EXPECT_EQ(Texel(t, 0, 127, 63), 0xFF0000FFu);
+    const D3DCOLOR edge = Texel(t, 0, 64, 10);  // the triangle filter blends across the edge
+    EXPECT_GT(Red(edge), 0);
+    EXPECT_GT(Blue(edge), 0);
+    ASSERT_EQ(t->GetLevelDesc(7, &desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 1u);
+    EXPECT_EQ(desc.Height, 1u);
+    const D3DCOLOR mean = Texel(t, 7, 0, 0);
+    EXPECT_NEAR(Red(mean), 128, 3);
+    EXPECT_NEAR(Blue(mean), 128, 3);
+    t->Release();
+}
+
+TEST_F(D3DXTest, LockRectReadsLevelZeroAndTheTextureDrawsIt) {
+    const D3DCOLOR texels[4] = {0xFF102030, 0x80405060, 0xFF708090, 0x00A0B0C0};
+    const std::string png = Encode(2, 2, [&](int x, int y) { return texels[y * 2 + x]; });
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("hv_device_" + std::to_string(getpid()) + ".jpg");
+    std::ofstream(file, std::ios::binary) << png;  // a PNG under a JPEG name
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device, file.c_str(), &t), D3D_OK);
+    std::filesystem::remove(file);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Texel(t, 0, i % 2, i / 2), texels[i]) << i;
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(2, 2, 2, 2));
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    Draw(vb, D3DPT_TRIANGLESTRIP, 2, Translation(-0.5f, -0.5f));
+    const auto f = Frame();
+    EXPECT_EQ(At(f, 0, 0), 0xFF102030u);
+    vb->Release();
+    t->Release();
+}
+
+TEST_F(D3DXTest, SixteenBitFormatQuantisesToFourBitsPerChannel) {
+    const std::string png = Encode(4, 4, [](int, int) { return 0xFF12B4E7u; });
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 0, 0, 0, 0,
+                                                  D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                  D3DX_FILTER_NONE, 0, nullptr, nullptr, &t),
+              D3D_OK);
+    D3DSURFACE_DESC desc;
+    t->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Format, D3DFMT_A4R4G4B4);
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(t->LockRect(0, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    uint16_t v;
+    std::memcpy(&v, r.pBits, 2);
+    t->UnlockRect(0);
+    // 0x12 -> 1, 0xB4 -> 11, 0xE7 -> 14 (nearest of 16 levels); alpha 15.
+    EXPECT_EQ(v, 0xF1BE);
+
+    // Drawn, each channel comes back as the 4-bit value repeated: 0x11, 0xBB, 0xEE.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(4, 4, 4, 4));
+    device->SetTexture(0, t);
+    Draw(vb, D3DPT_TRIANGLESTRIP, 2, Translation(10.5f, 10.5f));
+    EXPECT_EQ(At(Frame(), 12, 12), 0xFF11BBEEu);
+    vb->Release();
+    t->Release();
+}
+
+TEST_F(D3DXTest, JpegPicturesLoadToo) {
+    const std::string jpg = Encode(
+        30, 20, [](int, int) { return 0xFF40A0F0u; }, true);
+    IDirect3DTexture9* t = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, jpg.data(), UINT(jpg.size()), 0, 0, 0, 0,
+                                                  D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                  D3DX_DEFAULT, 0, &info, nullptr, &t),
+              D3D_OK);
+    EXPECT_EQ(info.Width, 30u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_JPG);
+    D3DSURFACE_DESC desc;
+    t->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 32u);
+    EXPECT_EQ(desc.Height, 32u);
+    const D3DCOLOR c = Texel(t, 0, 16, 16);
+    EXPECT_NEAR(Red(c), 0x40, 4);
+    EXPECT_NEAR(Blue(c), 0xF0, 4);
+    t->Release();
+}
+
+TEST_F(D3DXTest, BrokenOrHostilePicturesFailWithoutATexture) {
+    const std::string png = Encode(8, 8, [](int, int) { return 0xFFFFFFFFu; });
+    const std::string jpg = Encode(
+        8, 8, [](int, int) { return 0xFFFFFFFFu; }, true);
+    std::vector<std::string> bad = {"",
+                                    "not a picture at all",
+                                    png.substr(0, 8),
+                                    png.substr(0, png.size() / 2),
+                                    jpg.substr(0, 3),
+                                    jpg.substr(0, jpg.size() / 2)};
+    std::string crc = png;
+    crc[29] ^= 0x55;  // the header's checksum
+    bad.push_back(crc);
+    std::string huge = png;  // 100000 x 100000 declared
+    huge[16] = 0, huge[17] = 0x01, huge[18] = char(0x86), huge[19] = char(0xA0);
+    huge[20] = 0, huge[21] = 0x01, huge[22] = char(0x86), huge[23] = char(0xA0);
+    bad.push_back(huge);
+    std::string wideJpeg = jpg;  // a frame header declaring 65535 x 65535
+    for (size_t i = 2; i + 9 < wideJpeg.size(); ++i)
+        if (uint8_t(wideJpeg[i]) == 0xFF && (uint8_t(wideJpeg[i + 1]) & 0xF0) == 0xC0 &&
+            uint8_t(wideJpeg[i + 1]) != 0xC4) {
+            for (int k = 5; k < 9; ++k) wideJpeg[i + k] = char(0xFF);
+            break;
+        }
+    bad.push_back(wideJpeg);
+    for (size_t i = 0; i < bad.size(); ++i) {
+        IDirect3DTexture9* t = reinterpret_cast<IDirect3DTexture9*>(1);
+        EXPECT_TRUE(FAILED(
+            D3DXCreateTextureFromFileInMemory(device, bad[i].data(), UINT(bad[i].size()), &t)))
+            << i;
+        EXPECT_EQ(t, nullptr) << i;
+    }
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device, "no\\such\\picture.png", &t), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(t, nullptr);
+}
+
+TEST_F(D3DXTest, TextAppearsWhereAskedInItsColourWhateverTheTransform) {
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontW(device, 20, 0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              DEFAULT_QUALITY, 0, L"", &font),
+              D3D_OK);
+    RECT measure{0, 0, 0, 0};
+    EXPECT_EQ(font->DrawTextA(nullptr, "Hello", -1, &measure, DT_CALCRECT, 0), 20);
+    EXPECT_GT(measure.right, 30);
+    EXPECT_LT(measure.right, 80);
+    EXPECT_EQ(measure.bottom, 20);
+    RECT two{0, 0, 0, 0};
+    EXPECT_EQ(font->DrawTextA(nullptr, "a\nb", -1, &two, DT_CALCRECT, 0), 40);
+    // A byte that is not UTF-8 is read as Windows-1252: "\xE9" is the same letter as "é".
+    RECT latin{0, 0, 0, 0}, utf8{0, 0, 0, 0};
+    font->DrawTextA(nullptr, "\xE9", -1, &latin, DT_CALCRECT, 0);
+    font->DrawTextA(nullptr, "\xC3\xA9", -1, &utf8, DT_CALCRECT, 0);
+    EXPECT_EQ(latin.right, utf8.right);
+    EXPECT_GT(latin.right, 0);
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    const D3DXMATRIX moved = Translation(50, 40);
+    device->SetTransform(D3DTS_WORLD, &moved);
+    RECT at{40, 30, 0, 0};
+    EXPECT_EQ(font->DrawTextA(nullptr, "Hello", -1, &at, DT_NOCLIP, 0xFFFFFF00), 20);
+    device->EndScene();
+    const auto f = Frame();
+    int lit = 0, outside = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const D3DCOLOR c = At(f, x, y);
+            if ((c & 0xFFFFFF) == 0) continue;
+            ++lit;
+            const bool inside = x >= 40 && x < 40 + measure.right && y >= 30 && y < 50;
+            outside += !inside;
+            if (inside) {
+                EXPECT_EQ(Blue(c), 0);  // yellow, blended over black
+            }
+        }
+    EXPECT_GT(lit, 60);
+    EXPECT_EQ(outside, 0);
+
+    // Without DT_NOCLIP the rectangle clips.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    RECT clipped{40, 30, 50, 50};
+    font->DrawTextA(nullptr, "Hello", -1, &clipped, 0, 0xFFFFFFFF);
+    const auto g = Frame();
+    for (int y = 0; y < H; ++y)
+        for (int x = 50; x < W; ++x) ASSERT_EQ(At(g, x, y) & 0xFFFFFF, 0u) << x << "," << y;
+    font->Release();
+}
+
+TEST(D3DXMatrices, FollowTheRowVectorConvention) {
+    D3DXMATRIX ortho, turn, shift;
+    D3DXMatrixOrthoOffCenterLH(&ortho, 0, 800, 600, 0, -1, 1);
+    auto apply = [](const D3DXMATRIX& m, float x, float y, float z) {
+        return std::array<float, 3>{x * m._11 + y * m._21 + z * m._31 + m._41,
+                                    x * m._12 + y * m._22 + z * m._32 + m._42,
+                                    x * m._13 + y * m._23 + z * m._33 + m._43};
+    };
+    EXPECT_EQ(apply(ortho, 0, 0, 1), (std::array<float, 3>{-1, 1, 1}));
+    EXPECT_EQ(apply(ortho, 800, 600, -1), (std::array<float, 3>{1, -1, 0}));
+    D3DXMatrixRotationZ(&turn, float(M_PI / 2));
+    D3DXMatrixTranslation(&shift, 10, 0, 0);
+    const auto a = apply(turn * shift, 1, 0, 0);  // turned first, then moved
+    EXPECT_NEAR(a[0], 10, 1e-6);
+    EXPECT_NEAR(a[1], 1, 1e-6);
+    const auto b = apply(shift * turn, 1, 0, 0);  // moved first, then turned
+    EXPECT_NEAR(b[0], 0, 1e-5);
+    EXPECT_NEAR(b[1], 11, 1e-5);
+    D3DXMATRIX product = turn;
+    D3DXMatrixMultiply(&product, &product, &shift);  // the result may be an operand
+    EXPECT_EQ(std::memcmp(&product, &static_cast<const D3DXMATRIX&>(turn * shift), sizeof product),
+              0);
+}
+
+}  // namespace
+}  // namespace hv::test

@@ -1,0 +1,393 @@
+// The OpenGL device against Direct3D 9's rules, pixel by pixel.
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "tests/device/DeviceFixture.h"
+
+namespace hv::test {
+namespace {
+
+constexpr D3DCOLOR kBlack = 0xFF000000;
+
+TEST_F(DeviceTest, ClearFillsTheBackBufferAndOnlyTheGivenRectangles) {
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699, 1.0f, 0),
+              D3D_OK);
+    auto f = Frame();
+    EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](D3DCOLOR c) { return c == 0xFF336699; }));
+
+    D3DRECT r{10, 20, 30, 25};
+    ASSERT_EQ(device->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_EQ(At(f, 10, 20), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 29, 24), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 30, 24), 0xFF336699u);
+    EXPECT_EQ(At(f, 29, 25), 0xFF336699u);
+    EXPECT_EQ(At(f, 9, 20), 0xFF336699u);
+    EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
+    std::mt19937 random(7);
+    std::vector<D3DCOLOR> texels(32 * 32);
+    for (D3DCOLOR& t : texels) t = 0xFF000000u | (random() & 0xFFFFFF);
+    IDirect3DTexture9* texture =
+        MakeTexture(32, 32, [&](int x, int y) { return texels[size_t(y) * 32 + x]; });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->BeginScene();
+
+    // Direct3D's own 1:1 mapping: corners half a pixel out, texture coordinates on texel edges.
+    const int w = 12, h = 10, x = 20, y = 30;
+    IDirect3DVertexBuffer9* exact =
+        MakeBuffer({{x - 0.5f, y - 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                    {x - 0.5f, y + h - 0.5f, 1, 0xFFFFFFFF, 0, h / 32.0f},
+                    {x + w - 0.5f, y - 0.5f, 1, 0xFFFFFFFF, w / 32.0f, 0},
+                    {x + w - 0.5f, y + h - 0.5f, 1, 0xFFFFFFFF, w / 32.0f, h / 32.0f}});
+    DrawPicture(texture, exact, Translation(0, 0));
+
+    // The engine's picture with its default pivot: corners at integer pixels, edges on pixel
+    // centres. The left and top edges take their pixels, the right and bottom ones do not.
+    const int ex = 60, ey = 30;
+    IDirect3DVertexBuffer9* engine = MakeBuffer(PictureQuad(w, h, 32, 32));
+    DrawPicture(texture, engine, Translation(ex + 0.5f, ey + 0.5f));
+    device->EndScene();
+
+    const auto f = Frame();
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            ASSERT_EQ(At(f, x + i, y + j), texels[size_t(j) * 32 + i]) << i << "," << j;
+    EXPECT_EQ(At(f, x - 1, y), kBlack);
+    EXPECT_EQ(At(f, x + w, y), kBlack);
+    EXPECT_EQ(At(f, x, y + h), kBlack);
+    for (int j = 1; j < h; ++j)
+        for (int i = 1; i < w; ++i)
+            ASSERT_EQ(At(f, ex + i, ey + j), texels[size_t(j - 1) * 32 + (i - 1)]) << i << "," << j;
+    for (int k = 0; k <= w; ++k) EXPECT_EQ(At(f, ex + k, ey), kBlack) << k;
+    for (int k = 0; k <= h; ++k) EXPECT_EQ(At(f, ex, ey + k), kBlack) << k;
+    EXPECT_EQ(At(f, ex + w, ey + 5), kBlack);
+    EXPECT_EQ(At(f, ex + 5, ey + h), kBlack);
+    exact->Release();
+    engine->Release();
+    texture->Release();
+}
+
+TEST_F(DeviceTest, ColourModesModulateOrPaintFlatKeepingTheShape) {
+    // Left half an opaque colour, right half transparent.
+    IDirect3DTexture9* texture = MakeTexture(
+        16, 16, [](int x, int) { return x < 8 ? D3DCOLOR_ARGB(255, 200, 100, 50) : 0x00FFFFFFu; });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    device->BeginScene();
+    IDirect3DVertexBuffer9* tinted =
+        MakeBuffer(PictureQuad(16, 16, 16, 16, D3DCOLOR_ARGB(255, 128, 255, 0)));
+    DrawPicture(texture, tinted, Translation(10.5f, 10.5f));
+    IDirect3DVertexBuffer9* white = MakeBuffer(PictureQuad(16, 16, 16, 16));
+    DrawPicture(texture, white, Translation(40.5f, 10.5f), 128, 0x808080);
+    IDirect3DVertexBuffer9* half = MakeBuffer(PictureQuad(16, 16, 16, 16, 0x80FFFFFF));
+    DrawPicture(texture, half, Translation(70.5f, 10.5f), 128, 0x808080);
+    device->EndScene();
+    const auto f = Frame();
+
+    const D3DCOLOR t = At(f, 14, 14);  // texel x vertex colour
+    EXPECT_NEAR(Red(t), 200 * 128 / 255, 1);
+    EXPECT_NEAR(Green(t), 100, 1);
+    EXPECT_EQ(Blue(t), 0);
+    EXPECT_EQ(At(f, 22, 14), 0xFF0000FFu);  // transparent half shows the background
+
+    EXPECT_EQ(At(f, 44, 14), 0xFF808080u);  // flat factor colour where the picture is opaque
+    EXPECT_EQ(At(f, 52, 14), 0xFF0000FFu);  // and nothing where it is transparent
+    const D3DCOLOR h = At(f, 74, 14);       // vertex alpha still applies
+    EXPECT_NEAR(Red(h), 64, 1);
+    EXPECT_NEAR(Blue(h), 128 + 63, 2);
+    tinted->Release();
+    white->Release();
+    half->Release();
+    texture->Release();
+}
+
+TEST_F(DeviceTest, AlphaBlendingMixesAndAdditiveBlendingAdds) {
+    IDirect3DTexture9* texture =
+        MakeTexture(8, 8, [](int, int) { return D3DCOLOR_ARGB(128, 200, 0, 0); });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(100, 100, 100), 1.0f, 0);
+    device->BeginScene();
+    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(8, 8, 8, 8));
+    DrawPicture(texture, vb, Translation(10.5f, 10.5f), 0, 0, 0);
+    DrawPicture(texture, vb, Translation(30.5f, 10.5f), 0, 0, 1);
+    device->EndScene();
+    const auto f = Frame();
+    const D3DCOLOR a = At(f, 13, 13), b = At(f, 33, 13);
+    EXPECT_NEAR(Red(a), 150, 1);
+    EXPECT_NEAR(Green(a), 50, 1);
+    EXPECT_NEAR(Red(b), 200, 1);
+    EXPECT_NEAR(Green(b), 100, 1);
+    vb->Release();
+    texture->Release();
+}
+
+// Lit pixels' bounding box: left, top, right, bottom (inclusive).
+std::array<int, 4> LitBox(const std::vector<D3DCOLOR>& f, int w, int h) {
+    std::array<int, 4> box{w, h, -1, -1};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((f[size_t(y) * w + x] & 0xFFFFFF) != 0) {
+                box[0] = std::min(box[0], x);
+                box[1] = std::min(box[1], y);
+                box[2] = std::max(box[2], x);
+                box[3] = std::max(box[3], y);
+            }
+    return box;
+}
+
+TEST_F(DeviceTest, RotationAndScalingTurnAboutThePivot) {
+    IDirect3DTexture9* texture = MakeTexture(4, 4, [](int, int) { return 0xFFFFFFFFu; });
+    IDirect3DVertexBuffer9* vb = MakeBuffer({{0, 0, 1, 0xFFFFFFFF, 0, 0},
+                                             {0, 10, 1, 0xFFFFFFFF, 0, 1},
+                                             {20, 0, 1, 0xFFFFFFFF, 1, 0},
+                                             {20, 10, 1, 0xFFFFFFFF, 1, 1}});
+    // The 20 x 10 picture turned a quarter about its centre, placed with the centre at (50, 40).
+    auto about = [](const D3DXMATRIX& m) {
+        D3DXMATRIX in, out, at;
+        D3DXMatrixTranslation(&in, -10, -5, 0);
+        D3DXMatrixTranslation(&out, 10, 5, 0);
+        D3DXMatrixTranslation(&at, 40, 35, 0);
+        return in * m * out * at;
+    };
+    D3DXMATRIX turn, scale;
+    D3DXMatrixRotationZ(&turn, float(M_PI / 2));
+    D3DXMatrixScaling(&scale, 2, 3, 0);
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    DrawPicture(texture, vb, about(turn));
+    EXPECT_EQ(LitBox(Frame(), W, H), (std::array<int, 4>{45, 30, 54, 49}));
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    DrawPicture(texture, vb, about(scale));
+    EXPECT_EQ(LitBox(Frame(), W, H), (std::array<int, 4>{30, 25, 69, 54}));
+
+    // A positive angle turns clockwise on screen: the top-left corner rises, the top-right
+    // corner sinks.
+    D3DXMATRIX small;
+    D3DXMatrixRotationZ(&small, 0.3f);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    DrawPicture(texture, vb, about(small));
+    const auto f = Frame();
+    EXPECT_NE(At(f, 43, 33) & 0xFFFFFF, 0u);
+    EXPECT_EQ(At(f, 57, 33) & 0xFFFFFF, 0u);
+    vb->Release();
+    texture->Release();
+}
+
+TEST_F(DeviceTest, LineStripsTakeTheirLastPixelAndFansFillExactly) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->SetTexture(0, nullptr);
+    IDirect3DVertexBuffer9* strip = MakeBuffer({{10, 10, 1, 0xFFFFFFFF, 0, 0},
+                                                {30, 10, 1, 0xFFFFFFFF, 0, 0},
+                                                {30, 20, 1, 0xFFFFFFFF, 0, 0}});
+    Draw(strip, D3DPT_LINESTRIP, 2);
+    IDirect3DVertexBuffer9* fan = MakeBuffer({{40, 40, 1, 0xFF00FF00, 0, 0},
+                                              {60, 40, 1, 0xFF00FF00, 0, 0},
+                                              {60, 50, 1, 0xFF00FF00, 0, 0},
+                                              {40, 50, 1, 0xFF00FF00, 0, 0}});
+    Draw(fan, D3DPT_TRIANGLEFAN, 2);
+    auto f = Frame();
+    for (int x = 10; x <= 30; ++x) EXPECT_EQ(At(f, x, 10), 0xFFFFFFFFu) << x;
+    for (int y = 10; y <= 20; ++y) EXPECT_EQ(At(f, 30, y), 0xFFFFFFFFu) << y;
+    EXPECT_EQ(At(f, 9, 10), kBlack);
+    EXPECT_EQ(At(f, 31, 10), kBlack);
+    EXPECT_EQ(At(f, 30, 21), kBlack);
+    EXPECT_EQ(At(f, 20, 11), kBlack);
+    int lit = 0;
+    for (D3DCOLOR c : f) lit += c == 0xFF00FF00u;
+    EXPECT_EQ(lit, 20 * 10);
+    EXPECT_EQ(LitBox(
+                  [&] {
+                      auto g = f;
+                      for (D3DCOLOR& c : g) c = c == 0xFF00FF00u ? c : kBlack;
+                      return g;
+                  }(),
+                  W, H),
+              (std::array<int, 4>{40, 40, 59, 49}));
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->SetRenderState(D3DRS_LASTPIXEL, 0);
+    Draw(strip, D3DPT_LINESTRIP, 2);
+    f = Frame();
+    EXPECT_EQ(At(f, 30, 19), 0xFFFFFFFFu);
+    EXPECT_EQ(At(f, 30, 20), kBlack);
+    strip->Release();
+    fan->Release();
+}
+
+// A frame with the engine's mix of pictures, flat colours, additive blending, turns, scales,
+// filters, lines and fans, drawn on `device`.
+void DrawMixedScene(DeviceTest& t, IDirect3DDevice9* device, IDirect3DTexture9* a,
+                    IDirect3DTexture9* b, IDirect3DVertexBuffer9* quad,
+                    IDirect3DVertexBuffer9* lines,
+                    std::function<void(IDirect3DTexture9*, IDirect3DVertexBuffer9*,
+                                       const D3DXMATRIX&, DWORD, D3DCOLOR, int, DWORD)>
+                        draw,
+                    std::function<void(IDirect3DVertexBuffer9*, D3DPRIMITIVETYPE, UINT)> shape) {
+    (void)t;
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
+    device->BeginScene();
+    for (int i = 0; i < 60; ++i) {
+        D3DXMATRIX turn, scale, at;
+        D3DXMatrixRotationZ(&turn, 0.13f * float(i));
+        D3DXMatrixScaling(&scale, 1.0f + 0.05f * float(i % 7), 1.0f, 0);
+        D3DXMatrixTranslation(&at, float(i * 37 % 140), float(i * 23 % 100), 0);
+        const D3DXMATRIX world = turn * scale * at;
+        IDirect3DTexture9* tex = (i / 5) % 2 ? a : b;
+        draw(tex, quad, world, (i % 9 == 0) ? 200 : 0, 0x00FF8040, (i % 4 == 0) ? 1 : 0,
+             (i % 11 == 0) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
+        if (i % 13 == 0) {
+            device->SetTexture(0, nullptr);
+            shape(lines, D3DPT_LINESTRIP, 3);
+            device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+            shape(lines, D3DPT_TRIANGLEFAN, 2);
+        }
+    }
+    device->EndScene();
+}
+
+TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
+    IDirect3DTexture9* a = MakeTexture(32, 32, [](int x, int y) {
+        return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
+    });
+    IDirect3DTexture9* b = MakeTexture(
+        32, 32, [](int x, int y) { return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u; });
+    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
+    IDirect3DVertexBuffer9* lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
+                                                {150, 20, 1, 0x80FFFF00, 0, 0},
+                                                {100, 110, 1, 0x8000FFFF, 0, 0},
+                                                {3, 90, 1, 0x80FF00FF, 0, 0}});
+    auto draw = [&](IDirect3DTexture9* t, IDirect3DVertexBuffer9* vb, const D3DXMATRIX& w,
+                    DWORD power, D3DCOLOR factor, int mode,
+                    DWORD filter) { DrawPicture(t, vb, w, power, factor, mode, filter); };
+    auto shape = [&](IDirect3DVertexBuffer9* vb, D3DPRIMITIVETYPE type, UINT count) {
+        Draw(vb, type, count);
+    };
+
+    const uint64_t before = GLDrawCallCount(device);
+    DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+    const uint64_t batchedCalls = GLDrawCallCount(device) - before;
+    const auto batched = Frame();
+
+    SetBatching(device, false);
+    const uint64_t middle = GLDrawCallCount(device);
+    DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+    const uint64_t singleCalls = GLDrawCallCount(device) - middle;
+    const auto single = Frame();
+
+    EXPECT_EQ(singleCalls, 60u + 2 * 5);
+    EXPECT_LT(batchedCalls, singleCalls);
+    size_t differing = 0;
+    for (size_t i = 0; i < batched.size(); ++i) differing += batched[i] != single[i];
+    EXPECT_EQ(differing, 0u);
+
+    // A run of pictures with one state is one OpenGL draw call.
+    SetBatching(device, true);
+    const uint64_t start = GLDrawCallCount(device);
+    device->BeginScene();
+    for (int i = 0; i < 100; ++i) DrawPicture(a, quad, Translation(float(i), float(i % 50)));
+    device->EndScene();
+    EXPECT_EQ(GLDrawCallCount(device) - start, 1u);
+    quad->Release();
+    lines->Release();
+    a->Release();
+    b->Release();
+}
+
+TEST_F(DeviceTest, TextureChangesReachOnlyLaterDrawsAndSurviveEvictionAndReset) {
+    IDirect3DTexture9* texture = MakeTexture(4, 4, [](int, int) { return 0xFFFF0000u; });
+    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(4, 4, 4, 4));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->BeginScene();
+    DrawPicture(texture, vb, Translation(10.5f, 10.5f));  // waits in the batch
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(texture->LockRect(0, &r, nullptr, 0), D3D_OK);
+    for (int i = 0; i < 16; ++i) static_cast<D3DCOLOR*>(r.pBits)[i] = 0xFF00FF00u;
+    texture->UnlockRect(0);
+    DrawPicture(texture, vb, Translation(20.5f, 10.5f));
+    device->EndScene();
+    auto f = Frame();
+    EXPECT_EQ(At(f, 12, 12), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 22, 12), 0xFF00FF00u);
+
+    ASSERT_EQ(device->EvictManagedResources(), D3D_OK);
+    pp.BackBufferWidth = W;
+    ASSERT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    SetEngineStates();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    DrawPicture(texture, vb, Translation(30.5f, 10.5f));
+    f = Frame();
+    EXPECT_EQ(At(f, 32, 12), 0xFF00FF00u);
+    ASSERT_EQ(texture->LockRect(0, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<D3DCOLOR*>(r.pBits)[5], 0xFF00FF00u);
+    texture->UnlockRect(0);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    vb->Release();
+    texture->Release();
+}
+
+TEST_F(DeviceTest, BadCallsAreRefusedWithoutDrawing) {
+    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(4, 4, 4, 4));
+    device->SetFVF(kFvf);
+    device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2),
+              D3DERR_INVALIDCALL);  // past the end
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPRIMITIVETYPE(99), 0, 2), D3DERR_INVALIDCALL);
+    device->SetFVF(0);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
+    void* p = nullptr;
+    EXPECT_EQ(vb->Lock(90, 10, &p, 0), D3DERR_INVALIDCALL);
+    IDirect3DVertexBuffer9* huge = nullptr;
+    EXPECT_EQ(device->CreateVertexBuffer(0xFFFFFFF0u, 0, kFvf, D3DPOOL_MANAGED, &huge, nullptr),
+              D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(huge, nullptr);
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(
+        device->CreateTexture(1u << 20, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr),
+        D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    vb->Release();
+}
+
+TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL) {
+    StartVideo();
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    EXPECT_GE(d3d->GetAdapterCount(), 1u);
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    SDL_DisplayMode desktop;
+    SDL_GetDesktopDisplayMode(0, &desktop);
+    EXPECT_EQ(mode.Width, UINT(desktop.w));
+    EXPECT_EQ(mode.Height, UINT(desktop.h));
+    EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    const UINT modes = d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
+    EXPECT_GE(modes, 1u);
+    EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 0, &mode), D3D_OK);
+    EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, modes, &mode), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u);
+    EXPECT_EQ(d3d->GetAdapterDisplayMode(7, &mode), D3DERR_INVALIDCALL);
+
+    SDL_Window* plain = SDL_CreateWindow("no OpenGL", 0, 0, 64, 64, 0);
+    ASSERT_NE(plain, nullptr);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = 1;
+    IDirect3DDevice9* device = reinterpret_cast<IDirect3DDevice9*>(1);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, plain, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), D3DERR_INVALIDCALL);
+    SDL_DestroyWindow(plain);
+    d3d->Release();
+}
+
+}  // namespace
+}  // namespace hv::test
