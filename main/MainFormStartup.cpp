@@ -27,7 +27,7 @@ void TMainForm::FormCreate() {
     CurrentGroup = -1;
     OffsetX = OffsetY = 0.0;
     ScaleX = ScaleY = 1.0;
-    IsFullScreen = App && !App->IsWindowed() ? 1 : 0;
+    IsFullScreen = FullScreenFlag;
     ViewerEffects.assign(1, TEffectDesc{});
     DataPath = "data\\";
 }

@@ -13,6 +13,9 @@ inline std::string ProjectName = "Halvardine";
 // The per-user folder, with a trailing "/": the program's folder until SetUpUserDataDir runs.
 inline std::string UserDataDir;
 
+// 1 when the game runs full screen, 0 in a window; fixed by the application before the form
+// starts.
+inline int32_t FullScreenFlag = 0;
 // Tick count taken when the form started; every time given to the script is ElapsedMs().
 inline uint32_t StartTickCount = 0;
 // Milliseconds since StartTickCount as a 32-bit value (right across the tick count's wrap).

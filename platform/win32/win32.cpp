@@ -64,6 +64,7 @@ struct State {
     POINT Pointer;          // last pointer position, client coordinates
     std::map<int, std::unique_ptr<HCURSOR__>> Cursors;
     HCURSOR Current = nullptr;
+    int CursorCounter = 0;  // ShowCursor's display counter: visible while 0 or more
 };
 
 State& S() {
@@ -930,7 +931,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR previous = S().Current;
     S().Current = cursor;
     if (!VideoUp()) return previous;
-    if (!cursor) {
+    if (!cursor || S().CursorCounter < 0) {
         SDL_ShowCursor(SDL_DISABLE);
         return previous;
     }
@@ -938,6 +939,13 @@ HCURSOR SetCursor(HCURSOR cursor) {
     SDL_ShowCursor(SDL_ENABLE);
     if (cursor->Sdl) SDL_SetCursor(cursor->Sdl);
     return previous;
+}
+
+int ShowCursor(bool show) {
+    S().CursorCounter += show ? 1 : -1;
+    if (VideoUp())
+        SDL_ShowCursor(S().CursorCounter >= 0 && S().Current ? SDL_ENABLE : SDL_DISABLE);
+    return S().CursorCounter;
 }
 
 HCURSOR GetCursor() {

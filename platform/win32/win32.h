@@ -403,6 +403,9 @@ HCURSOR LoadCursor(HINSTANCE instance, int id);
 // Makes `cursor` the pointer's shape; null hides the pointer. Returns the previous cursor.
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// The pointer's display counter: `show` adds one, otherwise one is taken away; the pointer is
+// visible while the counter is 0 or more and a cursor is set. Returns the new counter.
+int ShowCursor(bool show);
 // The identifier a cursor was loaded by (0 for null).
 int CursorId(HCURSOR cursor);
 

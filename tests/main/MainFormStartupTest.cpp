@@ -123,6 +123,7 @@ TEST_F(StartupTest, StartUpUsesThePerUserFolderAndPassesSevenValuesToTheScript) 
           "end\n");
     form.EffectsParam = "a;b;c;";
     form.StartNameParam = "my";
+    FullScreenFlag = 1;
     form.FormCreate();
     EXPECT_EQ(form.IsFullScreen, 1);
     form.CreateResources_Testing();

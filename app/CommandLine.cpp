@@ -1,0 +1,46 @@
+#include "app/CommandLine.h"
+
+#include "platform/convert.h"
+
+namespace hv {
+
+namespace {
+
+// "[w,h]": w is the text between "[" and the first ","; h the text between that "," and the
+// first "]" after it. A missing "," or "]" leaves an empty part, which is not an integer.
+void ReadWindowSize(const std::string& arg, int32_t& width, int32_t& height) {
+    const size_t comma = arg.find(',');
+    const std::string w = comma == std::string::npos ? "" : arg.substr(1, comma - 1);
+    width = StrToInt(w);
+    const std::string rest = arg.substr(comma + 1);
+    const size_t bracket = rest.find(']');
+    height = StrToInt(bracket == std::string::npos ? "" : rest.substr(0, bracket));
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine c;
+    for (const std::string& arg : args) {
+        if (arg == "-w") c.Windowed = true;
+        if (!arg.empty() && arg[0] == '[') ReadWindowSize(arg, c.ConfigWidth, c.ConfigHeight);
+    }
+    if (!args.empty() && args[0] == "-e") {
+        std::string list;
+        for (const std::string& arg : args)
+            if (arg != "-e" && arg != "-w" && arg.find('[') == std::string::npos) list += arg + ";";
+        c.EffectsParam = list;
+    }
+    if (!args.empty() && args[0] == "-s") {
+        c.EffectsParam = "";
+        if (args.size() == 1) {
+            c.EndAtOnce = true;
+        } else {
+            const std::string& name = args[1];
+            c.StartNameParam = name.substr(0, name.find('.'));
+        }
+    }
+    return c;
+}
+
+}  // namespace hv

@@ -1,0 +1,81 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include "app/FailureReport.h"
+#include "engine3d/WindowSize.h"
+#include "platform/exceptions.h"
+
+namespace hv {
+namespace {
+
+TEST(CommandLine, ModesAndWindowSize) {
+    TCommandLine none = ParseCommandLine({});
+    EXPECT_FALSE(none.Windowed);
+    EXPECT_EQ(none.ConfigWidth, 0);
+    EXPECT_FALSE(none.EffectsParam.has_value());
+    EXPECT_FALSE(none.StartNameParam.has_value());
+
+    TCommandLine e = ParseCommandLine({"-e", "a", "b", "-w", "[0,0]", "c"});
+    EXPECT_TRUE(e.Windowed);
+    EXPECT_EQ(*e.EffectsParam, "a;b;c;");
+    EXPECT_EQ(*ParseCommandLine({"-e"}).EffectsParam, "");
+    // "-e" later than the first argument is no switch, and never part of a list.
+    EXPECT_FALSE(ParseCommandLine({"x", "-e"}).EffectsParam.has_value());
+    EXPECT_EQ(*ParseCommandLine({"-e", "x[y", "-e", "z"}).EffectsParam, "z;");
+
+    TCommandLine s = ParseCommandLine({"-s", "my.save.dat", "-w"});
+    EXPECT_EQ(*s.StartNameParam, "my");
+    EXPECT_EQ(*s.EffectsParam, "");
+    EXPECT_TRUE(s.Windowed);
+    EXPECT_EQ(*ParseCommandLine({"-s", "save"}).StartNameParam, "save");
+    EXPECT_TRUE(ParseCommandLine({"-s"}).EndAtOnce);
+    EXPECT_FALSE(ParseCommandLine({"-w", "-s"}).EndAtOnce);
+
+    TCommandLine size = ParseCommandLine({"[800,600]", "-w", "[-3,+7]tail"});
+    EXPECT_EQ(size.ConfigWidth, -3);  // a later size overrides an earlier one
+    EXPECT_EQ(size.ConfigHeight, 7);
+}
+
+TEST(CommandLine, MalformedWindowSizeIsAConversionError) {
+    for (const char* bad : {"[100,20", "[100]", "[a,b]", "[,5]", "[", "[1,2,3]"}) {
+        EXPECT_THROW(ParseCommandLine({bad}), EConvertError) << bad;
+    }
+    try {
+        ParseCommandLine({"[100,20"});
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(), "'' is not a valid integer value");
+    }
+}
+
+TEST(FailureReport, TextAsTheRuntimeShowsIt) {
+    EXPECT_EQ(FormatFailureReport("EConvertError", "halvardine", reinterpret_cast<void*>(0x452F1A),
+                                  "'' is not a valid integer value"),
+              "Exception EConvertError in module halvardine at 00452F1A.\r\n"
+              "'' is not a valid integer value.\r\n");
+    // The "." is added after any character that sorts above it, not after "." or "!".
+    EXPECT_EQ(FormatFailureReport("Exception", "m", nullptr, "\r\nfailed:"),
+              "Exception Exception in module m at 00000000.\r\n\r\nfailed:.\r\n");
+    EXPECT_EQ(FormatFailureReport("Exception", "m", nullptr, "stop!"),
+              "Exception Exception in module m at 00000000.\r\nstop!\r\n");
+    EXPECT_EQ(FormatFailureReport("Exception", "m", nullptr, "done."),
+              "Exception Exception in module m at 00000000.\r\ndone.\r\n");
+}
+
+TEST(WindowSize, FollowsTheDesktopShapeUnlessConfigured) {
+    auto size = [](int w, int h, int cw = 0, int ch = 0) {
+        TWindowSize s = CalcWindowSize(w, h, cw, ch);
+        return std::make_pair(s.Width, s.Height);
+    };
+    EXPECT_EQ(size(1280, 1024), std::make_pair(1024, 768));  // 5:4 is close enough to 4:3 but not wider
+    EXPECT_EQ(size(1600, 1200), std::make_pair(1280, 1024));
+    EXPECT_EQ(size(1920, 1080), std::make_pair(1366, 768));
+    EXPECT_EQ(size(1366, 768), std::make_pair(1024, 768));  // not wider than 1366
+    EXPECT_EQ(size(1920, 1200), std::make_pair(1280, 800));
+    EXPECT_EQ(size(1920, 1080, 800, 600), std::make_pair(800, 600));
+    EXPECT_EQ(size(1920, 1080, 800, 0), std::make_pair(1366, 768));
+    EXPECT_EQ(size(0, 0), std::make_pair(1024, 768));
+}
+
+}  // namespace
+}  // namespace hv

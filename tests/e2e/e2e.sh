@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# One end-to-end case: e2e.sh CASE HALVARDINE_BINARY. Runs inside a virtual X server.
+set -uo pipefail
+case_name=$1
+bin=$2
+
+game=$(mktemp -d)
+trap 'rm -rf "$game"' EXIT
+mkdir -p "$game/data"
+cd "$game"
+export APPDATA="$game/appdata"
+export SDL_VIDEODRIVER=x11
+export HALVARDINE_NO_DIALOGS=1
+user="$APPDATA/My Games/Orvandel/Halvardine"
+log="$user/Halvardine.log"
+
+fail() { echo "FAIL [$case_name]: $*" >&2; exit 1; }
+script() { cat > data/AllLua.lua; }
+# Runs the binary with a time limit; sets $code and leaves its output in out.txt / err.txt.
+run() {
+    timeout 30 "$bin" "$@" > out.txt 2> err.txt
+    code=$?
+    [ "$code" -ne 124 ] || fail "the program did not end within 30 s"
+}
+expect_code() { [ "$code" -eq "$1" ] || fail "exit code $code, expected $1; stderr: $(cat err.txt)"; }
+expect_file() { [ "$(tr -d "\r" < "$1" 2>/dev/null)" = "$2" ] || fail "$1 holds '$(cat "$1" 2>/dev/null)', expected '$2'"; }
+expect_in() { grep -qF -- "$2" "$1" 2>/dev/null || fail "'$2' not found in $1: $(cat "$1" 2>/dev/null)"; }
+expect_not_in() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "'$2' found in $1"; }
+
+# A_Init writes its seven values into init.txt in the per-user folder, then quits.
+record_init_and_quit() {
+    script <<'LUA'
+function A_Init(t, a, b, c, effects, start, full)
+  InitLogFile("init.txt")
+  WriteToLogFile(table.concat({type(t), a, b, c, effects, start, tostring(full)}, "|"))
+  QuitGame()
+end
+LUA
+}
+
+case "$case_name" in
+window_title_and_close)
+    script <<'LUA'
+function A_Init() end
+function G_EndGame() local f = io.open("ended.txt", "w") f:write("saved") f:close() end
+LUA
+    "$bin" -w > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || fail "no window named Halvardine appeared"
+    [ "$(xdotool getwindowname "$wid")" = "Halvardine" ] || fail "window title"
+    xdotool windowfocus --sync "$wid"
+    xdotool key --clearmodifiers alt+F4
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
+    wait "$pid"
+    code=$?
+    expect_code 0
+    expect_file ended.txt saved
+    expect_in "$log" "CD3DApplication.Create_ m_bReady:= True"
+    expect_in "$log" "[ Errors : 0"
+    ;;
+init_values_effect_list)
+    record_init_and_quit
+    run -e a b -w '[0,0]' c
+    expect_code 0
+    expect_file "$user/init.txt" "number|0|1|1|a;b;c;||false"
+    expect_in "$log" "TMainForm.QuitGame"
+    [ -f data/AllLua.luac ] || fail "the stored form of the bundle was not written"
+    ;;
+init_values_start_name)
+    record_init_and_quit
+    run -w
+    expect_code 0
+    # Only the stored form from here on: the game runs from it and no plain copy appears.
+    rm data/AllLua.lua "$user/init.txt"
+    run -s my.save.dat
+    expect_code 0
+    expect_file "$user/init.txt" "number|0|1|1||my|true"
+    [ ! -f data/AllLua.lua ] || fail "a plain copy of the bundle was written"
+    ;;
+quit_game_skips_end_of_game)
+    script <<'LUA'
+function A_Init() QuitGame() end
+function G_EndGame() local f = io.open("ended.txt", "w") f:write("saved") f:close() end
+LUA
+    run -w
+    expect_code 0
+    [ ! -f ended.txt ] || fail "QuitGame saved the game"
+    expect_in "$log" "TMainForm.QuitGame"
+    ;;
+script_error_in_init)
+    script <<'LUA'
+local x = 1
+function A_Init()
+  local y = nil
+  return y.field
+end
+LUA
+    run -w
+    expect_code 1
+    expect_in err.txt "Application Error"
+    expect_in err.txt "Exception Exception in module halvardine"
+    expect_in err.txt "attempt to index local 'y'"
+    expect_in err.txt "     [4]:   return y.field"
+    expect_in "$log" "attempt to index local 'y'"
+    expect_in "$log" "[ Errors : 1"
+    ;;
+missing_bundle)
+    run -w
+    expect_code 2
+    expect_in err.txt "data/AllLua.lua"
+    expect_in err.txt "$game"
+    expect_in "$log" "data\\AllLua.lua not exist "
+    ;;
+malformed_window_size)
+    record_init_and_quit
+    run -w '[100,20'
+    expect_code 1
+    expect_in err.txt "Application Error"
+    expect_in err.txt "Exception EConvertError in module halvardine"
+    expect_in err.txt "'' is not a valid integer value."
+    [ ! -f "$user/init.txt" ] || fail "the game started despite the malformed size"
+    ;;
+start_name_missing)
+    record_init_and_quit
+    run -s
+    expect_code 0
+    [ ! -f "$user/init.txt" ] || fail "the game started without a start name"
+    ;;
+*)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS [$case_name]"
