@@ -1,9 +1,11 @@
 #include "platform/d3d9/GLDevice.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "platform/d3d9/GLDeviceImpl.h"
 
@@ -37,16 +39,15 @@ void main() {
 )";
 
 // Texture stage 0 of the fixed-function pipeline. Argument codes and operations are
-// Direct3D's D3DTA_* and D3DTOP_* values.
-const char* kFragmentShader = R"(#version 330 core
+// Direct3D's D3DTA_* and D3DTOP_* values. The stage's set-up comes in as constants, one program
+// per set-up, so that the compiler drops every branch the set-up does not take (a software
+// renderer otherwise pays for all of them on every pixel).
+const char* kFragmentShader = R"(
 in vec4 vColor;
 in vec2 vUV;
 uniform sampler2D uTexture;
-uniform bool uHasTexture;
-uniform ivec3 uColorStage;  // op, arg1, arg2
-uniform ivec3 uAlphaStage;
 uniform vec4 uFactor;
-uniform ivec2 uAlphaTest;   // compare function, reference 0..255
+uniform int uAlphaRef;      // 0..255
 out vec4 fragColor;
 
 vec4 Arg(int code, vec4 texel) {
@@ -88,10 +89,10 @@ bool Passes(int func, int value, int reference) {
 }
 
 void main() {
-    vec4 texel = uHasTexture ? texture(uTexture, vUV) : vec4(1.0);
-    vec3 rgb = Op(uColorStage.x, Arg(uColorStage.y, texel), Arg(uColorStage.z, texel)).rgb;
-    float a = Op(uAlphaStage.x, Arg(uAlphaStage.y, texel), Arg(uAlphaStage.z, texel)).a;
-    if (!Passes(uAlphaTest.x, int(a * 255.0 + 0.5), uAlphaTest.y)) discard;
+    vec4 texel = kHasTexture ? texture(uTexture, vUV) : vec4(1.0);
+    vec3 rgb = Op(kColorStage.x, Arg(kColorStage.y, texel), Arg(kColorStage.z, texel)).rgb;
+    float a = Op(kAlphaStage.x, Arg(kAlphaStage.y, texel), Arg(kAlphaStage.z, texel)).a;
+    if (!Passes(kAlphaFunc, int(a * 255.0 + 0.5), uAlphaRef)) discard;
     fragColor = vec4(rgb, a);
 }
 )";
@@ -257,26 +258,13 @@ bool GLDevice::InitGL() {
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
-    GLuint vs = CompileShader(GL_VERTEX_SHADER, kVertexShader);
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, kFragmentShader);
-    if (!vs || !fs) return false;
-    program_ = glCreateProgram();
-    glAttachShader(program_, vs);
-    glAttachShader(program_, fs);
-    glLinkProgram(program_);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-    if (!ok) return false;
-    uPixelShift_ = glGetUniformLocation(program_, "uPixelShift");
-    uHasTexture_ = glGetUniformLocation(program_, "uHasTexture");
-    uColorStage_ = glGetUniformLocation(program_, "uColorStage");
-    uAlphaStage_ = glGetUniformLocation(program_, "uAlphaStage");
-    uFactor_ = glGetUniformLocation(program_, "uFactor");
-    uAlphaTest_ = glGetUniformLocation(program_, "uAlphaTest");
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "uTexture"), 0);
+    vertexShader_ = CompileShader(GL_VERTEX_SHADER, kVertexShader);
+    if (!vertexShader_) return false;
+    DrawKey plain;
+    std::memset(&plain, 0, sizeof plain);
+    plain.colorOp = D3DTOP_MODULATE;
+    plain.alphaOp = D3DTOP_SELECTARG1;
+    if (!ProgramFor(plain).id) return false;
 
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
@@ -313,7 +301,8 @@ GLDevice::~GLDevice() {
     glDeleteBuffers(1, &vbo_);
     glDeleteBuffers(1, &ibo_);
     glDeleteVertexArrays(1, &vao_);
-    glDeleteProgram(program_);
+    for (auto& [key, program] : programs_) glDeleteProgram(program.id);
+    glDeleteShader(vertexShader_);
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(context_);
     if (g_current == this) g_current = nullptr;
@@ -867,7 +856,56 @@ GLuint GLDevice::SamplerFor(const DrawKey& k) {
     return s;
 }
 
+const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
+    const std::array<uint32_t, 8> id = {k.texture != nullptr,
+                                        k.colorOp,
+                                        k.colorArg1,
+                                        k.colorArg2,
+                                        k.alphaOp,
+                                        k.alphaArg1,
+                                        k.alphaArg2,
+                                        k.alphaTest ? k.alphaFunc : 8};
+    auto it = programs_.find(id);
+    if (it != programs_.end()) return it->second;
+    Program p;
+    char constants[512];
+    std::snprintf(constants, sizeof constants,
+                  "#version 330 core\n"
+                  "const bool kHasTexture = %s;\n"
+                  "const ivec3 kColorStage = ivec3(%u, %u, %u);\n"
+                  "const ivec3 kAlphaStage = ivec3(%u, %u, %u);\n"
+                  "const int kAlphaFunc = %u;\n",
+                  id[0] ? "true" : "false", id[1], id[2], id[3], id[4], id[5], id[6], id[7]);
+    const std::string source = std::string(constants) + kFragmentShader;
+    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, source.c_str());
+    if (fs) {
+        p.id = glCreateProgram();
+        glAttachShader(p.id, vertexShader_);
+        glAttachShader(p.id, fs);
+        glLinkProgram(p.id);
+        glDeleteShader(fs);
+        GLint ok = 0;
+        glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            glDeleteProgram(p.id);
+            p.id = 0;
+        }
+    }
+    if (p.id) {
+        p.pixelShift = glGetUniformLocation(p.id, "uPixelShift");
+        p.factor = glGetUniformLocation(p.id, "uFactor");
+        p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
+        glUseProgram(p.id);
+        glUniform1i(glGetUniformLocation(p.id, "uTexture"), 0);
+    } else if (!programs_.empty()) {
+        return programs_.begin()->second;  // cannot happen with a working compiler; draw anyway
+    }
+    return programs_.emplace(id, p).first->second;
+}
+
 void GLDevice::ApplyKey(const DrawKey& k) {
+    const Program& program = ProgramFor(k);
+    glUseProgram(program.id);
     glActiveTexture(GL_TEXTURE0);
     if (k.texture) {
         glBindTexture(GL_TEXTURE_2D, k.texture->Bind());
@@ -875,7 +913,6 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     } else {
         glBindTexture(GL_TEXTURE_2D, 0);
     }
-    glUniform1i(uHasTexture_, k.texture ? 1 : 0);
     if (k.blendEnable) {
         glEnable(GL_BLEND);
         GLenum s, d, sa, da;
@@ -907,15 +944,12 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
                 alphaWrite && (k.colorWrite & 8) != 0);
-    glUniform3i(uColorStage_, GLint(k.colorOp), GLint(k.colorArg1), GLint(k.colorArg2));
-    glUniform3i(uAlphaStage_, GLint(k.alphaOp), GLint(k.alphaArg1), GLint(k.alphaArg2));
     const uint32_t f = k.textureFactor;
-    glUniform4f(uFactor_, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
+    glUniform4f(program.factor, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
                 float(f & 0xFF) / 255.0f, float(f >> 24) / 255.0f);
-    glUniform2i(uAlphaTest_, k.alphaTest ? GLint(k.alphaFunc) : GLint(D3DCMP_ALWAYS),
-                GLint(k.alphaRef));
+    glUniform1i(program.alphaRef, GLint(k.alphaRef));
     const float shift = 1.0f - 2.0f * kTieBreak;
-    glUniform2f(uPixelShift_, shift / float(pp_.BackBufferWidth),
+    glUniform2f(program.pixelShift, shift / float(pp_.BackBufferWidth),
                 -shift / float(pp_.BackBufferHeight));
 }
 
@@ -924,7 +958,6 @@ void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertic
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
-    glUseProgram(program_);
     glBindVertexArray(vao_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(GLVertex)), vertices.data(),

@@ -20,6 +20,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <unordered_set>
@@ -179,9 +180,15 @@ private:
     std::vector<uint32_t> batchIndices_;
 
     // OpenGL objects.
-    GLuint program_ = 0, vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
-    GLint uPixelShift_ = -1, uHasTexture_ = -1, uColorStage_ = -1, uAlphaStage_ = -1, uFactor_ = -1,
-          uAlphaTest_ = -1;
+    // A linked program for one set-up of texture stage 0, with its uniforms.
+    struct Program {
+        GLuint id = 0;
+        GLint pixelShift = -1, factor = -1, alphaRef = -1;
+    };
+    const Program& ProgramFor(const DrawKey& key);
+    GLuint vertexShader_ = 0;
+    std::map<std::array<uint32_t, 8>, Program> programs_;
+    GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
     std::map<std::vector<uint32_t>, GLuint> samplers_;
     GLsync frameFence_ = nullptr;
     std::unordered_set<GLTexture*> textures_;
