@@ -1,4 +1,5 @@
 #include "log/KavLogEngine.h"
+#include "platform/text.h"
 
 #include <cctype>
 #include <cerrno>
@@ -21,39 +22,6 @@ constexpr const char* kCrLf = "\r\n";
 // A placeholder's width is capped so that a message cannot make a line of unbounded size
 // ("%ErrorsCount|2000000000;" inside a message text).
 constexpr int kMaxFieldWidth = 1000;
-
-// Length of the UTF-8 sequence starting at s[i], or 0 when none starts there.
-size_t Utf8SequenceLength(std::string_view s, size_t i) {
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c = byte(i);
-    size_t n;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c < 0x80) return 1;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
-    for (size_t k = 2; k < n; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    }
-    return n;
-}
-
-size_t NextChar(std::string_view s, size_t i) {
-    size_t n = Utf8SequenceLength(s, i);
-    return i + (n ? n : 1);
-}
 
 // Width field: a decimal integer, capped; anything else counts as no width.
 std::optional<int> ParseWidth(std::string_view field) {
@@ -86,13 +54,13 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 
 size_t LogTextLength(std::string_view text) {
     size_t n = 0;
-    for (size_t i = 0; i < text.size(); i = NextChar(text, i)) ++n;
+    for (size_t i = 0; i < text.size(); i = NextCharacter(text, i)) ++n;
     return n;
 }
 
 std::string_view LogTextPrefix(std::string_view text, size_t count) {
     size_t i = 0;
-    for (size_t n = 0; n < count && i < text.size(); ++n) i = NextChar(text, i);
+    for (size_t n = 0; n < count && i < text.size(); ++n) i = NextCharacter(text, i);
     return text.substr(0, i);
 }
 

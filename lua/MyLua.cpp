@@ -1,4 +1,5 @@
 #include "lua/MyLua.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <optional>
@@ -17,26 +18,6 @@ HV_PUBLISHED_METHODS(TMyLua, TLua, HV_PUBLISH_INERT(TMyLua, Start),
 
 namespace {
 
-std::string Utf8Of(char32_t ch) {
-    if ((ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF) ch = 0xFFFD;
-    std::string text;
-    if (ch < 0x80) {
-        text += char(ch);
-    } else if (ch < 0x800) {
-        text += char(0xC0 | (ch >> 6));
-        text += char(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        text += char(0xE0 | (ch >> 12));
-        text += char(0x80 | ((ch >> 6) & 0x3F));
-        text += char(0x80 | (ch & 0x3F));
-    } else {
-        text += char(0xF0 | (ch >> 18));
-        text += char(0x80 | ((ch >> 12) & 0x3F));
-        text += char(0x80 | ((ch >> 6) & 0x3F));
-        text += char(0x80 | (ch & 0x3F));
-    }
-    return text;
-}
 
 // The line number after a "]:" of the message: the text up to the next ":" read as an integer.
 // The first "]:" that is followed by a number counts; a chunk name quoting script text that itself
@@ -133,8 +114,8 @@ void TMyLua::MouseMove(int32_t oldX, int32_t oldY, int32_t x, int32_t y, int32_t
     });
 }
 
-void TMyLua::SendMouseDown(int32_t x, int32_t y, int32_t e1, int32_t e2) {
-    CallEntry("A_MouseDown", [&](lua_State* L) {
+void TMyLua::SendMouseButton(const char* name, int32_t x, int32_t y, int32_t e1, int32_t e2) {
+    CallEntry(name, [&](lua_State* L) {
         lua_pushinteger(L, x);
         lua_pushinteger(L, y);
         if (e1 == 0 || e2 == 0) return 2;
@@ -144,15 +125,12 @@ void TMyLua::SendMouseDown(int32_t x, int32_t y, int32_t e1, int32_t e2) {
     });
 }
 
+void TMyLua::SendMouseDown(int32_t x, int32_t y, int32_t e1, int32_t e2) {
+    SendMouseButton("A_MouseDown", x, y, e1, e2);
+}
+
 void TMyLua::SendMouseUp(int32_t x, int32_t y, int32_t e1, int32_t e2) {
-    CallEntry("A_MouseUp", [&](lua_State* L) {
-        lua_pushinteger(L, x);
-        lua_pushinteger(L, y);
-        if (e1 == 0 || e2 == 0) return 2;
-        lua_pushinteger(L, e1);
-        lua_pushinteger(L, e2);
-        return 4;
-    });
+    SendMouseButton("A_MouseUp", x, y, e1, e2);
 }
 
 void TMyLua::SendKeyDown(int32_t key, int32_t code) {
@@ -174,7 +152,7 @@ void TMyLua::SendKeyUp(int32_t key) {
 }
 
 void TMyLua::SendKeyPress(char32_t ch) {
-    const std::string text = Utf8Of(ch);
+    const std::string text = EncodeUtf8(ch);
     CallEntry("A_KeyPress", [&](lua_State* L) {
         lua_pushstring(L, text.c_str());
         return 1;

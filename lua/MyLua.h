@@ -67,6 +67,8 @@ public:
     std::vector<std::string> ScriptLines;  // line i is script line i + 1
 
 private:
+    // "A_MouseDown" or "A_MouseUp"(x, y), with e1, e2 appended when both are not 0.
+    void SendMouseButton(const char* name, int32_t x, int32_t y, int32_t e1, int32_t e2);
     // Calls the script function and reports its error; `ignoreErrors` for A_KeyDown.
     template <typename PushArgs>
     void CallEntry(const char* name, PushArgs&& pushArgs, bool ignoreErrors = false);

@@ -15,60 +15,11 @@
 #include "platform/d3d9/GLDeviceImpl.h"
 #include "platform/d3d9/RecordingDevice.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/text.h"
 
 namespace hv {
 
 namespace {
-
-// Windows-1252 code points of the bytes 0x80 to 0x9F (0 where the code page has none).
-constexpr uint16_t kCp1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-uint32_t FromCp1252(uint8_t b) {
-    if (b >= 0x80 && b < 0xA0) return kCp1252[b - 0x80] ? kCp1252[b - 0x80] : '?';
-    return b;
-}
-
-// UTF-8 text as code points; a byte that does not start a valid UTF-8 sequence is read as
-// Windows-1252.
-std::vector<uint32_t> DecodeText(const char* s, size_t n) {
-    std::vector<uint32_t> out;
-    const auto* p = reinterpret_cast<const uint8_t*>(s);
-    size_t i = 0;
-    while (i < n) {
-        const uint8_t b = p[i];
-        int len = 0;
-        uint32_t cp = 0, min = 0;
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            len = 2, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4, cp = b & 0x07, min = 0x10000;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(cp);
-            i += len;
-        } else {
-            out.push_back(FromCp1252(b));
-            ++i;
-        }
-    }
-    return out;
-}
 
 std::string Narrow(const wchar_t* w) {
     std::string s;
@@ -128,7 +79,7 @@ public:
             this);
         call.String = s;
         call.Rect = *rect;
-        const auto lines = SplitTextLines(DecodeText(text, n), format & DT_SINGLELINE);
+        const auto lines = SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
         const INT height = INT(lines.size()) * height_;
         if (format & DT_CALCRECT) {
             size_t longest = 0;
@@ -245,7 +196,7 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
                       D3DCOLOR color) {
     if (!text || !rect) return 0;
     const size_t n = count < 0 ? std::strlen(text) : size_t(count);
-    const auto lines = SplitTextLines(DecodeText(text, n), format & DT_SINGLELINE);
+    const auto lines = SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
     std::vector<int> widths;
     int widest = 0;
     for (const auto& line : lines) {

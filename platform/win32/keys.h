@@ -1,5 +1,5 @@
 // Keyboard and text translation of the window layer: SDL keys to Windows virtual-key codes, the
-// characters Windows makes of keys that SDL gives no text for, and UTF-8 text to code points.
+// characters Windows makes of keys that SDL gives no text for, and .
 #pragma once
 
 #include <SDL.h>
@@ -26,8 +26,5 @@ bool IsExtendedKey(SDL_Scancode scancode);
 // 1 to 26. -1 for every other key and for Ctrl+Alt, which types through the layout instead.
 int ControlCharFor(UINT virtualKey, bool ctrl, bool alt);
 
-// The code points of UTF-8 text. A byte that does not start a valid sequence counts as one
-// character of Windows-1252, so nothing is dropped silently.
-std::vector<uint32_t> DecodeUtf8(std::string_view text);
 
 }  // namespace hv

@@ -12,6 +12,7 @@
 
 #include "platform/system.h"
 #include "platform/win32/cursor_art.h"
+#include "platform/text.h"
 #include "platform/win32/keys.h"
 
 namespace hv {
@@ -294,7 +295,7 @@ void TranslateText(const SDL_TextInputEvent& e) {
     const bool ctrl = (m & KMOD_CTRL) != 0;
     const bool leftAlt = (m & KMOD_LALT) != 0;
     if (ctrl != leftAlt) return;
-    for (uint32_t cp : DecodeUtf8(e.text)) {
+    for (uint32_t cp : DecodeText(e.text)) {
         if (cp < 0x20 || cp == 0x7F) continue;  // made by TranslateMessage from the key
         Post(wnd, WM_CHAR, cp, 1);
     }

@@ -1,6 +1,7 @@
 // SDL events pushed through the real queue come out as the Windows messages the host handles.
 #include <utility>
 
+#include "platform/text.h"
 #include "platform/win32/keys.h"
 #include "tests/win32/win32_fixture.h"
 
@@ -253,11 +254,11 @@ TEST_F(MessagesTest, AltF4ClosesTheWindowThroughDefaultHandling) {
 }
 
 TEST(Utf8Text, InvalidBytesReadAsWindows1252) {
-    EXPECT_EQ(DecodeUtf8("A\xF0\x9F\x98\x80"), (std::vector<uint32_t>{'A', 0x1F600}));
+    EXPECT_EQ(DecodeText("A\xF0\x9F\x98\x80"), (std::vector<uint32_t>{'A', 0x1F600}));
     // A lone continuation byte, a truncated sequence and an over-long form.
-    EXPECT_EQ(DecodeUtf8("\x80x\xC3"), (std::vector<uint32_t>{0x20AC, 'x', 0xC3}));
-    EXPECT_EQ(DecodeUtf8("\xC0\xAF"), (std::vector<uint32_t>{0xC0, 0xAF}));
-    EXPECT_EQ(DecodeUtf8("\xED\xA0\x80").size(), 3u);  // an encoded surrogate is not a character
+    EXPECT_EQ(DecodeText("\x80x\xC3"), (std::vector<uint32_t>{0x20AC, 'x', 0xC3}));
+    EXPECT_EQ(DecodeText("\xC0\xAF"), (std::vector<uint32_t>{0xC0, 0xAF}));
+    EXPECT_EQ(DecodeText("\xED\xA0\x80").size(), 3u);  // an encoded surrogate is not a character
 }
 
 }  // namespace
