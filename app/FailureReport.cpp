@@ -13,7 +13,8 @@ std::string FormatFailureReport(const std::string& className, const std::string&
                                 const void* address, const std::string& message) {
     char where[32];
     std::snprintf(where, sizeof where, "%08" PRIXPTR, reinterpret_cast<uintptr_t>(address));
-    const char* end = !message.empty() && static_cast<unsigned char>(message.back()) > '.' ? "." : "";
+    const char* end =
+        !message.empty() && static_cast<unsigned char>(message.back()) > '.' ? "." : "";
     return "Exception " + className + " in module " + module + " at " + where + ".\r\n" + message +
            end + "\r\n";
 }

@@ -19,42 +19,139 @@
 #include "platform/dynlib/dynlib.h"
 
 // Every entry point of the interpreter the host binds, in the order in which they are looked up.
-#define HV_LUA_ENTRY_POINTS(X)                                                                    \
-    /* core */                                                                                    \
-    X(lua_newstate)                                                                               \
-    X(lua_close)                                                                                  \
-    X(lua_newthread)                                                                              \
-    X(lua_atpanic) X(lua_gettop) X(lua_settop) X(lua_pushvalue) X(lua_remove) X(lua_insert)       \
-        X(lua_replace) X(lua_checkstack) X(lua_xmove) /* access */                                \
-        X(lua_isnumber) X(lua_isstring) X(lua_iscfunction) X(lua_isuserdata) X(lua_type)          \
-            X(lua_typename) X(lua_equal) X(lua_rawequal) X(lua_lessthan) X(lua_tonumber)          \
-                X(lua_tointeger) X(lua_toboolean) X(lua_tolstring) X(lua_objlen)                  \
-                    X(lua_tocfunction) X(lua_touserdata) X(lua_tothread)                          \
-                        X(lua_topointer) /* push */                                               \
-        X(lua_pushnil) X(lua_pushnumber) X(lua_pushinteger) X(lua_pushlstring) X(lua_pushstring)  \
-            X(lua_pushvfstring) X(lua_pushfstring) X(lua_pushcclosure) X(lua_pushboolean)         \
-                X(lua_pushlightuserdata) X(lua_pushthread) /* get */                              \
-        X(lua_gettable) X(lua_getfield) X(lua_rawget) X(lua_rawgeti) X(lua_createtable)           \
-            X(lua_newuserdata) X(lua_getmetatable) X(lua_getfenv) /* set */                       \
-        X(lua_settable) X(lua_setfield) X(lua_rawset) X(lua_rawseti) X(lua_setmetatable)          \
-            X(lua_setfenv) /* calls and misc */                                                   \
-        X(lua_call) X(lua_pcall) X(lua_cpcall) X(lua_load) X(lua_dump) X(lua_yield) X(lua_resume) \
-            X(lua_status) X(lua_gc) X(lua_error) X(lua_next) X(lua_concat) X(lua_getallocf)       \
-                X(lua_setallocf) /* debug */                                                      \
-        X(lua_getstack) X(lua_getinfo) X(lua_getlocal) X(lua_setlocal) X(lua_getupvalue)          \
-            X(lua_setupvalue) X(lua_sethook) X(lua_gethook) X(lua_gethookmask)                    \
-                X(lua_gethookcount) /* libraries */                                               \
-        X(luaopen_base) X(luaopen_table) X(luaopen_io) X(luaopen_os) X(luaopen_string)            \
-            X(luaopen_math) X(luaopen_debug) X(luaopen_package) X(luaL_openlibs) /* auxiliary */  \
-        X(luaL_register) X(luaL_getmetafield) X(luaL_callmeta) X(luaL_typerror) X(luaL_argerror)  \
-            X(luaL_checklstring) X(luaL_optlstring) X(luaL_checknumber) X(luaL_optnumber)         \
-                X(luaL_checkinteger) X(luaL_optinteger) X(luaL_checkstack) X(luaL_checktype)      \
-                    X(luaL_checkany) X(luaL_newmetatable) X(luaL_checkudata) X(luaL_where)        \
-                        X(luaL_error) X(luaL_checkoption) X(luaL_ref) X(luaL_unref)               \
-                            X(luaL_loadfile) X(luaL_loadbuffer) X(luaL_loadstring)                \
-                                X(luaL_newstate) X(luaL_gsub) X(luaL_findtable) X(luaL_buffinit)  \
-                                    X(luaL_prepbuffer) X(luaL_addlstring) X(luaL_addstring)       \
-                                        X(luaL_addvalue) X(luaL_pushresult)
+// clang-format off
+#define HV_LUA_ENTRY_POINTS(X) \
+    /* core */ \
+    X(lua_newstate) \
+    X(lua_close) \
+    X(lua_newthread) \
+    X(lua_atpanic) \
+    X(lua_gettop) \
+    X(lua_settop) \
+    X(lua_pushvalue) \
+    X(lua_remove) \
+    X(lua_insert) \
+    X(lua_replace) \
+    X(lua_checkstack) \
+    X(lua_xmove) \
+    /* access */ \
+    X(lua_isnumber) \
+    X(lua_isstring) \
+    X(lua_iscfunction) \
+    X(lua_isuserdata) \
+    X(lua_type) \
+    X(lua_typename) \
+    X(lua_equal) \
+    X(lua_rawequal) \
+    X(lua_lessthan) \
+    X(lua_tonumber) \
+    X(lua_tointeger) \
+    X(lua_toboolean) \
+    X(lua_tolstring) \
+    X(lua_objlen) \
+    X(lua_tocfunction) \
+    X(lua_touserdata) \
+    X(lua_tothread) \
+    X(lua_topointer) \
+    /* push */ \
+    X(lua_pushnil) \
+    X(lua_pushnumber) \
+    X(lua_pushinteger) \
+    X(lua_pushlstring) \
+    X(lua_pushstring) \
+    X(lua_pushvfstring) \
+    X(lua_pushfstring) \
+    X(lua_pushcclosure) \
+    X(lua_pushboolean) \
+    X(lua_pushlightuserdata) \
+    X(lua_pushthread) \
+    /* get */ \
+    X(lua_gettable) \
+    X(lua_getfield) \
+    X(lua_rawget) \
+    X(lua_rawgeti) \
+    X(lua_createtable) \
+    X(lua_newuserdata) \
+    X(lua_getmetatable) \
+    X(lua_getfenv) \
+    /* set */ \
+    X(lua_settable) \
+    X(lua_setfield) \
+    X(lua_rawset) \
+    X(lua_rawseti) \
+    X(lua_setmetatable) \
+    X(lua_setfenv) \
+    /* calls and misc */ \
+    X(lua_call) \
+    X(lua_pcall) \
+    X(lua_cpcall) \
+    X(lua_load) \
+    X(lua_dump) \
+    X(lua_yield) \
+    X(lua_resume) \
+    X(lua_status) \
+    X(lua_gc) \
+    X(lua_error) \
+    X(lua_next) \
+    X(lua_concat) \
+    X(lua_getallocf) \
+    X(lua_setallocf) \
+    /* debug */ \
+    X(lua_getstack) \
+    X(lua_getinfo) \
+    X(lua_getlocal) \
+    X(lua_setlocal) \
+    X(lua_getupvalue) \
+    X(lua_setupvalue) \
+    X(lua_sethook) \
+    X(lua_gethook) \
+    X(lua_gethookmask) \
+    X(lua_gethookcount) \
+    /* libraries */ \
+    X(luaopen_base) \
+    X(luaopen_table) \
+    X(luaopen_io) \
+    X(luaopen_os) \
+    X(luaopen_string) \
+    X(luaopen_math) \
+    X(luaopen_debug) \
+    X(luaopen_package) \
+    X(luaL_openlibs) \
+    /* auxiliary */ \
+    X(luaL_register) \
+    X(luaL_getmetafield) \
+    X(luaL_callmeta) \
+    X(luaL_typerror) \
+    X(luaL_argerror) \
+    X(luaL_checklstring) \
+    X(luaL_optlstring) \
+    X(luaL_checknumber) \
+    X(luaL_optnumber) \
+    X(luaL_checkinteger) \
+    X(luaL_optinteger) \
+    X(luaL_checkstack) \
+    X(luaL_checktype) \
+    X(luaL_checkany) \
+    X(luaL_newmetatable) \
+    X(luaL_checkudata) \
+    X(luaL_where) \
+    X(luaL_error) \
+    X(luaL_checkoption) \
+    X(luaL_ref) \
+    X(luaL_unref) \
+    X(luaL_loadfile) \
+    X(luaL_loadbuffer) \
+    X(luaL_loadstring) \
+    X(luaL_newstate) \
+    X(luaL_gsub) \
+    X(luaL_findtable) \
+    X(luaL_buffinit) \
+    X(luaL_prepbuffer) \
+    X(luaL_addlstring) \
+    X(luaL_addstring) \
+    X(luaL_addvalue) \
+    X(luaL_pushresult)
+// clang-format on
 
 // Five of the helpers below replace macros of the Lua headers with functions over the bound
 // entry points.

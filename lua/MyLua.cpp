@@ -18,7 +18,6 @@ HV_PUBLISHED_METHODS(TMyLua, TLua, HV_PUBLISH_INERT(TMyLua, Start),
 
 namespace {
 
-
 // The line number after a "]:" of the message: the text up to the next ":" read as an integer.
 // The first "]:" that is followed by a number counts; a chunk name quoting script text that itself
 // contains "]:" is skipped over that way.

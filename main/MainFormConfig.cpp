@@ -13,7 +13,9 @@ namespace {
 
 constexpr const char* kConfigFile = "KavViewer.config";
 
-std::string Trimmed(std::string_view text) { return std::string(KavTrim(text)); }
+std::string Trimmed(std::string_view text) {
+    return std::string(KavTrim(text));
+}
 
 // A data folder as the host writes it: with its trailing backslash. An empty name keeps the
 // folder in force, since "" + "\" would name the root.

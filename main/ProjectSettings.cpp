@@ -8,7 +8,9 @@
 
 namespace hv {
 
-int32_t ElapsedMs() { return int32_t(GetTickCount() - StartTickCount); }
+int32_t ElapsedMs() {
+    return int32_t(GetTickCount() - StartTickCount);
+}
 
 void SetUpUserDataDir() {
     UserDataDir = ExeDir();

@@ -10,7 +10,9 @@
 namespace hv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -41,12 +43,14 @@ NumberScan ScanInteger(std::string_view text) {
     if (i < text.size() && text[i] == '$') {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
     // Hexadecimal takes the full 32 bits ("$FFFFFFFF" is -1); decimal stops at the int32 range.
-    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : uint64_t(std::numeric_limits<int32_t>::max()) + 1;
+    const uint64_t limit =
+        base == 16 ? 0xFFFFFFFFull : uint64_t(std::numeric_limits<int32_t>::max()) + 1;
     uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         int d = base == 16 ? HexDigit(text[i])
@@ -60,7 +64,8 @@ NumberScan ScanInteger(std::string_view text) {
         }
     }
     s.end = i;
-    int64_t v = base == 16 && !s.overflow ? int64_t(int32_t(uint32_t(magnitude))) : int64_t(magnitude);
+    int64_t v =
+        base == 16 && !s.overflow ? int64_t(int32_t(uint32_t(magnitude))) : int64_t(magnitude);
     s.value = negative ? -v : v;
     return s;
 }
@@ -107,9 +112,13 @@ bool StrToBool(std::string_view text) {
     throw EConvertError("'" + std::string(text) + "' is not a valid boolean value");
 }
 
-const char* BoolToStr(bool value) { return value ? "True" : "False"; }
+const char* BoolToStr(bool value) {
+    return value ? "True" : "False";
+}
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+    return std::to_string(value);
+}
 
 std::string FloatToStr(double value) {
     if (std::isnan(value)) return "NAN";

@@ -20,10 +20,10 @@ private:
     std::string message_;
 };
 
-#define HV_EXCEPTION_CLASS(Name, Base)                                      \
-    class Name : public Base {                                              \
-    public:                                                                 \
-        using Base::Base;                                                   \
+#define HV_EXCEPTION_CLASS(Name, Base)                                    \
+    class Name : public Base {                                            \
+    public:                                                               \
+        using Base::Base;                                                 \
         const char* ClassName() const noexcept override { return #Name; } \
     }
 

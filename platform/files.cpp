@@ -17,7 +17,9 @@ namespace fs = std::filesystem;
 namespace hv {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -31,7 +33,9 @@ bool Exists(const std::string& native) {
     return ::stat(native.c_str(), &st) == 0;
 }
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
 
 // Finds `name` in `folder` without regard to case; empty when there is no such entry.
 std::string FindNoCase(const std::string& folder, std::string_view name) {
@@ -203,7 +207,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     // Iterative matcher with one back-track point for the last "*".
     size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {

@@ -14,7 +14,9 @@ std::vector<std::function<void()>>& Steps() {
 
 }  // namespace
 
-void AddFinalizer(std::function<void()> step) { Steps().push_back(std::move(step)); }
+void AddFinalizer(std::function<void()> step) {
+    Steps().push_back(std::move(step));
+}
 
 void RunFinalizers() {
     auto& steps = Steps();

@@ -57,7 +57,9 @@ void SetCommandLine(int argc, const char* const* argv) {
     CommandLine().assign(argv, argv + (argc > 0 ? argc : 0));
 }
 
-int ParamCount() { return CommandLine().empty() ? 0 : int(CommandLine().size()) - 1; }
+int ParamCount() {
+    return CommandLine().empty() ? 0 : int(CommandLine().size()) - 1;
+}
 
 std::string ParamStr(int index) {
     const auto& args = CommandLine();

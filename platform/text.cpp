@@ -43,7 +43,9 @@ size_t NextCharacter(std::string_view text, size_t i) {
     return i + (n ? n : 1);
 }
 
-uint32_t Cp1252ToUnicode(uint8_t b) { return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b; }
+uint32_t Cp1252ToUnicode(uint8_t b) {
+    return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
+}
 
 std::vector<uint32_t> DecodeText(std::string_view text) {
     std::vector<uint32_t> out;
@@ -58,7 +60,8 @@ std::vector<uint32_t> DecodeText(std::string_view text) {
             continue;
         }
         uint32_t cp = b & (0xFF >> (n + 1));
-        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        for (size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         out.push_back(cp);
         i += n;
     }

@@ -79,7 +79,8 @@ public:
             this);
         call.String = s;
         call.Rect = *rect;
-        const auto lines = SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
+        const auto lines =
+            SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
         const INT height = INT(lines.size()) * height_;
         if (format & DT_CALCRECT) {
             size_t longest = 0;
@@ -196,7 +197,8 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
                       D3DCOLOR color) {
     if (!text || !rect) return 0;
     const size_t n = count < 0 ? std::strlen(text) : size_t(count);
-    const auto lines = SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
+    const auto lines =
+        SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
     std::vector<int> widths;
     int widest = 0;
     for (const auto& line : lines) {

@@ -26,5 +26,4 @@ bool IsExtendedKey(SDL_Scancode scancode);
 // 1 to 26. -1 for every other key and for Ctrl+Alt, which types through the layout instead.
 int ControlCharFor(UINT virtualKey, bool ctrl, bool alt);
 
-
 }  // namespace hv

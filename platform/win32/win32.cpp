@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/system.h"
-#include "platform/win32/cursor_art.h"
 #include "platform/text.h"
+#include "platform/win32/cursor_art.h"
 #include "platform/win32/keys.h"
 
 namespace hv {
@@ -944,8 +944,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
 
 int ShowCursor(bool show) {
     S().CursorCounter += show ? 1 : -1;
-    if (VideoUp())
-        SDL_ShowCursor(S().CursorCounter >= 0 && S().Current ? SDL_ENABLE : SDL_DISABLE);
+    if (VideoUp()) SDL_ShowCursor(S().CursorCounter >= 0 && S().Current ? SDL_ENABLE : SDL_DISABLE);
     return S().CursorCounter;
 }
 

@@ -67,7 +67,8 @@ TEST(WindowSize, FollowsTheDesktopShapeUnlessConfigured) {
         TWindowSize s = CalcWindowSize(w, h, cw, ch);
         return std::make_pair(s.Width, s.Height);
     };
-    EXPECT_EQ(size(1280, 1024), std::make_pair(1024, 768));  // 5:4 is close enough to 4:3 but not wider
+    EXPECT_EQ(size(1280, 1024),
+              std::make_pair(1024, 768));  // 5:4 is close enough to 4:3 but not wider
     EXPECT_EQ(size(1600, 1200), std::make_pair(1280, 1024));
     EXPECT_EQ(size(1920, 1080), std::make_pair(1366, 768));
     EXPECT_EQ(size(1366, 768), std::make_pair(1024, 768));  // not wider than 1366

@@ -11,6 +11,8 @@ cd "$game"
 export APPDATA="$game/appdata"
 export SDL_VIDEODRIVER=x11
 export HALVARDINE_NO_DIALOGS=1
+# In a sanitizer build, leaks inside system libraries (X11, D-Bus, Mesa) are not the game's.
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")/.." && pwd)/lsan.supp}"
 user="$APPDATA/My Games/Orvandel/Halvardine"
 log="$user/Halvardine.log"
 

@@ -90,13 +90,15 @@ TEST_F(StartupTest, ConfigFileThenCommandLine) {
     EXPECT_EQ(form.BackgroundName, "hall");
     EXPECT_TRUE(form.FromFileFolder);
     EXPECT_EQ(form.DataPath, "media\\");
-    EXPECT_EQ(EffectNames(), (std::vector<std::string>{"", "smoke", "fire", "rain", "cli1", "cli2"}));
+    EXPECT_EQ(EffectNames(),
+              (std::vector<std::string>{"", "smoke", "fire", "rain", "cli1", "cli2"}));
     EXPECT_EQ(form.ViewerEffects[1].X, 10);
     EXPECT_EQ(form.ViewerEffects[1].Y, -5);
     EXPECT_EQ(form.ViewerEffects[3].Y, 16);
 
     // Unknown mode text changes nothing; a file without the top element changes nothing.
-    Write("KavViewer.config", "<KavViewerConfigFile><Mode>viewer</Mode><Path></Path></KavViewerConfigFile>");
+    Write("KavViewer.config",
+          "<KavViewerConfigFile><Mode>viewer</Mode><Path></Path></KavViewerConfigFile>");
     SetCommandLine({});
     form.ParseParameters(nullptr);
     EXPECT_EQ(form.ViewerMode, kViewerEffects);
@@ -107,7 +109,8 @@ TEST_F(StartupTest, ConfigFileThenCommandLine) {
 
     // A position that is not an integer is a conversion error for the caller.
     Write("KavViewer.config",
-          "<KavViewerConfigFile><Effects><Effect X=\"ten\">a</Effect></Effects></KavViewerConfigFile>");
+          "<KavViewerConfigFile><Effects><Effect "
+          "X=\"ten\">a</Effect></Effects></KavViewerConfigFile>");
     EXPECT_THROW(form.ParseParameters(nullptr), EConvertError);
 }
 
@@ -116,11 +119,12 @@ TEST_F(StartupTest, StartUpUsesThePerUserFolderAndPassesSevenValuesToTheScript) 
     ::setenv("APPDATA", appData.c_str(), 1);
     const std::string user = appData + "/My Games/Orvandel/Halvardine/";
     Write("appdata/My Games/Orvandel/Halvardine/GameParams.txt", "Volume=7\r\n");
-    Write("data/AllLua.lua",
-          "function A_Init(t, a, b, c, effects, start, full)\n"
-          "  InitLogFile('init.txt')\n"
-          "  WriteToLogFile(table.concat({type(t), a, b, c, effects, start, tostring(full)}, '|'))\n"
-          "end\n");
+    Write(
+        "data/AllLua.lua",
+        "function A_Init(t, a, b, c, effects, start, full)\n"
+        "  InitLogFile('init.txt')\n"
+        "  WriteToLogFile(table.concat({type(t), a, b, c, effects, start, tostring(full)}, '|'))\n"
+        "end\n");
     form.EffectsParam = "a;b;c;";
     form.StartNameParam = "my";
     FullScreenFlag = 1;

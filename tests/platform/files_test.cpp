@@ -115,8 +115,8 @@ TEST_F(FilesTest, FindFilesListsMatchesWithAttributes) {
     EXPECT_EQ(names(lua), (std::vector<std::string>{"B.LUA", "a.lua", "sub.lua"}));
     for (auto& e : lua) EXPECT_EQ(e.Attr, e.Name == "sub.lua" ? kAttrDirectory : kAttrArchive);
     auto all = FindFiles(root.string() + "\\*.*");
-    EXPECT_EQ(names(all),
-              (std::vector<std::string>{".", "..", "B.LUA", "a.lua", "c.luac", "noext", "sub.lua"}));
+    EXPECT_EQ(names(all), (std::vector<std::string>{".", "..", "B.LUA", "a.lua", "c.luac", "noext",
+                                                    "sub.lua"}));
     EXPECT_TRUE(FindFiles("missing\\*.*").empty());
     EXPECT_TRUE(WildcardMatch("a?c*", "ABCdef"));
     EXPECT_FALSE(WildcardMatch("*.lua", "x.luac"));
