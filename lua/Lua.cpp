@@ -118,9 +118,16 @@ TLua::TLua(bool autoRegister) : AutoRegister(autoRegister) {
 
 TLua::~TLua() {
     if (AutoRegister) UnregisterTarget(this);
-    Callbacks.clear();
+    // Closing the state runs the script's pending finalizers, which may call host functions: every
+    // callback is emptied first, so such a call does nothing, and the records are freed only once
+    // no global can reach them.
+    for (const auto& callback : Callbacks) {
+        callback->Target = nullptr;
+        callback->Method = nullptr;
+    }
     lua_close(State);
-    retired_.clear();  // no global can reach them once the state is closed
+    Callbacks.clear();
+    retired_.clear();
 }
 
 int TLua::Panic(lua_State* L) {

@@ -198,6 +198,25 @@ TEST_P(LuaHost, AutoRegisterPublishesTheObjectsOwnMethods) {
               "table,table,table,table,table,table,table,function");
 }
 
+TEST_P(LuaHost, FinalizersRunWhileTheStateClosesReachNoHostFunction) {
+    TShapes shapes;
+    {
+        auto lua = std::make_unique<TLua>(false);
+        lua->RegisterPublishedMethods(&shapes);
+        ASSERT_EQ(lua->RunString("keep = newproxy(true)\n"
+                                 "getmetatable(keep).__gc = function() Area(1, 2) Fail() end"),
+                  0);
+        lua.reset();
+    }
+    EXPECT_EQ(shapes.calls, 0);
+    // Also when the object registered itself and its own part is already gone.
+    auto self = std::make_unique<TSelfRegistering>(true);
+    ASSERT_EQ(self->RunString("keep = newproxy(true)\n"
+                              "getmetatable(keep).__gc = function() Version() end"),
+              0);
+    self.reset();
+}
+
 TEST_P(LuaHost, RunStringAndRunFileReturnTheStatusWithTheMessageOnTop) {
     TLua lua(false);
     const int top = lua_gettop(lua.State);  // what opening the libraries left
