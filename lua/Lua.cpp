@@ -215,6 +215,8 @@ void TLua::KeepHostException(const TCallback& callback, const std::string& reaso
 }
 
 int TLua::DispatchHostCall(lua_State* L) {
+    // The debug library can replace the upvalue with any value; only a record is followed.
+    if (lua_type(L, lua_upvalueindex(1)) != LUA_TLIGHTUSERDATA) return 0;
     auto* callback =
         static_cast<TCallback*>(const_cast<void*>(lua_topointer(L, lua_upvalueindex(1))));
     if (!callback || !callback->Method || !callback->Target) return 0;

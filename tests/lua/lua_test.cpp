@@ -166,6 +166,17 @@ TEST_P(LuaHost, UnregisteredTargetsLeaveHarmlessGlobals) {
     EXPECT_EQ(RunAndCollect(lua.State, "return select('#', Area(1, 2)), Circle(1)"), "0,3");
     lua.UnregisterTarget(&other);
     EXPECT_TRUE(lua.Callbacks.empty());
+
+    // LuaJIT's debug library can replace a host function's record with any value; the function
+    // then does nothing. (Lua 5.1's refuses to touch a C function.)
+    TShapes live;
+    lua.RegisterMethod("Area", "", &live);
+    const bool replaced = GetParam().find("luajit") != std::string::npos;
+    EXPECT_EQ(RunAndCollect(lua.State,
+                            "debug.setupvalue(Area, 1, {}) local a = select('#', Area(2, 3))\n"
+                            "debug.setupvalue(Area, 1, 'text') return a, select('#', Area(2, 3))"),
+              replaced ? "0,0" : "1,1");
+    EXPECT_EQ(live.calls, replaced ? 0 : 2);
 }
 
 // A host object that publishes its own methods and registers them itself.
