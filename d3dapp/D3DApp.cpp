@@ -282,9 +282,10 @@ HRESULT CD3DApplication::Render3DEnvironment() {
         m_bSoundPausedByLoss = true;
         return 0;
     }
-    // The device needs a reset, or failed otherwise: the surface engine creates it again.
-    if (FAILED(MainForm->InitD3D(MainForm->WindowHandle(), MainForm->ViewWidth(),
-                                 MainForm->ViewHeight()))) {
+    // The device needs a reset, or failed otherwise: the surface engine creates it again. Only
+    // S_OK counts as a new device; any other result is tried again on the next pass.
+    if (MainForm->InitD3D(MainForm->WindowHandle(), MainForm->ViewWidth(),
+                          MainForm->ViewHeight()) != S_OK) {
         if (hr == D3DERR_DEVICENOTRESET)
             LogEngine().AddError(
                 "CD3DApplication.Render3DEnvironment D3DERR_DEVICENOTRESET = Result "

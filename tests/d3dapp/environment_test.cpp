@@ -138,7 +138,14 @@ TEST_F(RenderTest, FailedRecreationIsReportedAndTriedAgainNextPass) {
     form.DeviceObject.Level = E_FAIL;  // no name: no line
     EXPECT_EQ(app.Render3DEnvironment(), 1);
     EXPECT_EQ(LastLogged().Text, "D3DERR_INVALIDCALL");
-    EXPECT_EQ(form.Calls.size(), 3u);
+    // A re-creation that reports anything but S_OK, even a non-failure code, made no device.
+    form.InitResult = S_FALSE;
+    form.DeviceObject.Level = D3DERR_DEVICENOTRESET;
+    EXPECT_EQ(app.Render3DEnvironment(), 1);
+    EXPECT_EQ(LastLogged().Text,
+              "CD3DApplication.Render3DEnvironment D3DERR_DEVICENOTRESET = Result "
+              "MainForm.KavSurfaceEngine3D.InitD3D<>S_OK");
+    EXPECT_EQ(form.Calls.size(), 4u);  // four InitD3D, no resolution change
     EXPECT_EQ(app.Frames, 0);
 }
 
