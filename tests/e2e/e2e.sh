@@ -28,6 +28,11 @@ expect_code() { [ "$code" -eq "$1" ] || fail "exit code $code, expected $1; stde
 expect_file() { [ "$(tr -d "\r" < "$1" 2>/dev/null)" = "$2" ] || fail "$1 holds '$(cat "$1" 2>/dev/null)', expected '$2'"; }
 expect_in() { grep -qF -- "$2" "$1" 2>/dev/null || fail "'$2' not found in $1: $(cat "$1" 2>/dev/null)"; }
 expect_not_in() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "'$2' found in $1"; }
+# A farewell link the host tries to open but refuses (not http), so no browser starts; the log
+# tells how often it was tried.
+farewell_link() { printf '[InternetShortcut]\r\nURL=ftp://example.invalid/\r\n' > Link.url; }
+link_tried="TMainForm.OpenUrl Link.url not opened"
+expect_count() { [ "$(grep -cF -- "$2" "$1" 2>/dev/null)" -eq "$3" ] || fail "'$2' not $3 time(s) in $1: $(cat "$1" 2>/dev/null)"; }
 
 # A_Init writes its seven values into init.txt in the per-user folder, then quits.
 record_init_and_quit() {
@@ -46,6 +51,7 @@ window_title_and_close)
 function A_Init() end
 function G_EndGame() local f = io.open("ended.txt", "w") f:write("saved") f:close() end
 LUA
+    farewell_link
     "$bin" -w > out.txt 2> err.txt &
     pid=$!
     wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
@@ -59,6 +65,7 @@ LUA
     code=$?
     expect_code 0
     expect_file ended.txt saved
+    expect_count "$log" "$link_tried" 1
     expect_in "$log" "CD3DApplication.Create_ m_bReady:= True"
     expect_in "$log" "[ Errors : 0"
     ;;
@@ -86,10 +93,12 @@ quit_game_skips_end_of_game)
 function A_Init() QuitGame() end
 function G_EndGame() local f = io.open("ended.txt", "w") f:write("saved") f:close() end
 LUA
+    farewell_link
     run -w
     expect_code 0
     [ ! -f ended.txt ] || fail "QuitGame saved the game"
     expect_in "$log" "TMainForm.QuitGame"
+    expect_count "$log" "$link_tried" 1
     ;;
 script_error_in_init)
     script <<'LUA'
