@@ -1,5 +1,5 @@
-// Keyboard and text translation of the window layer: SDL keys to Windows virtual-key codes, the
-// characters Windows makes of keys that SDL gives no text for, and .
+// Keyboard translation of the window layer: SDL keys to Windows virtual-key codes, and
+// the characters Windows makes of keys that SDL gives no text for.
 #pragma once
 
 #include <SDL.h>
