@@ -45,7 +45,10 @@ double ArgNumber(lua_State* L, int index) {
 }
 
 lua_Integer ArgInteger(lua_State* L, int index) {
-    return lua_tointeger(L, index);
+    const double value = lua_tonumber(L, index);
+    if (!(value > -2147483648.5 && value < 2147483647.5))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<lua_Integer>(RoundHalfEven(value));
 }
 
 int32_t ArgRounded(lua_State* L, int index) {

@@ -166,7 +166,10 @@ public:
 std::string ArgString(lua_State* L, int index);
 // A real number: numbers and numeric text; anything else 0.
 double ArgNumber(lua_State* L, int index);
-// An integer as the interpreter converts it (lua_tointeger, fraction dropped); anything else 0.
+// An integer as the game's original 32-bit interpreter converts it: the nearest integer, halves
+// to even (a 64-bit interpreter's lua_tointeger would drop the fraction instead, moving things by
+// a pixel); a value outside the 32-bit range, or not a number, reads as -2^31, the processor's
+// "integer indefinite". Missing or non-numeric arguments read as 0.
 lua_Integer ArgInteger(lua_State* L, int index);
 // An integer taken from a real (handles, indexes): the nearest integer, halves to even; values
 // outside the 32-bit range saturate.

@@ -144,12 +144,16 @@ TEST_P(LuaHost, ArgumentsAreReadByPositionWithoutErrors) {
     EXPECT_EQ(RunAndCollect(lua.State, "return Describe({}, print, {}, nil)"), ",0,0,false,0");
     // Numbers as text, numeric text as numbers; any value but nil and false is true.
     EXPECT_EQ(RunAndCollect(lua.State, "return Describe(12, '2.5', '7', 0)"), "12,2.5,7,true,2");
-    EXPECT_EQ(RunAndCollect(lua.State, "return Describe('x', 3.5, 9.75, 'no')"), "x,3.5,9,true,4");
+    EXPECT_EQ(RunAndCollect(lua.State, "return Describe('x', 3.5, 9.75, 'no')"), "x,3.5,10,true,4");
     EXPECT_EQ(RunAndCollect(lua.State, "return Describe('', -2.5, -1, false)"),
               ",-2.5,-1,false,-2");
     EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', 1e300))"), "2147483647");
     EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', -1e300))"), "-2147483648");
     EXPECT_EQ(RunAndCollect(lua.State, "return select(5, Describe('', 0/0))"), "0");
+    // Integers round like the 32-bit interpreter games were written for, halves to even.
+    EXPECT_EQ(RunAndCollect(lua.State, "return (select(3, Describe('', 0, 2.5)))"), "2");
+    EXPECT_EQ(RunAndCollect(lua.State, "return (select(3, Describe('', 0, -3.5)))"), "-4");
+    EXPECT_EQ(RunAndCollect(lua.State, "return (select(3, Describe('', 0, 3e9)))"), "-2147483648");
 }
 
 TEST_P(LuaHost, UnregisteredTargetsLeaveHarmlessGlobals) {
