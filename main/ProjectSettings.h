@@ -10,7 +10,8 @@ namespace hv {
 
 // The game's project name; names the per-user folder and the log file.
 inline std::string ProjectName = "Halvardine";
-// The per-user folder, with a trailing "/": the program's folder until SetUpUserDataDir runs.
+// The per-user folder, with a trailing "/"; empty (the current folder) until SetUpUserDataDir
+// runs.
 inline std::string UserDataDir;
 
 // 1 when the game runs full screen, 0 in a window; fixed by the application before the form
