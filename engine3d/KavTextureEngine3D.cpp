@@ -1,0 +1,264 @@
+// The surface engine's construction and its Direct3D device: creation, re-creation after a mode
+// change or a lost device, the list of display modes and the fixed states and matrices.
+#include "engine3d/KavTextureEngine3D.h"
+
+#include <cstdio>
+#include <string>
+
+#include "log/KavLogEngine.h"
+#include "platform/convert.h"
+#include "platform/halt.h"
+#include "platform/win32/win32.h"
+
+namespace hv {
+
+namespace {
+
+// The SDK version the host asks Direct3D for.
+constexpr UINT kSdkVersion = 0x8000001F;
+
+std::function<TWindowSize()>& DesktopQuery() {
+    static std::function<TWindowSize()> query;
+    return query;
+}
+
+// The device could not be reset or made: nothing can be drawn any more, so the program ends.
+[[noreturn]] void EndForDevice(const std::string& what, HRESULT hr) {
+    const std::string text = "TKavSurfaceEngine3D.InitD3D " + what + " failed hr=" + IntToStr(hr);
+    LogEngine().AddError(text);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    Halt(kDeviceFailureExitCode);
+}
+
+}  // namespace
+
+TWindowSize DesktopSize() {
+    if (DesktopQuery()) return DesktopQuery()();
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+void SetDesktopSizeQuery(std::function<TWindowSize()> query) {
+    DesktopQuery() = std::move(query);
+}
+
+TKavSurfaceEngine3D::TKavSurfaceEngine3D(int32_t width, int32_t height, bool fullScreen,
+                                         int32_t configWidth, int32_t configHeight) {
+    ConfigWidth = configWidth;
+    ConfigHeight = configHeight;
+    PreLoadInMemory = true;
+    AllFilter = false;
+    CreateWidth = width;
+    CreateHeight = height;
+    FullScreen = fullScreen;
+    FilterMode = 0;
+    MaxAnisotropy = 1;
+    CalcWindowSize();
+    FullScreenSize = {0, 0};
+}
+
+TKavSurfaceEngine3D::~TKavSurfaceEngine3D() {
+    Destroy();
+}
+
+void TKavSurfaceEngine3D::Destroy() {
+    for (TKavSurface& s : Surfaces) s.VB.Reset();
+    for (TTexture& t : Textures) t.Texture.Reset();
+    Textures.clear();
+    Surfaces.clear();
+    // The font and the shape caches hold objects of the device: they go before it.
+    Font.Reset();
+    Lines.clear();
+    Triangles.clear();
+    Device.Reset();
+    D3D.Reset();
+}
+
+void TKavSurfaceEngine3D::CalcWindowSize() {
+    const TWindowSize desktop = DesktopSize();
+    const TWindowSize size =
+        hv::CalcWindowSize(desktop.Width, desktop.Height, ConfigWidth, ConfigHeight);
+    WindowWidth = size.Width;
+    WindowHeight = size.Height;
+}
+
+void TKavSurfaceEngine3D::ReleaseDeviceObjects() {
+    Font.Reset();
+    Lines.clear();
+    Triangles.clear();
+    for (TKavSurface& s : Surfaces) s.VB.Reset();
+    for (TTexture& t : Textures) {
+        t.Texture.Reset();
+        t.Loaded = false;
+    }
+}
+
+HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t height) {
+    bool windowedSizeUsed = false;
+    return InitD3D(windowHandle, width, height, windowedSizeUsed);
+}
+
+HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t height,
+                                     bool& windowedSizeUsed) {
+    VidMem = GetVideoMemoryTotal();
+    LogEngine().AddHint(" TKavSurfaceEngine3D.InitD3D VidMem=" + IntToStr(VidMem));
+    LogEngine().AddHint(std::string("InitD3D start FullScreen=") + BoolToStr(FullScreen) +
+                        " width=" + IntToStr(width) + " height=" + IntToStr(height));
+
+    bool listed = false;
+    for (const D3DDISPLAYMODE& m : DisplayModes)
+        if (int64_t(m.Width) == width && int64_t(m.Height) == height) listed = true;
+    if (!listed || FullScreenSize.width == 0) FullScreenSize = {width, height};
+
+    WindowHandle = windowHandle;
+    windowedSizeUsed = false;
+    int32_t w, h;
+    if (!FullScreen) {
+        w = WindowWidth;
+        h = WindowHeight;
+        windowedSizeUsed = true;
+    } else {
+        w = FullScreenSize.width;
+        h = FullScreenSize.height;
+    }
+    ViewWidth = w;
+    ViewHeight = h;
+
+    D3D.Reset();
+    *D3D.Put() = Direct3DCreate9(kSdkVersion);
+    LogEngine().AddHint("Direct3DCreate9 width=" + IntToStr(w) + " height=" + IntToStr(h));
+    LogEngine().AddHint("Direct3DCreate9 FullScreenSize.width=" + IntToStr(FullScreenSize.width) +
+                        " FullScreenSize.height=" + IntToStr(FullScreenSize.height));
+    if (!D3D) return E_FAIL;
+
+    BuildDeviceList();
+
+    if (FullScreen) {
+        bool found = false;
+        for (const D3DDISPLAYMODE& m : DisplayModes)
+            if (int64_t(m.Width) == w && int64_t(m.Height) == h) {
+                DisplayMode = m;
+                found = true;
+                break;
+            }
+        if (!found) return E_FAIL;
+    } else {
+        D3DDISPLAYMODE desktop{};
+        D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+        DisplayMode.Width = UINT(WindowWidth);
+        DisplayMode.Height = UINT(WindowHeight);
+        DisplayMode.Format = desktop.Format;
+        DisplayMode.RefreshRate = 0;
+    }
+
+    PresentParams = D3DPRESENT_PARAMETERS{};
+    PresentParams.BackBufferCount = 1;
+    PresentParams.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    if (!FullScreen) {
+        PresentParams.Windowed = 1;
+        PresentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        PresentParams.BackBufferFormat = DisplayMode.Format;
+        PresentParams.BackBufferWidth = UINT(WindowWidth);
+        PresentParams.BackBufferHeight = UINT(WindowHeight);
+    } else {
+        const TWindowSize desktop = DesktopSize();
+        PresentParams.Windowed = 0;
+        PresentParams.SwapEffect = D3DSWAPEFFECT_FLIP;
+        PresentParams.BackBufferFormat = DisplayMode.Format;
+        PresentParams.BackBufferWidth = UINT(desktop.Width);
+        PresentParams.BackBufferHeight = UINT(desktop.Height);
+        PresentParams.FullScreen_RefreshRateInHz = DisplayMode.RefreshRate;
+        PresentParams.MultiSampleType = D3DMULTISAMPLE_NONE;
+    }
+    PresentParams.hDeviceWindow = windowHandle;
+    PresentParams.EnableAutoDepthStencil = 0;
+    PresentParams.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+
+    if (Device) {
+        ReleaseDeviceObjects();
+        const HRESULT hr = Device->Reset(&PresentParams);
+        LogEngine().AddHint("Reset hr=" + IntToStr(hr));
+        if (hr != 0) EndForDevice("Reset", hr);
+    }
+
+    Device.Reset();
+    const HRESULT created =
+        D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, windowHandle,
+                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &PresentParams, Device.Put());
+    if (FAILED(created) || !Device)
+        EndForDevice("CreateDevice", FAILED(created) ? created : E_FAIL);
+
+    SetDeviceParams();
+
+    // Surfaces outlive the device: each gets a new buffer, filled for the texture as it stands.
+    for (TKavSurface& s : Surfaces) {
+        s.VBReady = false;
+        if (SUCCEEDED(Device->CreateVertexBuffer(4 * sizeof(TVertex), 0, VertexFormat,
+                                                 D3DPOOL_MANAGED, s.VB.Put(), nullptr)) &&
+            s.VB)
+            SetVBForSurfaces(s, nullptr);
+    }
+
+    D3DXCreateFontW(Device.Get(), 20, 0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, 0, L"", Font.Put());
+    return S_OK;
+}
+
+void TKavSurfaceEngine3D::BuildDeviceList() {
+    LogEngine().AddHint("BuildDeviceList");
+    LogEngine().AddHint("BuildDeviceList AdapterCount=" +
+                        IntToStr(D3D ? D3D->GetAdapterCount() : 0));
+    DisplayModes.clear();
+    if (!D3D) return;
+    D3DDISPLAYMODE desktop{};
+    D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+    const UINT count = D3D->GetAdapterModeCount(D3DADAPTER_DEFAULT, desktop.Format);
+    for (UINT i = 0; i < count; ++i) {
+        D3DDISPLAYMODE m{};
+        if (FAILED(D3D->EnumAdapterModes(D3DADAPTER_DEFAULT, desktop.Format, i, &m))) continue;
+        if (m.Width < 640 || m.Height < 400) continue;
+        bool seen = false;
+        for (const D3DDISPLAYMODE& d : DisplayModes)
+            if (d.Width == m.Width && d.Height == m.Height && d.Format == m.Format) seen = true;
+        if (seen) continue;
+        m.RefreshRate = 0;
+        DisplayModes.push_back(m);
+    }
+}
+
+void TKavSurfaceEngine3D::SetDeviceParams() {
+    int32_t width, height;
+    if (!FullScreen) {
+        width = WindowWidth;
+        height = WindowHeight;
+    } else if (UseRequestedSize) {
+        width = RequestedWidth;
+        height = RequestedHeight;
+    } else {
+        width = FullScreenSize.width;
+        height = FullScreenSize.height;
+    }
+    if (Device) {
+        Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        Device->SetRenderState(D3DRS_LIGHTING, 0);
+        Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        Device->SetTransform(D3DTS_WORLD, &identity);
+        Device->SetTransform(D3DTS_VIEW, &identity);
+    }
+    if (width != 0 && height != 0) {
+        const TWindowSize desktop = DesktopSize();
+        if (desktop.Width != 0 && desktop.Height != 0) {
+            ScaleToScreenX = double(width) / double(desktop.Width);
+            ScaleToScreenY = double(height) / double(desktop.Height);
+        }
+    }
+    if (Device) {
+        D3DXMATRIX projection;
+        D3DXMatrixOrthoOffCenterLH(&projection, 0, float(width), float(height), 0, -1, 1);
+        Device->SetTransform(D3DTS_PROJECTION, &projection);
+    }
+    LogEngine().AddHint("SetDeviceParams " + IntToStr(width) + " " + IntToStr(height));
+}
+
+}  // namespace hv

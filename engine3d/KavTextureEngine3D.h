@@ -1,0 +1,264 @@
+// TKavSurfaceEngine3D: the whole renderer of the host. It owns the Direct3D object and device,
+// the texture files, the named surfaces (rectangles of textures), the caches of untextured lines,
+// rectangles and triangles, and the text font. Everything is drawn in a two-dimensional pixel
+// space of the game: origin at the top-left corner of the drawing area, y growing downward, one
+// unit one pixel whatever the real back-buffer size is.
+//
+// The main form owns one engine and replaces it when the resolution changes. The frame loop
+// clears, begins and ends the scene and presents; the engine only issues the drawing calls.
+// Texture files are read by host paths relative to the current folder: "data\Textures\",
+// "Splash\" and "Textures\" (case-insensitive lookup).
+//
+// Everything runs on the main thread; nothing is locked.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine3d/WindowSize.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3dx9/d3dx9.h"
+#include "platform/handles.h"
+
+namespace hv {
+
+// A counted reference to a Direct3D object: copying adds a reference, destruction or Reset
+// releases one.
+template <class T>
+class TComRef {
+public:
+    TComRef() = default;
+    TComRef(const TComRef& other) : p_(other.p_) {
+        if (p_) p_->AddRef();
+    }
+    TComRef(TComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    TComRef& operator=(TComRef other) noexcept {
+        std::swap(p_, other.p_);
+        return *this;
+    }
+    ~TComRef() { Reset(); }
+
+    void Reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
+    // Releases the current object and gives the slot to a creation call's out parameter; the
+    // reference the call returns is then owned here.
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// The engine's one vertex layout, 24 bytes: position in pixels (z always 1), the colour as
+// blue, green, red, alpha bytes, and the texture coordinates.
+struct TVertex {
+    float X = 0, Y = 0, Z = 1;
+    D3DCOLOR Color = 0;
+    float U = 0, V = 0;
+};
+static_assert(sizeof(TVertex) == 24);
+
+// D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1: every vertex buffer has it, bound with stride 24.
+constexpr DWORD VertexFormat = 0x142;
+
+// One named picture: a rectangle of a texture with its own four-vertex buffer.
+struct TKavSurface {
+    std::string Name;
+    uint8_t Alpha = 255;                      // opacity written into the vertices
+    uint8_t ColorBytes[3] = {255, 255, 255};  // low, middle, high byte of Color: red, green, blue
+    std::string TextureName;                  // file name of the texture the picture lies in
+    int32_t TextureIndex = -1;                // index of that texture in Textures
+    RECT SourceRect{};                        // the picture in the texture, in texels
+    int32_t Width = 0, Height = 0;            // picture size in pixels
+    TComRef<IDirect3DVertexBuffer9> VB;       // four vertices, managed pool
+    uint8_t ColorPower = 0;                   // flat-colour overlay strength; 0 = none
+    uint32_t Color = 0xFFFFFF;                // red in the low byte, green middle, blue high
+    bool VBReady = false;                     // the vertex buffer has been filled
+    bool Rotated = false;                     // stored a quarter turn clockwise in its texture
+    double ScaleX = 0, ScaleY = 0;            // group scale of the last draw
+};
+
+// One texture file: its optional memory copy and its Direct3D texture.
+struct TTexture {
+    std::string Name;                    // file name
+    TComRef<IDirect3DTexture9> Texture;  // none while absent
+    std::optional<std::string> Stream;   // the file's bytes, or none
+    bool Loaded = false;                 // Texture exists
+    int32_t Width = 1, Height = 1;       // level-0 size in texels; 1 x 1 while absent
+};
+
+// A cached line (two vertices) or axis-aligned filled rectangle (four vertices).
+struct TLine {
+    std::string Name;
+    double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    uint8_t Alpha = 0;
+    uint32_t Color = 0;  // red in the low byte
+    TComRef<IDirect3DVertexBuffer9> VB;
+    bool Filled = false;
+};
+
+// A cached triangle (three vertices).
+struct TTriangle {
+    std::string Name;
+    double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0, X3 = 0, Y3 = 0;
+    uint8_t Alpha = 0;
+    uint32_t Color = 0;
+    TComRef<IDirect3DVertexBuffer9> VB;
+    bool Filled = false;
+};
+
+struct TSurfaceSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// The desktop's current size in pixels. The window layer's screen metrics by default; tests
+// install their own query (an empty function restores the default).
+TWindowSize DesktopSize();
+void SetDesktopSizeQuery(std::function<TWindowSize()> query);
+
+// Exit code of the program when the device cannot be reset or created.
+constexpr int kDeviceFailureExitCode = 1;
+
+class TKavSurfaceEngine3D {
+public:
+    // Create: configuration only; no Direct3D call is made. The window size follows from the
+    // desktop's shape, or from the configured size when both parts are non-zero.
+    TKavSurfaceEngine3D(int32_t width, int32_t height, bool fullScreen, int32_t configWidth,
+                        int32_t configHeight);
+    // Releases everything Destroy releases, and the font and the shape caches.
+    ~TKavSurfaceEngine3D();
+    TKavSurfaceEngine3D(const TKavSurfaceEngine3D&) = delete;
+    TKavSurfaceEngine3D& operator=(const TKavSurfaceEngine3D&) = delete;
+
+    // ---- Fields, in the order the host's code knows them ----
+    bool UseRequestedSize = false;  // full screen: project RequestedWidth x RequestedHeight
+    int32_t ConfigWidth = 0, ConfigHeight = 0;              // 0: none configured
+    int32_t WindowWidth = 0, WindowHeight = 0;              // client size in windowed mode
+    TSurfaceSize FullScreenSize;                            // 0 x 0 until the first InitD3D
+    int32_t WindowedViewWidth = 0, WindowedViewHeight = 0;  // splash stretch size, windowed
+    int32_t RequestedWidth = 0, RequestedHeight = 0;  // size asked for; splash size full screen
+    std::vector<TTriangle> Triangles;
+    std::vector<TLine> Lines;
+    std::vector<TKavSurface> Surfaces;
+    std::vector<TTexture> Textures;
+    int32_t ViewWidth = 0, ViewHeight = 0;      // drawing area chosen by the last InitD3D
+    int32_t CreateWidth = 0, CreateHeight = 0;  // as given to the constructor; kept for the owner
+    TComRef<IDirect3D9> D3D;
+    TComRef<IDirect3DDevice9> Device;
+    D3DDISPLAYMODE DisplayMode{};
+    std::vector<D3DDISPLAYMODE> DisplayModes;  // usable modes of adapter 0, desktop format
+    D3DPRESENT_PARAMETERS PresentParams{};
+    HWND WindowHandle = nullptr;
+    bool FullScreen = false;
+    TComRef<ID3DXFont> Font;
+    int32_t FilterMode = 0;  // default filter: 0 none, 1 point, 2 linear, 3 anisotropic
+    int32_t MaxAnisotropy = 1;
+    bool PreLoadInMemory = true;  // keep texture files in memory
+    uint32_t VidMem = 0;          // total local video memory in bytes, measured by InitD3D
+    bool AllFilter = false;       // linear filtering for every picture
+    double ScaleToScreenX = 0, ScaleToScreenY = 0;  // drawing-area size / desktop size
+
+    // ---- Device set-up ----
+    // Releases every surface's vertex buffer and every texture, empties both lists and
+    // releases the device and the Direct3D object.
+    void Destroy();
+    // WindowWidth x WindowHeight from the desktop's shape and the configured size.
+    void CalcWindowSize();
+    // Creates or re-creates everything device-bound for a drawing area of width x height (full
+    // screen) or the window size (windowed; then windowedSizeUsed is true). E_FAIL when there is
+    // no Direct3D object or the full-screen size is not a display mode; the device is then left
+    // as it was. A device that cannot be reset or created ends the program.
+    HRESULT InitD3D(HWND windowHandle, int32_t width, int32_t height, bool& windowedSizeUsed);
+    HRESULT InitD3D(HWND windowHandle, int32_t width, int32_t height);
+    // Fixed render states, identity world and view, and the projection that maps the game's
+    // coordinate space onto the back buffer.
+    void SetDeviceParams();
+    // DisplayModes := the modes of adapter 0 in the desktop format, at least 640 x 400, each
+    // size once, with refresh rate 0.
+    void BuildDeviceList();
+
+    // ---- Textures and surfaces ----
+    // Index in Surfaces / Textures of the first exact (case-sensitive) match, or -1.
+    int FindSurface(std::string_view name) const;
+    int FindTexture(std::string_view name) const;
+    // The surface's size; the outputs stay untouched for an unknown name.
+    void GetSurfaceSize(std::string_view name, int32_t& width, int32_t& height) const;
+    // Registers "Textures\" + fileName (its bytes when the file exists) without creating it.
+    void AddTextureFile(const std::string& fileName);
+    // Adds the surface `surfaceName` = `rect` of the texture file `textureFile` unless a
+    // surface of that name exists. The file is looked for in "data\Textures\", then "Splash\"
+    // (a splash surface covers its whole texture). loadNow creates the texture at once;
+    // `format` 0 keeps the file's format, D3DFMT_A4R4G4B4 saves video memory; freeAfterLoad
+    // drops the memory copy once the texture exists.
+    void CreateSufaceFromTexture(const std::string& surfaceName, const std::string& textureFile,
+                                 const RECT& rect, bool loadNow, bool rotate, D3DFORMAT format,
+                                 bool freeAfterLoad);
+    // Fills the surface's four vertices for the whole picture, or for `subRect` (left, top,
+    // right, bottom in the picture's own pixels). False when the buffer could not be locked or
+    // unlocked.
+    bool SetVBForSurfaces(TKavSurface& surface, const RECT* subRect);
+    // Removes the surface (the last surface takes its place); its texture is released when no
+    // other surface uses it.
+    void RemoveSurface(std::string_view name);
+    // Releases every texture and empties Textures (the main form rebuilds the list).
+    void ClearTextures();
+
+    // ---- Drawing (inside a scene the frame loop has begun) ----
+    // Draws the surface `name`: alpha 0..255, top-left at (x, y), turned by `angle` degrees
+    // clockwise and scaled about the pivot (pivotX, pivotY in the picture's pixels; both -1:
+    // its centre), tinted by `color` (red in the low byte) or painted flat in it when
+    // colorPower > 0, added to the picture below when outputMode is 1, cut to `subRect` when
+    // given, then scaled by the group scale and moved by the group offset. `filter` forces
+    // linear filtering. Unknown names and textures that cannot be made are logged.
+    void Draw(const std::string& name, uint8_t alpha, double x, double y, double angle,
+              double scaleX, double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
+              const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
+              double groupScaleY, double pivotX, double pivotY, bool filter);
+    // The drawing step of Draw for a surface whose texture exists.
+    void DrawSurface(const TKavSurface& surface, double x, double y, double angle, double scaleX,
+                     double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
+                     const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
+                     double groupScaleY, double pivotX, double pivotY, bool filter);
+    // A one-pixel line from (x1, y1) to (x2, y2), or the filled rectangle with those corners.
+    // Returns the result of the last device call.
+    HRESULT DrawLineShape(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
+                          bool filled);
+    // A filled triangle; unfilled, only the edge from the first point to the second.
+    HRESULT DrawTriangleShape(uint8_t alpha, uint32_t color, bool filled, double x1, double y1,
+                              double x2, double y2, double x3, double y3);
+    // Cache look-ups (-1: none) and creations (the new index; -1 when no buffer could be made).
+    int FindLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
+                 bool filled) const;
+    int CreateLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
+                   bool filled);
+    int FindTriangle(uint8_t alpha, uint32_t color, bool filled, double x1, double y1, double x2,
+                     double y2, double x3, double y3) const;
+    int CreateTriangle(uint8_t alpha, uint32_t color, bool filled, double x1, double y1, double x2,
+                       double y2, double x3, double y3);
+    // Text in the engine font, in back-buffer pixels from (x, y), unclipped; `color` is
+    // 0xAARRGGBB. Nothing without a font.
+    void OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y);
+
+private:
+    // Creates the texture of record `t` from its memory copy (format 0: the file's format).
+    bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
+    // Creates the texture of record `t` from a file.
+    bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
+    // The texture record of a surface, or null when its index does not name it.
+    TTexture* TextureOf(TKavSurface& surface);
+    void ReleaseDeviceObjects();
+};
+
+}  // namespace hv

@@ -1,0 +1,310 @@
+// Drawing inside a scene: pictures with their transform, colour and blending, the cached lines,
+// rectangles and triangles, and text. Every call sets the states it depends on and restores the
+// few it changed.
+#include <cstring>
+#include <numbers>
+#include <string>
+
+#include "engine3d/KavTextureEngine3D.h"
+#include "log/KavLogEngine.h"
+#include "platform/files.h"
+
+namespace hv {
+
+namespace {
+
+constexpr UINT kStride = sizeof(TVertex);
+
+// A shape's vertex colour: red from the low byte of `color`, blue from the third.
+D3DCOLOR ShapeColor(uint8_t alpha, uint32_t color) {
+    return (DWORD(alpha) << 24) | ((color & 0xFF) << 16) | (color & 0xFF00) |
+           ((color >> 16) & 0xFF);
+}
+
+D3DXMATRIX Translation(double x, double y) {
+    D3DXMATRIX m;
+    D3DXMatrixTranslation(&m, float(x), float(y), 0);
+    return m;
+}
+
+D3DXMATRIX Scaling(double x, double y) {
+    D3DXMATRIX m;
+    D3DXMatrixScaling(&m, float(x), float(y), 0);
+    return m;
+}
+
+// A vertex buffer holding `vertices`, or none when it cannot be made or filled.
+TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVertex* vertices,
+                                           UINT count) {
+    TComRef<IDirect3DVertexBuffer9> vb;
+    if (FAILED(device->CreateVertexBuffer(count * kStride, 0, VertexFormat, D3DPOOL_MANAGED,
+                                          vb.Put(), nullptr)) ||
+        !vb)
+        return {};
+    void* data = nullptr;
+    if (FAILED(vb->Lock(0, 0, &data, 0)) || !data) return {};
+    std::memcpy(data, vertices, count * kStride);
+    vb->Unlock();
+    return vb;
+}
+
+}  // namespace
+
+void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x, double y,
+                               double angle, double scaleX, double scaleY, uint32_t color,
+                               uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
+                               double offsetX, double offsetY, double groupScaleX,
+                               double groupScaleY, double pivotX, double pivotY, bool filter) {
+    if (name.empty()) return;
+    const int i = FindSurface(name);
+    if (i < 0) {
+        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + name +
+                               ",...) - Src Surface does not exists!");
+        return;
+    }
+    TKavSurface& s = Surfaces[size_t(i)];
+    if (alpha != s.Alpha) {
+        s.Alpha = alpha;
+        SetVBForSurfaces(s, nullptr);
+    }
+    if (colorPower != s.ColorPower || color != s.Color) {
+        s.ColorPower = colorPower;
+        s.Color = color;
+        s.ColorBytes[0] = uint8_t(color & 0xFF);
+        s.ColorBytes[1] = uint8_t((color >> 8) & 0xFF);
+        s.ColorBytes[2] = uint8_t((color >> 16) & 0xFF);
+    }
+
+    TTexture* t = TextureOf(s);
+    if (t && !t->Loaded) {
+        if (PreLoadInMemory && !t->Stream && FileExists("data\\Textures\\" + t->Name)) {
+            t->Stream.emplace();
+            try {
+                *t->Stream = ReadFileBytes("data\\Textures\\" + t->Name);
+            } catch (const std::exception&) {
+                t->Stream->clear();
+            }
+        }
+        if (t->Stream) CreateTextureFromStream(*t, D3DFMT_UNKNOWN);
+        if (!PreLoadInMemory && !t->Loaded) CreateTextureFromFile(*t, "Textures\\" + t->Name);
+    }
+    if (!t || !t->Loaded) {
+        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + name + ",...) - Texture not load! " +
+                               (t ? t->Name : s.TextureName));
+        return;
+    }
+
+    s.ScaleX = groupScaleX;
+    s.ScaleY = groupScaleY;
+    SetVBForSurfaces(s, nullptr);
+    DrawSurface(s, x, y, angle, scaleX, scaleY, color, colorPower, outputMode, subRect, offsetX,
+                offsetY, groupScaleX, groupScaleY, pivotX, pivotY, filter);
+}
+
+void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, double y, double angle,
+                                      double scaleX, double scaleY, uint32_t color,
+                                      uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
+                                      double offsetX, double offsetY, double groupScaleX,
+                                      double groupScaleY, double pivotX, double pivotY,
+                                      bool filter) {
+    if (!Device) return;
+    // The copy shares the vertex buffer; a sub-rectangle refills it for this draw only (the
+    // next Draw fills it for the whole picture again).
+    TKavSurface copy = surface;
+    if (subRect) SetVBForSurfaces(copy, subRect);
+    TTexture* t = TextureOf(copy);
+    if (!copy.VB) return;
+
+    double pX, pY, qX, qY;
+    if (pivotX == -1 && pivotY == -1) {
+        pX = copy.Width / 2.0;
+        pY = copy.Height / 2.0;
+        qX = pX + 0.5;
+        qY = pY + 0.5;
+    } else {
+        pX = qX = pivotX;
+        pY = qY = pivotY;
+    }
+    D3DXMATRIX world = Translation(-pX, -pY);
+    if (angle != 0) {
+        D3DXMATRIX r;
+        D3DXMatrixRotationZ(&r, float(angle * std::numbers::pi / 180.0));
+        world = world * r;
+    }
+    if (scaleX != 1 || scaleY != 1) world = world * Scaling(scaleX, scaleY);
+    world = world * Translation(qX, qY);
+    world = world * Translation(x, y);
+    if (groupScaleX != 1 || groupScaleY != 1) world = world * Scaling(groupScaleX, groupScaleY);
+    if (offsetX != 0 || offsetY != 0) world = world * Translation(offsetX, offsetY);
+
+    IDirect3DDevice9* d = Device.Get();
+    d->SetTransform(D3DTS_WORLD, &world);
+    d->SetTexture(0, t ? t->Texture.Get() : nullptr);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetFVF(VertexFormat);
+    d->SetStreamSource(0, copy.VB.Get(), 0, kStride);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    if (colorPower > 0) {
+        // The whole 32-bit value is scaled; computed wide so that no product overflows.
+        const DWORD factor = DWORD((uint64_t(colorPower) * color) / 255);
+        d->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEMP);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    } else {
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    }
+    if (outputMode == 1) {
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    }
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    int32_t f = FilterMode;
+    if (AllFilter) filter = true;
+    if (filter) f = D3DTEXF_LINEAR;
+    if (f >= 0 && f <= 3) {
+        d->SetSamplerState(0, D3DSAMP_MAGFILTER, DWORD(f));
+        d->SetSamplerState(0, D3DSAMP_MINFILTER, DWORD(f));
+        if (f == D3DTEXF_ANISOTROPIC)
+            d->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, DWORD(MaxAnisotropy));
+    }
+    d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    d->SetTransform(D3DTS_WORLD, &identity);
+}
+
+int TKavSurfaceEngine3D::FindLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2,
+                                  double y2, bool filled) const {
+    for (size_t i = 0; i < Lines.size(); ++i) {
+        const TLine& l = Lines[i];
+        if (l.X1 == x1 && l.Y1 == y1 && l.X2 == x2 && l.Y2 == y2 && l.Alpha == alpha &&
+            l.Color == color && l.Filled == filled)
+            return int(i);
+    }
+    return -1;
+}
+
+int TKavSurfaceEngine3D::CreateLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2,
+                                    double y2, bool filled) {
+    if (!Device) return -1;
+    const D3DCOLOR c = ShapeColor(alpha, color);
+    const float fx1 = float(x1), fy1 = float(y1), fx2 = float(x2), fy2 = float(y2);
+    TLine line;
+    line.X1 = x1;
+    line.Y1 = y1;
+    line.X2 = x2;
+    line.Y2 = y2;
+    line.Alpha = alpha;
+    line.Color = color;
+    line.Filled = filled;
+    if (filled) {
+        const TVertex v[4] = {{fx1, fy1, 1, c, 0, 0},
+                              {fx2, fy1, 1, c, 0, 0},
+                              {fx2, fy2, 1, c, 0, 0},
+                              {fx1, fy2, 1, c, 0, 0}};
+        line.VB = MakeBuffer(Device.Get(), v, 4);
+    } else {
+        const TVertex v[2] = {{fx1, fy1, 1, c, 0, 0}, {fx2, fy2, 1, c, 0, 0}};
+        line.VB = MakeBuffer(Device.Get(), v, 2);
+    }
+    if (!line.VB) return -1;
+    Lines.push_back(std::move(line));
+    return int(Lines.size()) - 1;
+}
+
+int TKavSurfaceEngine3D::FindTriangle(uint8_t alpha, uint32_t color, bool filled, double x1,
+                                      double y1, double x2, double y2, double x3, double y3) const {
+    for (size_t i = 0; i < Triangles.size(); ++i) {
+        const TTriangle& t = Triangles[i];
+        if (t.X1 == x1 && t.Y1 == y1 && t.X2 == x2 && t.Y2 == y2 && t.X3 == x3 && t.Y3 == y3 &&
+            t.Alpha == alpha && t.Color == color && t.Filled == filled)
+            return int(i);
+    }
+    return -1;
+}
+
+int TKavSurfaceEngine3D::CreateTriangle(uint8_t alpha, uint32_t color, bool filled, double x1,
+                                        double y1, double x2, double y2, double x3, double y3) {
+    if (!Device) return -1;
+    const D3DCOLOR c = ShapeColor(alpha, color);
+    TTriangle tri;
+    tri.X1 = x1;
+    tri.Y1 = y1;
+    tri.X2 = x2;
+    tri.Y2 = y2;
+    tri.X3 = x3;
+    tri.Y3 = y3;
+    tri.Alpha = alpha;
+    tri.Color = color;
+    tri.Filled = filled;
+    const TVertex v[3] = {{float(x1), float(y1), 1, c, 0, 0},
+                          {float(x2), float(y2), 1, c, 0, 0},
+                          {float(x3), float(y3), 1, c, 0, 0}};
+    tri.VB = MakeBuffer(Device.Get(), v, 3);
+    if (!tri.VB) return -1;
+    Triangles.push_back(std::move(tri));
+    return int(Triangles.size()) - 1;
+}
+
+namespace {
+
+// The shared part of the shape draws: identity world, no texture, the shape's buffer; filled
+// shapes blend by their alpha. Unfilled ones keep the blending the previous draw left.
+HRESULT DrawShape(IDirect3DDevice9* d, IDirect3DVertexBuffer9* vb, bool filled,
+                  UINT filledPrimitives) {
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    d->SetTransform(D3DTS_WORLD, &identity);
+    d->SetTexture(0, nullptr);
+    d->SetStreamSource(0, vb, 0, kStride);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetFVF(VertexFormat);
+    HRESULT hr;
+    if (filled) {
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        hr = d->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, filledPrimitives);
+    } else {
+        hr = d->DrawPrimitive(D3DPT_LINESTRIP, 0, 1);
+    }
+    d->SetTransform(D3DTS_WORLD, &identity);
+    return hr;
+}
+
+}  // namespace
+
+HRESULT TKavSurfaceEngine3D::DrawLineShape(uint8_t alpha, uint32_t color, double x1, double y1,
+                                           double x2, double y2, bool filled) {
+    if (!Device) return D3DERR_INVALIDCALL;
+    int i = FindLine(alpha, color, x1, y1, x2, y2, filled);
+    if (i < 0) i = CreateLine(alpha, color, x1, y1, x2, y2, filled);
+    if (i < 0) return E_OUTOFMEMORY;
+    return DrawShape(Device.Get(), Lines[size_t(i)].VB.Get(), filled, 2);
+}
+
+HRESULT TKavSurfaceEngine3D::DrawTriangleShape(uint8_t alpha, uint32_t color, bool filled,
+                                               double x1, double y1, double x2, double y2,
+                                               double x3, double y3) {
+    if (!Device) return D3DERR_INVALIDCALL;
+    int i = FindTriangle(alpha, color, filled, x1, y1, x2, y2, x3, y3);
+    if (i < 0) i = CreateTriangle(alpha, color, filled, x1, y1, x2, y2, x3, y3);
+    if (i < 0) return E_OUTOFMEMORY;
+    return DrawShape(Device.Get(), Triangles[size_t(i)].VB.Get(), filled, 1);
+}
+
+void TKavSurfaceEngine3D::OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y) {
+    if (!Font) return;
+    RECT r{x, y, 0, 0};
+    Font->DrawTextA(nullptr, text.c_str(), -1, &r, DT_NOCLIP, color);
+}
+
+}  // namespace hv

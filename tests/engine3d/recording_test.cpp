@@ -1,0 +1,584 @@
+// The surface engine on the recording device: device set-up, surfaces and their vertices, and
+// the calls and states of every draw.
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "engine3d/KavTextureEngine3D.h"
+#include "platform/d3d9/RecordingDevice.h"
+#include "tests/engine3d/EngineTestSupport.h"
+
+namespace hv::test {
+namespace {
+
+std::vector<TVertex> VerticesOf(const RecordedCall& c) {
+    std::vector<TVertex> v(c.Vertices.size() / sizeof(TVertex));
+    std::memcpy(v.data(), c.Vertices.data(), v.size() * sizeof(TVertex));
+    return v;
+}
+
+class RecordingEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDesktopSizeQuery([this] { return desktop; });
+        SetVideoMemoryQuery([] { return DWORD(128000000); });
+        SetDirect3DCreate9Factory([this](UINT) {
+            auto* d3d = new RecordingDirect3D9();
+            d3d->DesktopMode = {UINT(desktop.Width), UINT(desktop.Height), 60, D3DFMT_X8R8G8B8};
+            d3d->Modes = modes;
+            d3d->CreateDeviceResult = createResult;
+            lastD3D = d3d;
+            return d3d;
+        });
+    }
+    void TearDown() override {
+        engine.reset();
+        SetDirect3DCreate9Factory(nullptr);
+        SetVideoMemoryQuery(nullptr);
+        SetDesktopSizeQuery(nullptr);
+    }
+
+    // A windowed engine with a 1024 x 768 device.
+    TKavSurfaceEngine3D& Windowed() {
+        engine = std::make_unique<TKavSurfaceEngine3D>(1024, 768, false, 1024, 768);
+        EXPECT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
+        return *engine;
+    }
+    RecordingDevice& Device() { return *static_cast<RecordingDevice*>(engine->Device.Get()); }
+    // The calls recorded from the `from`-th on.
+    std::vector<RecordedCall> CallsSince(size_t from) {
+        const auto& c = Device().Calls;
+        return std::vector<RecordedCall>(c.begin() + long(from), c.end());
+    }
+    const RecordedCall& LastDraw() {
+        const auto& c = Device().Calls;
+        for (auto it = c.rbegin(); it != c.rend(); ++it)
+            if (it->Name == "DrawPrimitive") return *it;
+        static RecordedCall none;
+        ADD_FAILURE() << "no draw";
+        return none;
+    }
+    // Draws with every optional value at its neutral setting.
+    void DrawPlain(const std::string& name, double x = 0, double y = 0, uint8_t alpha = 255) {
+        engine->Draw(name, alpha, x, y, 0, 1, 1, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1,
+                     false);
+    }
+
+    GameFolder folder;
+    TWindowSize desktop{1920, 1080};
+    std::vector<D3DDISPLAYMODE> modes{{640, 480, 60, D3DFMT_X8R8G8B8},
+                                      {1024, 768, 60, D3DFMT_X8R8G8B8},
+                                      {1024, 768, 75, D3DFMT_X8R8G8B8},
+                                      {1920, 1080, 60, D3DFMT_X8R8G8B8}};
+    HRESULT createResult = D3D_OK;
+    RecordingDirect3D9* lastD3D = nullptr;
+    std::unique_ptr<TKavSurfaceEngine3D> engine;
+};
+
+TEST_F(RecordingEngineTest, ConstructionTouchesNoDeviceAndSizesTheWindowFromTheDesktop) {
+    TKavSurfaceEngine3D wide(800, 600, true, 0, 0);
+    EXPECT_EQ(lastD3D, nullptr);
+    EXPECT_EQ(wide.WindowWidth, 1366);
+    EXPECT_EQ(wide.WindowHeight, 768);
+    EXPECT_EQ(wide.CreateWidth, 800);
+    EXPECT_TRUE(wide.FullScreen);
+    EXPECT_TRUE(wide.PreLoadInMemory);
+    EXPECT_EQ(wide.FullScreenSize.width, 0);
+    desktop = {1680, 1050};
+    EXPECT_EQ(TKavSurfaceEngine3D(1, 1, false, 0, 0).WindowWidth, 1280);
+    TKavSurfaceEngine3D configured(1, 1, false, 800, 600);
+    EXPECT_EQ(configured.WindowWidth, 800);
+    EXPECT_EQ(configured.WindowHeight, 600);
+}
+
+TEST_F(RecordingEngineTest, WindowedSetUpCreatesTheDeviceWithFixedStatesAndProjection) {
+    engine = std::make_unique<TKavSurfaceEngine3D>(1024, 768, false, 0, 0);
+    bool windowedSizeUsed = false;
+    ASSERT_EQ(engine->InitD3D(nullptr, 800, 600, windowedSizeUsed), S_OK);
+    EXPECT_TRUE(windowedSizeUsed);
+    EXPECT_EQ(engine->ViewWidth, 1366);
+    EXPECT_EQ(engine->ViewHeight, 768);
+    EXPECT_EQ(engine->FullScreenSize.width, 800);
+    EXPECT_EQ(engine->VidMem, 128000000u);
+    const D3DPRESENT_PARAMETERS& pp = Device().PresentParameters;
+    EXPECT_EQ(pp.BackBufferWidth, 1366u);
+    EXPECT_EQ(pp.BackBufferHeight, 768u);
+    EXPECT_EQ(pp.Windowed, 1);
+    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(pp.Flags, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
+    EXPECT_EQ(pp.BackBufferCount, 1u);
+    EXPECT_EQ(engine->DisplayMode.RefreshRate, 0u);
+    const RecordedCall& create = lastD3D->Calls.back();
+    EXPECT_EQ(create.Name, "CreateDevice");
+    EXPECT_EQ(create.Args[1], UINT(D3DDEVTYPE_HAL));
+    EXPECT_EQ(create.Args[2], D3DCREATE_SOFTWARE_VERTEXPROCESSING);
+
+    // The fixed states come first, in this order, before the font makes its textures.
+    const auto names = Device().Texts("SetRenderState");
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(names[0], "SetRenderState(D3DRS_CULLMODE, 1)");
+    EXPECT_EQ(names[1], "SetRenderState(D3DRS_LIGHTING, 0)");
+    EXPECT_EQ(names[2], "SetRenderState(D3DRS_ZENABLE, 1)");
+    EXPECT_EQ(Device().Texts("SetTransform"),
+              (std::vector<std::string>{"SetTransform(D3DTS_WORLD)", "SetTransform(D3DTS_VIEW)",
+                                        "SetTransform(D3DTS_PROJECTION)"}));
+    D3DMATRIX projection{};
+    Device().GetTransform(D3DTS_PROJECTION, &projection);
+    // (0, 0) is the top-left corner of clip space and (1366, 768) the bottom-right.
+    EXPECT_FLOAT_EQ(projection._11, 2.0f / 1366);
+    EXPECT_FLOAT_EQ(projection._22, -2.0f / 768);
+    EXPECT_FLOAT_EQ(projection._41, -1.0f);
+    EXPECT_FLOAT_EQ(projection._42, 1.0f);
+    EXPECT_NEAR(engine->ScaleToScreenX, 1366.0 / 1920, 1e-12);
+    EXPECT_NE(engine->Font.Get(), nullptr);
+    EXPECT_TRUE(folder.Logged(" TKavSurfaceEngine3D.InitD3D VidMem=128000000"));
+    EXPECT_TRUE(folder.Logged("InitD3D start FullScreen=False width=800 height=600"));
+    EXPECT_TRUE(folder.Logged("Direct3DCreate9 width=1366 height=768"));
+    EXPECT_TRUE(
+        folder.Logged("Direct3DCreate9 FullScreenSize.width=800 FullScreenSize.height=600"));
+    EXPECT_TRUE(folder.Logged("BuildDeviceList AdapterCount=1"));
+    EXPECT_TRUE(folder.Logged("SetDeviceParams 1366 768"));
+}
+
+TEST_F(RecordingEngineTest, DisplayModesAreLargeEnoughAndListedOnceEach) {
+    modes.push_back({320, 240, 60, D3DFMT_X8R8G8B8});
+    modes.push_back({800, 399, 60, D3DFMT_X8R8G8B8});
+    Windowed();
+    ASSERT_EQ(engine->DisplayModes.size(), 3u);
+    EXPECT_EQ(engine->DisplayModes[0].Width, 640u);
+    EXPECT_EQ(engine->DisplayModes[1].Width, 1024u);
+    EXPECT_EQ(engine->DisplayModes[1].RefreshRate, 0u);
+    EXPECT_EQ(engine->DisplayModes[2].Width, 1920u);
+}
+
+TEST_F(RecordingEngineTest, FullScreenUsesAListedModeOrFailsWithoutADevice) {
+    engine = std::make_unique<TKavSurfaceEngine3D>(800, 600, true, 0, 0);
+    EXPECT_EQ(engine->InitD3D(nullptr, 800, 600), E_FAIL);
+    EXPECT_FALSE(engine->Device);
+    for (const RecordedCall& c : lastD3D->Calls) EXPECT_NE(c.Name, "CreateDevice");
+
+    engine = std::make_unique<TKavSurfaceEngine3D>(1024, 768, true, 0, 0);
+    ASSERT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
+    const D3DPRESENT_PARAMETERS& pp = Device().PresentParameters;
+    EXPECT_EQ(pp.Windowed, 0);
+    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_FLIP);
+    EXPECT_EQ(pp.BackBufferWidth, 1920u);  // the desktop; the projection keeps 1024 x 768
+    EXPECT_EQ(engine->ViewWidth, 1024);
+    EXPECT_TRUE(folder.Logged("SetDeviceParams 1024 768"));
+
+    engine->UseRequestedSize = true;
+    engine->RequestedWidth = 800;
+    engine->RequestedHeight = 600;
+    engine->SetDeviceParams();
+    EXPECT_NEAR(engine->ScaleToScreenY, 600.0 / 1080, 1e-12);
+    EXPECT_TRUE(folder.Logged("SetDeviceParams 800 600"));
+}
+
+TEST_F(RecordingEngineTest, ReinitialisingReleasesDeviceObjectsAndRefillsEverySurface) {
+    folder.Solid("data/Textures/atlas.png", 64, 64, 0xFF00FF00);
+    Windowed();
+    engine->CreateSufaceFromTexture("a", "atlas.png", RECT{0, 0, 10, 10}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    engine->DrawLineShape(255, 0, 0, 0, 5, 5, false);
+    engine->DrawTriangleShape(255, 0, true, 0, 0, 5, 0, 0, 5);
+    ASSERT_TRUE(engine->Textures[0].Loaded);
+    RecordingDevice* old = &Device();
+    old->AddRef();
+
+    ASSERT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
+    // The old device was reset with nothing of its own left, then replaced by a new one.
+    EXPECT_EQ(old->Texts("Reset").size(), 1u);
+    EXPECT_EQ(old->LiveVertexBuffers, 0);
+    EXPECT_EQ(old->LiveTextures, 0);
+    EXPECT_NE(engine->Device.Get(), old);
+    old->Release();
+    EXPECT_TRUE(engine->Lines.empty());
+    EXPECT_TRUE(engine->Triangles.empty());
+    EXPECT_FALSE(engine->Textures[0].Loaded);
+    EXPECT_TRUE(engine->Textures[0].Stream.has_value());
+    ASSERT_EQ(engine->Surfaces.size(), 1u);
+    EXPECT_TRUE(engine->Surfaces[0].VBReady);
+    EXPECT_EQ(Device().Texts("CreateVertexBuffer").front(),
+              "CreateVertexBuffer(96, 0, 0x00000142, 1)");
+    EXPECT_TRUE(folder.Logged("Reset hr=0"));
+
+    // The texture comes back from its memory copy on the next draw.
+    DrawPlain("a");
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+    EXPECT_EQ(LastDraw().Text, "DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2)");
+}
+
+TEST_F(RecordingEngineTest, AFailedResetEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Windowed();
+            Device().ResetResult = D3DERR_INVALIDCALL;
+            engine->InitD3D(nullptr, 1024, 768);
+        },
+        ::testing::ExitedWithCode(kDeviceFailureExitCode), "Reset failed");
+    EXPECT_EXIT(
+        {
+            createResult = D3DERR_NOTAVAILABLE;
+            Windowed();
+        },
+        ::testing::ExitedWithCode(kDeviceFailureExitCode), "CreateDevice failed");
+}
+
+TEST_F(RecordingEngineTest, SurfaceVerticesCoverTheRectangleWithHalfTexelInsets) {
+    folder.Solid("data/Textures/big.png", 1024, 1024, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("pic", "big.png", RECT{0, 0, 100, 50}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    engine->CreateSufaceFromTexture("turned", "big.png", RECT{0, 0, 100, 50}, true, true,
+                                    D3DFMT_UNKNOWN, false);
+    // A second surface of an existing name changes nothing.
+    engine->CreateSufaceFromTexture("pic", "other.png", RECT{5, 5, 6, 6}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    ASSERT_EQ(engine->Surfaces.size(), 2u);
+    ASSERT_EQ(engine->Textures.size(), 1u);
+    EXPECT_EQ(engine->Textures[0].Width, 1024);
+    int32_t w = -7, h = -7;
+    engine->GetSurfaceSize("nothing", w, h);
+    EXPECT_EQ(w, -7);
+    engine->GetSurfaceSize("pic", w, h);
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 50);
+
+    DrawPlain("pic");
+    auto v = VerticesOf(LastDraw());
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_FLOAT_EQ(v[0].U, 0.5f / 1024);
+    EXPECT_FLOAT_EQ(v[0].V, 0.5f / 1024);
+    EXPECT_FLOAT_EQ(v[3].U, 99.5f / 1024);
+    EXPECT_FLOAT_EQ(v[3].V, 49.5f / 1024);
+    EXPECT_FLOAT_EQ(v[0].X, 0.5f);
+    EXPECT_FLOAT_EQ(v[3].X, 99.5f);
+    EXPECT_FLOAT_EQ(v[3].Y, 49.5f);
+    EXPECT_FLOAT_EQ(v[1].Y, 49.5f);
+    EXPECT_FLOAT_EQ(v[2].X, 99.5f);
+    for (const TVertex& x : v) {
+        EXPECT_EQ(x.Z, 1.0f);
+        EXPECT_EQ(x.Color, 0xFFFFFFFFu);
+    }
+
+    DrawPlain("turned");
+    v = VerticesOf(LastDraw());
+    EXPECT_FLOAT_EQ(v[3].X, 50.0f);  // 50 wide, 100 high on screen
+    EXPECT_FLOAT_EQ(v[3].Y, 100.0f);
+    EXPECT_FLOAT_EQ(v[0].U, 99.5f / 1024);  // top-left from the rectangle's top-right
+    EXPECT_FLOAT_EQ(v[0].V, 0.5f / 1024);
+    EXPECT_FLOAT_EQ(v[2].V, 49.5f / 1024);
+}
+
+TEST_F(RecordingEngineTest, AlphaAndColourLiveInTheVerticesAndRefillOnlyWhenNeeded) {
+    folder.Solid("data/Textures/t.png", 16, 16, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    auto locks = [&] { return Device().Texts("IDirect3DVertexBuffer9::Lock").size(); };
+    size_t n = locks();
+    DrawPlain("p");
+    EXPECT_EQ(locks(), n + 1);  // unchanged alpha: only the fill before the draw
+    n = locks();
+    DrawPlain("p", 0, 0, 128);
+    EXPECT_EQ(locks(), n + 2);
+    EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0x80FFFFFFu);
+
+    // Colour 0x0000FF is red in the script's convention; the colour power scales it.
+    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0x0000FF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0xFFFF0000u);
+    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0x0000FF, 128, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0xFF800000u);
+    EXPECT_EQ(Device().Texts("SetRenderState").back(), "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)");
+    bool factor = false;
+    for (const std::string& t : Device().Texts("SetRenderState"))
+        if (t == "SetRenderState(D3DRS_TEXTUREFACTOR, 0x00000080)") factor = true;
+    EXPECT_TRUE(factor);
+}
+
+TEST_F(RecordingEngineTest, APictureDrawSetsItsStatesInOrderAndRestoresThem) {
+    folder.Solid("data/Textures/t.png", 16, 16, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    const size_t from = Device().Calls.size();
+    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 128, 1, nullptr, 0, 0, 1, 1, -1, -1, true);
+    std::vector<std::string> texts;
+    for (const RecordedCall& c : CallsSince(from))
+        if (c.Name != "IDirect3DVertexBuffer9::Lock" &&
+            c.Name != "IDirect3DVertexBuffer9::Unlock" && c.Name != "SetTexture")
+            texts.push_back(c.Text);
+    const std::vector<std::string> expected = {
+        "SetTransform(D3DTS_WORLD)",
+        "SetRenderState(D3DRS_LIGHTING, 0)",
+        "SetFVF(0x00000142)",
+        texts.size() > 3 ? texts[3] : "",  // the stream source names the buffer
+        "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
+        "SetRenderState(D3DRS_SRCBLEND, 5)",
+        "SetRenderState(D3DRS_DESTBLEND, 6)",
+        "SetRenderState(D3DRS_TEXTUREFACTOR, 0x00808080)",
+        "SetTextureStageState(0, D3DTSS_COLOROP, 7)",
+        "SetTextureStageState(0, D3DTSS_COLORARG1, 5)",
+        "SetTextureStageState(0, D3DTSS_COLORARG2, 3)",
+        "SetRenderState(D3DRS_SRCBLEND, 5)",
+        "SetRenderState(D3DRS_DESTBLEND, 2)",
+        "SetTextureStageState(0, D3DTSS_ALPHAOP, 4)",
+        "SetSamplerState(0, D3DSAMP_MAGFILTER, 2)",
+        "SetSamplerState(0, D3DSAMP_MINFILTER, 2)",
+        "DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2)",
+        "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
+        "SetTextureStageState(0, D3DTSS_COLORARG1, 2)",
+        "SetTransform(D3DTS_WORLD)"};
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(texts[3].rfind("SetStreamSource(0, ", 0), 0u);
+    EXPECT_NE(texts[3].find(", 0, 24)"), std::string::npos);
+
+    // The default filter 3 is anisotropic with its limit; a forced filter wins over it.
+    engine->FilterMode = 3;
+    engine->MaxAnisotropy = 8;
+    DrawPlain("p");
+    const auto samplers = Device().Texts("SetSamplerState");
+    EXPECT_EQ(samplers.back(), "SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 8)");
+    engine->AllFilter = true;
+    DrawPlain("p");
+    EXPECT_EQ(Device().Texts("SetSamplerState").back(), "SetSamplerState(0, D3DSAMP_MINFILTER, 2)");
+}
+
+TEST_F(RecordingEngineTest, WorldMatrixTurnsAndScalesAboutThePivotThenAppliesTheGroup) {
+    folder.Solid("data/Textures/t.png", 128, 128, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 100, 50}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    auto world = [&] {
+        const auto& c = Device().Calls;
+        const RecordedCall* last = nullptr;
+        for (size_t i = 0; i < c.size(); ++i)
+            if (c[i].Name == "DrawPrimitive") {
+                for (size_t j = i; j-- > 0;)
+                    if (c[j].Name == "SetTransform") {
+                        last = &c[j];
+                        break;
+                    }
+            }
+        return last ? D3DXMATRIX(last->Matrix) : D3DXMATRIX();
+    };
+    auto apply = [](const D3DXMATRIX& m, float x, float y) {
+        return std::pair<float, float>{x * m._11 + y * m._21 + m._41,
+                                       x * m._12 + y * m._22 + m._42};
+    };
+
+    // Default pivot: the first vertex (0.5, 0.5) lands half a pixel further, at (x + 1, y + 1).
+    DrawPlain("p", 10, 20);
+    auto p = apply(world(), 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(p.first, 11);
+    EXPECT_FLOAT_EQ(p.second, 21);
+
+    // Group scale 2 and offset (3, 4): ((10 + 1) * 2 + 3, (20 + 1) * 2 + 4).
+    engine->Draw("p", 255, 10, 20, 0, 1, 1, 0xFFFFFF, 0, 0, nullptr, 3, 4, 2, 2, -1, -1, false);
+    p = apply(world(), 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(p.first, 25);
+    EXPECT_FLOAT_EQ(p.second, 46);
+
+    // 90 degrees turns clockwise about the centre (50, 25) (+0.5 of the default pivot).
+    engine->Draw("p", 255, 0, 0, 90, 1, 1, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    p = apply(world(), 100, 25);  // the right middle goes to the bottom middle
+    EXPECT_NEAR(p.first, 50.5, 1e-4);
+    EXPECT_NEAR(p.second, 75.5, 1e-4);
+
+    // An explicit pivot (-1, 5) is a pivot, not the centre; scaling happens about it.
+    engine->Draw("p", 255, 0, 0, 0, 2, 3, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, 5, false);
+    p = apply(world(), 1, 7);
+    EXPECT_FLOAT_EQ(p.first, -1 + 2 * 2);
+    EXPECT_FLOAT_EQ(p.second, 5 + 2 * 3);
+}
+
+TEST_F(RecordingEngineTest, ASubRectangleIsDrawnOnceAndTheWholePictureAfterwards) {
+    folder.Solid("data/Textures/t.png", 64, 64, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{8, 8, 40, 40}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    const RECT sub{4, 2, 12, 10};
+    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 0, 0, &sub, 0, 0, 1, 1, -1, -1, false);
+    auto v = VerticesOf(LastDraw());
+    EXPECT_FLOAT_EQ(v[0].U, 12.5f / 64);
+    EXPECT_FLOAT_EQ(v[3].X, 7.5f);
+    DrawPlain("p");
+    v = VerticesOf(LastDraw());
+    EXPECT_FLOAT_EQ(v[0].U, 8.5f / 64);
+    EXPECT_FLOAT_EQ(v[3].X, 31.5f);
+
+    // A glyph sheet keeps its right and bottom edges when cut.
+    engine->CreateSufaceFromTexture("GentiumBasic29.png", "t.png", RECT{0, 0, 64, 64}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    engine->Draw("GentiumBasic29.png", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 0, 0, &sub, 0, 0, 1, 1, -1, -1,
+                 false);
+    v = VerticesOf(LastDraw());
+    EXPECT_FLOAT_EQ(v[3].X, 8.0f);
+    EXPECT_FLOAT_EQ(v[3].U, 12.0f / 64);
+}
+
+TEST_F(RecordingEngineTest, SharedAtlasIsReleasedWithItsLastSurface) {
+    folder.Solid("data/Textures/atlas.png", 32, 32, 0xFFFFFFFF);
+    Windowed();
+    const int textures = Device().LiveTextures;  // the font's own
+    engine->CreateSufaceFromTexture("a", "atlas.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    engine->CreateSufaceFromTexture("b", "atlas.png", RECT{8, 8, 16, 16}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    engine->CreateSufaceFromTexture("c", "atlas.png", RECT{0, 8, 8, 16}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    EXPECT_EQ(Device().LiveTextures, textures + 1);
+    engine->RemoveSurface("a");
+    EXPECT_EQ(engine->Surfaces[0].Name, "c");  // the last one took its place
+    engine->RemoveSurface("b");
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+    engine->RemoveSurface("c");
+    EXPECT_FALSE(engine->Textures[0].Loaded);
+    EXPECT_EQ(Device().LiveTextures, textures);
+    EXPECT_EQ(engine->Textures.size(), 1u);
+    EXPECT_TRUE(engine->Textures[0].Stream.has_value());
+}
+
+TEST_F(RecordingEngineTest, TexturesAreMadeLazilyAndMissingOnesAreReported) {
+    folder.Solid("data/Textures/later.png", 20, 10, 0xFFFFFFFF);
+    folder.Solid("Splash/logo.png", 100, 60, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("later", "later.png", RECT{0, 0, 20, 10}, false, false,
+                                    D3DFMT_UNKNOWN, false);
+    EXPECT_FALSE(engine->Textures[0].Loaded);
+    DrawPlain("later");
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+    EXPECT_EQ(engine->Textures[0].Width, 32);
+    EXPECT_FLOAT_EQ(VerticesOf(LastDraw())[3].U, 19.5f / 32);
+
+    engine->CreateSufaceFromTexture("logo.png", "logo.png", RECT{}, true, false, D3DFMT_UNKNOWN,
+                                    true);
+    int32_t w = 0, h = 0;
+    engine->GetSurfaceSize("logo.png", w, h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 64);
+    EXPECT_FALSE(engine->Textures[1].Stream.has_value());  // freed after loading
+
+    engine->CreateSufaceFromTexture("gone", "gone.png", RECT{0, 0, 5, 6}, true, false,
+                                    D3DFMT_UNKNOWN, false);
+    EXPECT_TRUE(folder.Logged("CreateSufaceFromTexture file data\\Textures\\gone.png not exists"));
+    engine->GetSurfaceSize("gone", w, h);
+    EXPECT_EQ(w, 5);
+    const size_t draws = Device().Texts("DrawPrimitive").size();
+    DrawPlain("gone");
+    DrawPlain("nobody");
+    DrawPlain("");
+    EXPECT_EQ(Device().Texts("DrawPrimitive").size(), draws);
+    EXPECT_TRUE(folder.Logged("TKavSurfaceEngine3D.Draw(gone,...) - Texture not load! gone.png"));
+    EXPECT_TRUE(
+        folder.Logged("TKavSurfaceEngine3D.Draw(nobody,...) - Src Surface does not exists!"));
+}
+
+TEST_F(RecordingEngineTest, SixteenBitTexturesAndRegisteredFilesComeFromMemory) {
+    folder.Solid("data/Textures/s.png", 8, 8, 0xFF123456);
+    folder.Solid("Textures/reg.png", 8, 8, 0xFFFFFFFF);
+    Windowed();
+    engine->CreateSufaceFromTexture("s", "s.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_A4R4G4B4,
+                                    false);
+    bool sixteen = false;
+    for (const std::string& t : Device().Texts("CreateTexture"))
+        if (t.find(", 26, 1)") != std::string::npos) sixteen = true;
+    EXPECT_TRUE(sixteen);
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+
+    engine->AddTextureFile("reg.png");
+    engine->AddTextureFile("none.png");
+    EXPECT_FALSE(engine->Textures[1].Stream->empty());
+    EXPECT_TRUE(engine->Textures[2].Stream->empty());
+    engine->CreateSufaceFromTexture("r", "reg.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    EXPECT_TRUE(engine->Textures[1].Loaded);
+
+    // A rebuilt texture list never gives a surface another file's texture.
+    engine->ClearTextures();
+    engine->AddTextureFile("reg.png");
+    DrawPlain("s");
+    EXPECT_TRUE(folder.Logged("TKavSurfaceEngine3D.Draw(s,...) - Texture not load! s.png"));
+    DrawPlain("r");
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+}
+
+TEST_F(RecordingEngineTest, BufferFailuresDropTheSurfaceOrKeepItsVertices) {
+    folder.Solid("data/Textures/t.png", 8, 8, 0xFFFFFFFF);
+    Windowed();
+    Device().FailVertexBufferCreations = 1;
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    EXPECT_EQ(engine->FindSurface("p"), -1);
+    engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    ASSERT_EQ(engine->FindSurface("p"), 0);
+    Device().VertexBufferLockResult = D3DERR_INVALIDCALL;
+    EXPECT_FALSE(engine->SetVBForSurfaces(engine->Surfaces[0], nullptr));
+    EXPECT_TRUE(folder.Logged("TKavSurfaceEngine3D.SetVBForSurfaces FAILED Surface.VB.Lockp"));
+    Device().VertexBufferLockResult = D3D_OK;
+    Device().VertexBufferUnlockResult = D3DERR_INVALIDCALL;
+    EXPECT_FALSE(engine->SetVBForSurfaces(engine->Surfaces[0], nullptr));
+    EXPECT_TRUE(folder.Logged("Surface.VB.Unlock p"));
+    EXPECT_TRUE(engine->Surfaces[0].VBReady);
+}
+
+TEST_F(RecordingEngineTest, ShapesAreCachedByExactValueAndDrawnWithTheirColour) {
+    Windowed();
+    const size_t from = Device().Calls.size();
+    for (int frame = 0; frame < 3; ++frame)
+        engine->DrawLineShape(200, 0x0000FF, 1, 2, 30, 40, true);
+    EXPECT_EQ(engine->Lines.size(), 1u);
+    const RecordedCall& fan = LastDraw();
+    EXPECT_EQ(fan.Text, "DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2)");
+    const auto v = VerticesOf(fan);
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v[0].Color, 0xC8FF0000u);  // red from the low byte
+    EXPECT_FLOAT_EQ(v[1].X, 30);
+    EXPECT_FLOAT_EQ(v[1].Y, 2);
+    EXPECT_FLOAT_EQ(v[3].X, 1);
+    EXPECT_FLOAT_EQ(v[3].Y, 40);
+    size_t created = 0;
+    for (const RecordedCall& c : CallsSince(from)) created += c.Name == "CreateVertexBuffer";
+    EXPECT_EQ(created, 1u);
+    for (int frame = 0; frame < 3; ++frame)
+        engine->DrawLineShape(200, 0x0000FF, frame, 2, 30, 40, true);
+    EXPECT_EQ(engine->Lines.size(), 3u);
+
+    const size_t lineFrom = Device().Calls.size();
+    engine->DrawLineShape(255, 0xFF0000, 0, 0, 10, 0, false);
+    std::vector<std::string> texts;
+    for (const RecordedCall& c : CallsSince(lineFrom))
+        if (c.Name != "CreateVertexBuffer" && c.Name.rfind("IDirect3DVertexBuffer9", 0) != 0)
+            texts.push_back(c.Name);
+    EXPECT_EQ(texts, (std::vector<std::string>{"SetTransform", "SetTexture", "SetStreamSource",
+                                               "SetRenderState", "SetFVF", "DrawPrimitive",
+                                               "SetTransform"}));
+    EXPECT_EQ(LastDraw().Text, "DrawPrimitive(D3DPT_LINESTRIP, 0, 1)");
+    EXPECT_EQ(VerticesOf(LastDraw())[1].Color, 0xFF0000FFu);
+    EXPECT_EQ(Device().Texts("SetTexture").back(), "SetTexture(0, null)");
+
+    engine->DrawTriangleShape(255, 0xFFFFFF, true, 0, 0, 10, 0, 0, 10);
+    EXPECT_EQ(LastDraw().Text, "DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 1)");
+    engine->DrawTriangleShape(255, 0xFFFFFF, false, 0, 0, 10, 0, 0, 10);
+    EXPECT_EQ(LastDraw().Text, "DrawPrimitive(D3DPT_LINESTRIP, 0, 1)");
+    EXPECT_EQ(engine->Triangles.size(), 2u);
+}
+
+TEST_F(RecordingEngineTest, TextGoesToTheFontUnclippedAtItsPlace) {
+    Windowed();
+    engine->OutText("Score 10", 0xFFFFFFFF, 12, 34);
+    EXPECT_EQ(Device().Texts("D3DXCreateFontW"),
+              std::vector<std::string>{"D3DXCreateFontW(20, 700)"});
+    EXPECT_EQ(Device().Texts("ID3DXFont::DrawTextA"),
+              std::vector<std::string>{
+                  "ID3DXFont::DrawTextA(\"Score 10\", 12, 34, 0, 0, 256, 0xFFFFFFFF)"});
+    TKavSurfaceEngine3D noDevice(1, 1, false, 0, 0);
+    noDevice.OutText("x", 0xFFFFFFFF, 0, 0);  // no font: nothing happens
+    EXPECT_EQ(noDevice.DrawLineShape(255, 0, 0, 0, 1, 1, false), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+}  // namespace hv::test
