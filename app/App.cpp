@@ -3,6 +3,7 @@
 #include "engine3d/WindowSize.h"
 #include "log/KavLogEngine.h"
 #include "main/ProjectSettings.h"
+#include "platform/bass/bass.h"
 
 namespace hv {
 
@@ -111,8 +112,12 @@ int32_t CD3DGame::WindowHeight() const {
         .Height;
 }
 
-// No sound output is open before the script opens one.
-void CD3DGame::PauseSound() {}
-void CD3DGame::StartSound() {}
+// Before the script opens the output these fail quietly.
+void CD3DGame::PauseSound() {
+    BASS_Pause();
+}
+void CD3DGame::StartSound() {
+    BASS_Start();
+}
 
 }  // namespace hv

@@ -101,8 +101,8 @@ public:
     // the script run once and "A_Init" called. Without a bundle the program ends with exit code
     // 2 after telling where it looked. A script error ends on the top-level failure path.
     void CreateResources_Testing();
-    // Frees the script engine and the drawing groups. Nothing calls it: the form lives until
-    // the process ends.
+    // Frees the script engine, every sound stream the script left open and the drawing groups.
+    // Nothing calls it: the form lives until the process ends.
     void FormDestroy();
     // Published event handlers that do nothing.
     void FormActivate() {}
@@ -171,6 +171,27 @@ public:
     // WSurvey_BOk(): opens "Link.url" when present, then ends the program with exit code 0.
     int WSurvey_BOk(lua_State* L);
 
+    // --- Sound ---
+    // The script keeps the handles; 0 means no sound. Handles are read as rounded numbers,
+    // volumes as integer percentages (0..100). Without an open output every call fails quietly.
+    // InitSound(): opens the default output at 44100 Hz; logs the hint "Bass_Init", or the error
+    // "Bass_Init not bass init" when there is no output (the game goes on without sound).
+    int InitSound(lua_State* L);
+    // LoadSound(name) -> handle, duration in ms. `name` relative to the current folder when that
+    // file exists, else under DataPath. A missing file gives 0, 0; a file that cannot be opened
+    // as a sound gives handle 0 and the failed length query's duration (-1000).
+    int LoadSound(lua_State* L);
+    // PlaySound(handle, volume): sets the volume and plays the sound from its beginning.
+    int PlaySound(lua_State* L);
+    // StopSound(handle): stops the sound and rewinds it.
+    int StopSound(lua_State* L);
+    // SetVolumeSound(handle, volume).
+    int SetVolumeSound(lua_State* L);
+    // FreeSounds("h1;h2;..."): frees each handle in order (a final ";" may be left out; empty
+    // text frees nothing). A part that is not a decimal integer throws EConvertError; the
+    // handles before it are freed, those after it are not.
+    int FreeSounds(lua_State* L);
+
     // --- Host operations (published, not for the script) ---
     // Opens the web address of the Internet shortcut `target` with the desktop's browser; any
     // other target is logged as a warning and not opened.
@@ -183,6 +204,11 @@ public:
     void WOptions_OK_MouseUp_fromCode();
 
 private:
+    // Frees every stream LoadSound created that FreeSounds has not freed.
+    void FreeLoadedSounds();
+    // Handles LoadSound gave out and FreeSounds has not freed; kept for FormDestroy only.
+    std::vector<uint32_t> LoadedSounds;
+
     // Parses "key=value;" pairs of `text` into `store` (cleared first).
     static void FillFromSettings(tAssArray& store, const std::string& text);
 };

@@ -65,6 +65,7 @@ void TMainForm::CreateResources_Testing() {
 
 void TMainForm::FormDestroy() {
     ScriptEngine.reset();
+    FreeLoadedSounds();
     Groups.clear();
     CurrentGroup = -1;
 }
