@@ -201,16 +201,15 @@ bool TKavSurfaceEngine3D::SetVBForSurfaces(TKavSurface& surface, const RECT* sub
         return false;
     }
 
+    // Without its texture the surface is filled against a 1 x 1 size; Draw refills it once the
+    // texture exists. The record keeps the size it last had, so that a splash picture's stretch
+    // stays right while its texture is being made again after a device reset.
     int32_t tw = 1, th = 1;
     TTexture* texture = TextureOf(surface);
-    if (texture && texture->Texture) {
-        D3DSURFACE_DESC desc;
-        if (SUCCEEDED(texture->Texture->GetLevelDesc(0, &desc))) {
-            tw = int32_t(desc.Width);
-            th = int32_t(desc.Height);
-        }
-    }
-    if (texture) {
+    D3DSURFACE_DESC desc;
+    if (texture && texture->Texture && SUCCEEDED(texture->Texture->GetLevelDesc(0, &desc))) {
+        tw = int32_t(desc.Width);
+        th = int32_t(desc.Height);
         texture->Width = tw;
         texture->Height = th;
     }

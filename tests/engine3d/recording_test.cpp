@@ -197,8 +197,15 @@ TEST_F(RecordingEngineTest, ReinitialisingReleasesDeviceObjectsAndRefillsEverySu
     EXPECT_TRUE(engine->Triangles.empty());
     EXPECT_FALSE(engine->Textures[0].Loaded);
     EXPECT_TRUE(engine->Textures[0].Stream.has_value());
+    EXPECT_EQ(engine->Textures[0].Width, 64);  // known size kept while the texture is absent
     ASSERT_EQ(engine->Surfaces.size(), 1u);
     EXPECT_TRUE(engine->Surfaces[0].VBReady);
+    // Refilled against a 1 x 1 size until the texture exists again.
+    const auto* vb = dynamic_cast<RecordingVertexBuffer*>(engine->Surfaces[0].VB.Get());
+    ASSERT_NE(vb, nullptr);
+    TVertex filled[4];
+    std::memcpy(filled, vb->Bytes().data(), sizeof filled);
+    EXPECT_FLOAT_EQ(filled[3].U, 9.5f);
     EXPECT_EQ(Device().Texts("CreateVertexBuffer").front(),
               "CreateVertexBuffer(96, 0, 0x00000142, 1)");
     EXPECT_TRUE(folder.Logged("Reset hr=0"));
