@@ -1,7 +1,8 @@
 #include "app/App.h"
 
-#include "engine3d/WindowSize.h"
+#include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
+#include "main/InputMapping.h"
 #include "main/ProjectSettings.h"
 #include "platform/bass/bass.h"
 
@@ -28,9 +29,57 @@ HRESULT CD3DGame::ReleaseVolatileObjects() {
     return S_OK;
 }
 
-// The frame pass needs the surface engine's device; the framework calls this only with one.
+// The frame is drawn, or logged as not drawn; either way the pass succeeded.
 HRESULT CD3DGame::RenderFrame() {
+    form_->AppIdle();
     return S_OK;
+}
+
+LRESULT CD3DGame::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    RouteInput(msg, wParam, lParam);
+    return CD3DApplication::HandleMessage(wnd, msg, wParam, lParam);
+}
+
+void CD3DGame::RouteInput(UINT msg, WPARAM wParam, LPARAM lParam) {
+    using B = TMainForm::TMouseButton;
+    // The position is the low and high 16 bits of lParam, taken as unsigned values.
+    const int32_t x = int32_t(uint32_t(lParam) & 0xFFFF);
+    const int32_t y = int32_t((uint32_t(lParam) >> 16) & 0xFFFF);
+    switch (msg) {
+        case WM_MOUSEMOVE:
+            form_->FormMouseMove(x, y);
+            break;
+        case WM_LBUTTONDOWN:
+            form_->FormMouseDown(B::Left, x, y);
+            break;
+        case WM_LBUTTONUP:
+            form_->FormMouseUp(B::Left, x, y);
+            break;
+        case WM_RBUTTONDOWN:
+            form_->FormMouseDown(B::Right, x, y);
+            break;
+        case WM_RBUTTONUP:
+            form_->FormMouseUp(B::Right, x, y);
+            break;
+        case WM_MBUTTONDOWN:
+            form_->FormMouseDown(B::Middle, x, y);
+            break;
+        case WM_MBUTTONUP:
+            form_->FormMouseUp(B::Middle, x, y);
+            break;
+        case WM_KEYDOWN:
+            if (IsScriptVirtualKey(uint32_t(wParam))) form_->FormKeyDown(int32_t(wParam), 0);
+            break;
+        case WM_CHAR:
+            // The character arrives as its code point already.
+            if (!IsScriptVirtualKey(uint32_t(wParam))) form_->FormKeyDown(0, int32_t(wParam));
+            break;
+        case WM_SYSKEYDOWN:
+            if (wParam == 13) form_->WOptions_OK_MouseUp_fromCode();
+            break;
+        default:
+            break;
+    }
 }
 
 HRESULT CD3DGame::Create_(HINSTANCE instance, int32_t configWidth, int32_t configHeight) {
@@ -85,31 +134,29 @@ void CD3DGame::ChangeWindowMode() {
 // there is nothing to tell.
 void CD3DGame::Call_A_ChangeResolution() {}
 
-// No device exists before the surface engine has one: the framework then skips every frame.
+// The surface engine is the form's from FormCreate on; before that there is no device and no
+// size.
 IDirect3DDevice9* CD3DGame::Device() {
-    return nullptr;
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->Device.Get() : nullptr;
 }
-HRESULT CD3DGame::InitD3D(HWND, int32_t, int32_t) {
-    return E_FAIL;
+HRESULT CD3DGame::InitD3D(HWND wnd, int32_t width, int32_t height) {
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->InitD3D(wnd, width, height)
+                                     : E_FAIL;
 }
-void CD3DGame::SetDeviceParams() {}
-
-// Without a device the view is the windowed client size.
+void CD3DGame::SetDeviceParams() {
+    if (form_->KavSurfaceEngine3D) form_->KavSurfaceEngine3D->SetDeviceParams();
+}
 int32_t CD3DGame::ViewWidth() const {
-    return WindowWidth();
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->ViewWidth : 0;
 }
 int32_t CD3DGame::ViewHeight() const {
-    return WindowHeight();
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->ViewHeight : 0;
 }
 int32_t CD3DGame::WindowWidth() const {
-    return CalcWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                          form_->ConfigWidth, form_->ConfigHeight)
-        .Width;
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->WindowWidth : 0;
 }
 int32_t CD3DGame::WindowHeight() const {
-    return CalcWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                          form_->ConfigWidth, form_->ConfigHeight)
-        .Height;
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->WindowHeight : 0;
 }
 
 // Before the script opens the output these fail quietly.

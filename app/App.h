@@ -22,6 +22,8 @@ public:
     HRESULT InitApplication() override;
     HRESULT AdvanceFrame() override;
     HRESULT RenderFrame() override;
+    // Routes mouse and key messages to the form, then the framework's own handling.
+    LRESULT HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     HRESULT ReleaseVolatileObjects() override;
     // Sets the window title "Halvardine", then the framework's start-up.
     HRESULT Create_(HINSTANCE instance, int32_t configWidth, int32_t configHeight) override;
@@ -54,6 +56,8 @@ private:
     int32_t WindowHeight() const override;
     void PauseSound() override;
     void StartSound() override;
+
+    void RouteInput(UINT msg, WPARAM wParam, LPARAM lParam);
 
     TMainForm* form_;
 };

@@ -18,6 +18,7 @@
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
 #include "main/AssArray.h"
+#include "main/InputMapping.h"
 #include "main/PictureCatalogue.h"
 #include "platform/handles.h"
 
@@ -46,7 +47,8 @@ class TMainForm : public TObject {
     HV_PUBLISHED_CLASS(TMainForm)
 
 public:
-    explicit TMainForm(TAppLink* app = nullptr) : App(app) {}
+    explicit TMainForm(TAppLink* app = nullptr);
+    ~TMainForm() override;
 
     // --- State (defaults as after start-up) ---
     TAppLink* App;                 // the application object; not owned
@@ -76,7 +78,9 @@ public:
 
     TScriptLogFile ScriptLogFile;  // the script's own plain text file
 
-    TKavSurfaceEngine3D* KavSurfaceEngine3D = nullptr;
+    // The surface engine: created by FormCreate for the desktop, replaced when the resolution
+    // changes. Never null after FormCreate.
+    std::unique_ptr<TKavSurfaceEngine3D> KavSurfaceEngine3D;
     std::unique_ptr<TMyLua> ScriptEngine;
     tAssArray GameParams;  // saved as UserDataDir + "GameParams.txt"
     tAssArray Profile;     // saved as UserDataDir + "Profile.txt"
@@ -116,6 +120,35 @@ public:
     int InitLogFile(lua_State* L);
     // WriteToLogFile(text): appends the text and CR LF to that file.
     int WriteToLogFile(lua_State* L);
+
+    // --- Frame ---
+    // One loop turn's frame: Draw.
+    void AppIdle();
+    // One frame: clear to blue, begin, the black play area and its outline, A_Loading while a
+    // load runs or A_Update otherwise, end, present. Without a device it logs an error and draws
+    // nothing. A script error ends on the top-level failure path (no end or present).
+    void Draw();
+    // True when the video memory measured with the device is below 64000000 bytes.
+    bool LowBitsInHistory() const;
+    // LowBitsInHistoryForLua() -> LowBitsInHistory as a boolean.
+    int LowBitsInHistoryForLua(lua_State* L);
+
+    // --- Input ---
+    enum class TMouseButton { Left, Right, Middle };
+    // Window positions (client pixels) of the application window's mouse messages.
+    void FormMouseMove(int32_t x, int32_t y);
+    void FormMouseDown(TMouseButton button, int32_t x, int32_t y);
+    void FormMouseUp(TMouseButton button, int32_t x, int32_t y);
+    // A special key (`key`, charCode 0) or a typed character (key 0, `charCode` a code point).
+    // The arrows move ShiftX/ShiftY and "q" counts ShiftCount; both then tell G_ShiftEffects.
+    void FormKeyDown(int32_t key, int32_t charCode);
+    // Published, connected to no message.
+    void FormKeyUp() {}
+    void FormKeyPress() {}
+    // SetoffsetXY([x [, y]]): sets ShiftX and ShiftY. No results.
+    int SetoffsetXY(lua_State* L);
+    // What the mouse mapping reads of the surface engine.
+    TViewGeometry ViewGeometry() const;
 
     // --- Viewer configuration ---
     // ParseParameters(): "KavViewer.config" when it exists, then the viewer command line, which

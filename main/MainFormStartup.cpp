@@ -1,6 +1,7 @@
 // The form's start-up, its script-driven ends and the script's own text file.
 #include <cstdio>
 
+#include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
@@ -17,6 +18,11 @@ constexpr const char* kLinkFile = "Link.url";
 constexpr int kExitNoBundle = 2;
 }  // namespace
 
+TMainForm::TMainForm(TAppLink* app) : App(app) {}
+
+// The running program never destroys its form; forms made by tests release what they made.
+TMainForm::~TMainForm() = default;
+
 void TMainForm::FormCreate() {
     FLoading = false;
     FLoadProgress = 0;
@@ -30,6 +36,10 @@ void TMainForm::FormCreate() {
     IsFullScreen = FullScreenFlag;
     ViewerEffects.assign(1, TEffectDesc{});
     DataPath = "data\\";
+    // The engine starts for the desktop; the script's SetSystemResolution creates its device.
+    const TWindowSize desktop = DesktopSize();
+    KavSurfaceEngine3D = std::make_unique<TKavSurfaceEngine3D>(desktop.Width, desktop.Height,
+                                                               IsFullScreen == 1, 0, 0);
 }
 
 void TMainForm::CreateResources_Testing() {

@@ -49,6 +49,11 @@ case "$case_name" in
 window_title_and_close)
     script <<'LUA'
 function A_Init() end
+function A_Update() end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
 function G_EndGame() local f = io.open("ended.txt", "w") f:write("saved") f:close() end
 LUA
     farewell_link

@@ -1,0 +1,169 @@
+// The frame pass on the recording device and the input handlers' mapping and key rules.
+#include <memory>
+
+#include "TempFolder.h"
+#include "engine3d/KavTextureEngine3D.h"
+#include "log/KavLogEngine.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "platform/d3d9/RecordingDevice.h"
+
+namespace hv {
+namespace {
+
+class FrameInputTest : public test::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        LogEngine().DefaultLogFile = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
+        logName = name + ".log";
+        SetDesktopSizeQuery([] { return TWindowSize{1024, 768}; });
+        SetVideoMemoryQuery([this] { return vidMem; });
+        SetDirect3DCreate9Factory([](UINT) {
+            auto* d3d = new RecordingDirect3D9();
+            d3d->DesktopMode = {1024, 768, 60, D3DFMT_X8R8G8B8};
+            d3d->Modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
+            return d3d;
+        });
+        FullScreenFlag = 0;
+        form.FormCreate();
+        form.StartScriptEngine();
+    }
+    void TearDown() override {
+        form.KavSurfaceEngine3D.reset();
+        SetDirect3DCreate9Factory(nullptr);
+        SetVideoMemoryQuery(nullptr);
+        SetDesktopSizeQuery(nullptr);
+        TempFolderTest::TearDown();
+    }
+    void Run(const std::string& code) {
+        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
+            << lua_tostring(form.ScriptEngine->State, -1);
+        lua_settop(form.ScriptEngine->State, 0);
+    }
+    std::string Events() {
+        form.ScriptEngine->RunString("return table.concat(events, ' ')");
+        std::string s = lua_tostring(form.ScriptEngine->State, -1);
+        lua_settop(form.ScriptEngine->State, 0);
+        return s;
+    }
+    RecordingDevice& Device() {
+        return *static_cast<RecordingDevice*>(form.KavSurfaceEngine3D->Device.Get());
+    }
+
+    DWORD vidMem = 128000000;
+    std::string logName;
+    TMainForm form;
+};
+
+TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
+    Run("events = {} function A_Update(t) events[#events + 1] = 'update' end "
+        "function A_Loading(t, p) events[#events + 1] = 'loading' .. p end");
+    // No device yet: an error line, nothing else.
+    form.Draw();
+    EXPECT_NE(Read(logName).find("TMainForm.Draw g_pd3dDevice = nil "), std::string::npos);
+    EXPECT_EQ(Events(), "");
+
+    ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
+    Device().Calls.clear();
+    form.AppIdle();
+    const auto& calls = Device().Calls;
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().Name, "Clear");
+    EXPECT_EQ(calls.front().Args.at(1), uint32_t(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER));
+    EXPECT_EQ(calls.front().Args.at(2), 0xFF0000FFu);  // opaque blue
+    EXPECT_EQ(calls.at(1).Name, "BeginScene");
+    EXPECT_EQ(calls.at(calls.size() - 2).Name, "EndScene");
+    EXPECT_EQ(calls.back().Name, "Present");
+    int draws = 0;
+    for (const auto& c : calls) draws += c.Name == "DrawPrimitive";
+    EXPECT_EQ(draws, 5);  // the backdrop and the four edges of the play area
+
+    form.FLoading = true;
+    form.FLoadProgress = 40;
+    form.Draw();
+    form.FLoading = false;
+    form.Draw();
+    EXPECT_EQ(Events(), "update loading40 update");
+
+    form.FActive = false;
+    form.Draw();
+    EXPECT_NE(Read(logName).find("TMainForm.Draw not FActive "), std::string::npos);
+    EXPECT_EQ(Events(), "update loading40 update");
+}
+
+TEST_F(FrameInputTest, LowVideoMemoryIsBelowSixtyFourMillionBytes) {
+    vidMem = 63999999;
+    ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
+    EXPECT_TRUE(form.LowBitsInHistory());
+    vidMem = 64000000;
+    ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
+    EXPECT_FALSE(form.LowBitsInHistory());
+    Run("low = LowBitsInHistoryForLua()");
+    Run("assert(low == false)");
+}
+
+TEST_F(FrameInputTest, MousePositionsAreMappedToTheGameAndOnlyTheLeftButtonCounts) {
+    Run("events = {} "
+        "function A_MouseMove(ox, oy, x, y, ...) events[#events + 1] = 'move' .. ox .. ',' .. oy "
+        ".. '>' .. x .. ',' .. y .. '#' .. select('#', ...) end "
+        "function A_MouseDown(x, y, ...) events[#events + 1] = 'down' .. x .. ',' .. y .. '#' .. "
+        "select('#', ...) end "
+        "function A_MouseUp(x, y) events[#events + 1] = 'up' .. x .. ',' .. y end");
+    TKavSurfaceEngine3D& e = *form.KavSurfaceEngine3D;
+    e.FullScreen = false;
+    e.ViewWidth = 1024, e.ViewHeight = 768;
+    e.WindowWidth = 800, e.WindowHeight = 600;
+    form.FormMouseMove(400, 300);
+    form.FormMouseDown(TMainForm::TMouseButton::Left, 400, 300);
+    form.FormMouseDown(TMainForm::TMouseButton::Right, 1, 1);
+    form.FormMouseUp(TMainForm::TMouseButton::Middle, 1, 1);
+    form.FLoading = true;  // clicks wait for the load; moves do not
+    form.FormMouseUp(TMainForm::TMouseButton::Left, 5, 5);
+    form.FormMouseMove(5, 5);
+    form.FLoading = false;
+    e.FullScreen = true;
+    e.ScaleToScreenX = 0.625, e.ScaleToScreenY = 0.5;
+    form.FormMouseUp(TMainForm::TMouseButton::Left, 4, 5);  // 2.5 -> 2, 2.5 -> 2
+    EXPECT_EQ(Events(), "move0,0>512,384#0 down512,384#0 move512,384>6,6#0 up2,2");
+    EXPECT_EQ(form.LastMouseX, 6);
+}
+
+TEST_F(FrameInputTest, KeysReachTheScriptAndTheShiftKeysTellTheGame) {
+    Run("events = {} "
+        "function A_KeyDown(k, c) events[#events + 1] = 'key' .. k .. ':' .. c end "
+        "function G_ShiftEffects(...) events[#events + 1] = 'shift' .. table.concat({...}, ',') "
+        "end");
+    form.FormKeyDown(0, 'a');
+    form.FormKeyDown(37, 0);
+    EXPECT_EQ(Events(), "key0:97 key37:0 shift-1,0,0");
+    Run("events = {}");
+    form.ShiftX = 0;
+    for (int i = 0; i < 3; ++i) form.FormKeyDown(0, 'q');
+    EXPECT_EQ(Events(), "key0:113 shift0,0,1,1 key0:113 shift0,0,2,1 key0:113 shift0,0,3,1");
+    // Errors of the game's shift reaction and key handler are dropped.
+    Run("function G_ShiftEffects() error('no effects') end function A_KeyDown() error('x') end");
+    form.FormKeyDown(40, 0);
+    EXPECT_EQ(form.ShiftY, 1);
+    EXPECT_EQ(lua_gettop(form.ScriptEngine->State), 0);
+    Run("SetoffsetXY(7) assert(true)");
+    EXPECT_EQ(form.ShiftX, 7);
+    EXPECT_EQ(form.ShiftY, 1);
+    Run("SetoffsetXY(-2, 9.5)");
+    EXPECT_EQ(form.ShiftY, 10);
+}
+
+TEST(InputMapping, SpecialKeysAndMapping) {
+    for (uint32_t k : {8u, 13u, 27u, 35u, 36u, 37u, 38u, 39u, 40u, 45u, 46u})
+        EXPECT_TRUE(IsScriptVirtualKey(k)) << k;
+    for (uint32_t k : {9u, 32u, 34u, 41u, 44u, 47u, 97u, 113u})
+        EXPECT_FALSE(IsScriptVirtualKey(k)) << k;
+    TViewGeometry g;
+    g.ViewWidth = 1024, g.ViewHeight = 768, g.WindowWidth = 0, g.WindowHeight = 600;
+    EXPECT_EQ(WindowToGame(g, 10, 300).X, 0);  // no window width: no division by zero
+    EXPECT_EQ(WindowToGame(g, 10, 300).Y, 384);
+}
+
+}  // namespace
+}  // namespace hv
