@@ -16,47 +16,6 @@ namespace hv {
 
 namespace {
 
-// Strict 64-bit integer reading: optional leading blanks, an optional sign, then decimal digits
-// or a hexadecimal form introduced by "$", "0x" or "0X" (up to 64 bits, "$FFFFFFFFFFFFFFFF" is
-// -1); nothing may follow. Throws EConvertError "'TEXT' is not a valid integer value".
-int64_t StrToInt64(std::string_view text) {
-    auto fail = [&]() -> int64_t {
-        throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
-    };
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' &&
-               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    const uint64_t limit = base == 16 ? std::numeric_limits<uint64_t>::max()
-                                      : uint64_t(std::numeric_limits<int64_t>::max()) + 1;
-    uint64_t magnitude = 0;
-    size_t digits = 0;
-    for (; i < text.size(); ++i, ++digits) {
-        const char c = text[i];
-        int d = -1;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && std::isxdigit((unsigned char)c))
-            d = std::tolower(c) - 'a' + 10;
-        if (d < 0) break;
-        if (magnitude > (limit - uint64_t(d)) / uint64_t(base)) return fail();
-        magnitude = magnitude * uint64_t(base) + uint64_t(d);
-    }
-    if (digits == 0 || i != text.size()) return fail();
-    if (base == 10 && !negative && magnitude == limit) return fail();
-    const uint64_t bits = negative ? ~magnitude + 1 : magnitude;
-    return int64_t(bits);
-}
-
 // The volume attribute for a volume in percent.
 float VolumeFraction(lua_Integer percent) {
     return float(double(percent) / 100.0);

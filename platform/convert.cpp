@@ -21,65 +21,69 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads blanks, sign, and one number form from `text`. `end` is where reading stopped,
-// `digits` how many digits were taken; the magnitude saturates just above the int32 range.
+// Reads blanks, sign, and one number form from `text`. `end` is where reading stopped, `digits`
+// how many digits were taken. The magnitude may not pass `hexLimit` (hexadecimal, which takes
+// the full width: "$FFFFFFFF" is -1 in 32 bits) or `decLimit` (decimal); past it `overflow` is
+// set and the magnitude stays at the limit.
 struct NumberScan {
-    int64_t value = 0;
+    uint64_t magnitude = 0;
+    bool negative = false;
+    bool hex = false;
     size_t end = 0;
     size_t digits = 0;
     bool overflow = false;
 };
 
-NumberScan ScanInteger(std::string_view text) {
+NumberScan ScanInteger(std::string_view text, uint64_t hexLimit, uint64_t decLimit) {
     NumberScan s;
     size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    int base = 10;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) s.negative = text[i++] == '-';
     if (i < text.size() && text[i] == '$') {
-        base = 16;
+        s.hex = true;
         ++i;
     } else if (i + 1 < text.size() && text[i] == '0' &&
                (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
+        s.hex = true;
         i += 2;
     }
-    // Hexadecimal takes the full 32 bits ("$FFFFFFFF" is -1); decimal stops at the int32 range.
-    const uint64_t limit =
-        base == 16 ? 0xFFFFFFFFull : uint64_t(std::numeric_limits<int32_t>::max()) + 1;
-    uint64_t magnitude = 0;
+    const uint64_t base = s.hex ? 16 : 10;
+    const uint64_t limit = s.hex ? hexLimit : decLimit;
     for (; i < text.size(); ++i) {
-        int d = base == 16 ? HexDigit(text[i])
-                           : (std::isdigit((unsigned char)text[i]) ? text[i] - '0' : -1);
+        const int d =
+            s.hex ? HexDigit(text[i]) : (std::isdigit((unsigned char)text[i]) ? text[i] - '0' : -1);
         if (d < 0) break;
         ++s.digits;
-        magnitude = magnitude * base + d;
-        if (magnitude > limit) {
-            magnitude = limit + 1;
+        if (s.overflow) continue;
+        if (s.magnitude > (limit - uint64_t(d)) / base) {
             s.overflow = true;
+            s.magnitude = limit;
+        } else {
+            s.magnitude = s.magnitude * base + uint64_t(d);
         }
     }
     s.end = i;
-    int64_t v =
-        base == 16 && !s.overflow ? int64_t(int32_t(uint32_t(magnitude))) : int64_t(magnitude);
-    s.value = negative ? -v : v;
     return s;
 }
 
-bool InRange(int64_t v) {
-    return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+constexpr uint64_t kInt32DecLimit = uint64_t(std::numeric_limits<int32_t>::max()) + 1;
+constexpr uint64_t kInt64DecLimit = uint64_t(std::numeric_limits<int64_t>::max()) + 1;
+
+// The signed value of a 32-bit scan, before range checks (hexadecimal wraps to 32 bits).
+int64_t Value32(const NumberScan& s) {
+    const int64_t v = s.hex ? int64_t(int32_t(uint32_t(s.magnitude))) : int64_t(s.magnitude);
+    return s.negative ? -v : v;
 }
 
 }  // namespace
 
 bool TryStrToInt(std::string_view text, int32_t& value) {
-    NumberScan s = ScanInteger(text);
-    if (s.digits == 0 || s.end != text.size() || s.overflow || !InRange(s.value)) return false;
-    value = int32_t(s.value);
+    const NumberScan s = ScanInteger(text, 0xFFFFFFFFull, kInt32DecLimit);
+    if (s.digits == 0 || s.end != text.size() || s.overflow) return false;
+    const int64_t v = Value32(s);
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        return false;
+    value = int32_t(v);
     return true;
 }
 
@@ -90,11 +94,22 @@ int32_t StrToInt(std::string_view text) {
     return v;
 }
 
+int64_t StrToInt64(std::string_view text) {
+    const NumberScan s = ScanInteger(text, std::numeric_limits<uint64_t>::max(), kInt64DecLimit);
+    if (s.digits == 0 || s.end != text.size() || s.overflow ||
+        (!s.hex && !s.negative && s.magnitude == kInt64DecLimit))
+        throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+    return int64_t(s.negative ? ~s.magnitude + 1 : s.magnitude);
+}
+
 int32_t StrToIntLenient(std::string_view text) {
-    NumberScan s = ScanInteger(text);
-    if (s.value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (s.value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return int32_t(s.value);
+    const NumberScan s = ScanInteger(text, 0xFFFFFFFFull, kInt32DecLimit);
+    if (s.overflow)
+        return s.negative ? std::numeric_limits<int32_t>::min()
+                          : std::numeric_limits<int32_t>::max();
+    const int64_t v = Value32(s);
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    return int32_t(v);
 }
 
 bool StrToBool(std::string_view text) {

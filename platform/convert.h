@@ -12,6 +12,8 @@ namespace hv {
 // or a hexadecimal form introduced by "$", "0x" or "0X"; nothing may follow. Values outside the
 // 32-bit signed range fail. Throws EConvertError "'TEXT' is not a valid integer value".
 int32_t StrToInt(std::string_view text);
+// As StrToInt for 64-bit values (hexadecimal takes the full 64 bits).
+int64_t StrToInt64(std::string_view text);
 // As StrToInt, but reports success instead of throwing; `value` is untouched on failure.
 bool TryStrToInt(std::string_view text, int32_t& value);
 // Lenient integer reading that never throws: blanks, sign and the same number forms as

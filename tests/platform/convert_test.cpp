@@ -88,3 +88,13 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(2.4999), 2);
     EXPECT_EQ(RoundHalfEven(2.5001), 3);
 }
+
+TEST(StrToInt64, ReadsTheFullRangeAndRejectsTheRest) {
+    EXPECT_EQ(StrToInt64("12"), 12);
+    EXPECT_EQ(StrToInt64(" -9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(StrToInt64("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(StrToInt64("$FFFFFFFFFFFFFFFF"), -1);
+    EXPECT_EQ(StrToInt64("4294967296"), 4294967296LL);
+    for (const char* bad : {"", "9223372036854775808", "1;", "$10000000000000000", "x"})
+        EXPECT_THROW(StrToInt64(bad), EConvertError) << bad;
+}
