@@ -150,6 +150,49 @@ public:
     // What the mouse mapping reads of the surface engine.
     TViewGeometry ViewGeometry() const;
 
+    // --- Drawing and hit tests ---
+    // Script positions pass through the current group (OffsetX/Y, ScaleX/Y) before drawing;
+    // picture opacity is multiplied by Alpha. Colours have red in the low byte.
+    std::string CurrentBack;  // the background the script names; nothing reads it
+    // DrawPicture(key, value, ...): draws a picture from key/value pairs ("src", "x", "y",
+    // "alpha", "color", "colorpower", "outputmode", "angle" in radians, "scalex", "scaley",
+    // "transx", "transy", "filter", "rect" l, t, r, b, "splash"; keys in any case). The first
+    // call sets FirstPictureTime. No results.
+    int DrawPicture(lua_State* L);
+    // DrawLine(x1, y1, x2, y2 [, color [, alpha [, filled]]]): a line, or the filled rectangle.
+    int DrawLine(lua_State* L);
+    // DrawPoligon("(x,y)(x,y)..." [, color]): the closed outline through the points.
+    int DrawPoligon(lua_State* L);
+    // DrawTriangle(x1, y1, x2, y2, x3, y3 [, color [, alpha [, filled]]]).
+    int DrawTriangle(lua_State* L);
+    // OutTextXY(text, x, y): opaque white text at the game position; groups do not apply.
+    int OutTextXY(lua_State* L);
+    // GetPictureSize(name) -> width, height; 0, 0 for an unknown picture.
+    int GetPictureSize(lua_State* L);
+    // GetMassCenter("(x,y)...") -> the rounded mean x, y of the points.
+    int GetMassCenter(lua_State* L);
+    // InsideRect(px, py, rx, ry, rw, rh) -> true when the point lies in the rectangle, edges
+    // included.
+    int InsideRect(lua_State* L);
+    // InsidePicture(name, picX, picY, ptX, ptY [, radius [, threshold]]) -> true when a texel
+    // within `radius` (10) of the point, the picture drawn plainly at (picX, picY), has an
+    // opacity above `threshold` (102).
+    int InsidePicture(lua_State* L);
+    // SetCurrentBack(name).
+    int SetCurrentBack(lua_State* L);
+    // Kept for old scripts; they do nothing.
+    int CopyAlphaChannel(lua_State* L);
+    int ConvertSurfaceToNormalMap(lua_State* L);
+    // GetDialogList() -> "name;name;..." of the sub-folders of ExeDir + "History" ("" without
+    // the folder).
+    int GetDialogList(lua_State* L);
+    // Whether some texel of the picture `name` in the square of `radius` texels around (x, y),
+    // counted from the picture's top-left as shown on screen, has an opacity above `threshold`.
+    // False for an unknown picture or one whose texture is absent; true (and an error logged)
+    // when the texture cannot be read.
+    bool GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+                          int64_t threshold);
+
     // --- Viewer configuration ---
     // ParseParameters(): "KavViewer.config" when it exists, then the viewer command line, which
     // thus wins where both set a value. An X or Y attribute that is not an integer throws

@@ -1,0 +1,361 @@
+// The form's script functions that draw (pictures, lines, polygons, triangles, text) and that
+// answer hit questions (point in rectangle, point on a picture's opaque texels), and the few
+// small helpers of the game's dialogs and backgrounds.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <string>
+
+#include "engine3d/KavTextureEngine3D.h"
+#include "log/KavLogEngine.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "main/SettingsText.h"
+#include "platform/convert.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "support/SFunctions.h"
+
+namespace hv {
+
+namespace {
+
+// The low 8 bits of a script number rounded to the nearest integer (halves to even).
+uint8_t RoundedByte(double value) {
+    return uint8_t(uint64_t(RoundHalfEven(value)) & 0xFF);
+}
+
+// A script colour given as a number: rounded, then its low 32 bits.
+uint32_t RoundedColor(double value) {
+    return uint32_t(uint64_t(RoundHalfEven(value)) & 0xFFFFFFFF);
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
+// Integer arguments of the shape functions: colour and opacity as the script's integers.
+uint32_t ArgColor(lua_State* L, int index) {
+    return uint32_t(ArgInteger(L, index));
+}
+uint8_t ArgByte(lua_State* L, int index) {
+    return uint8_t(uint64_t(ArgInteger(L, index)) & 0xFF);
+}
+
+// The opacity of one texel of a locked texture row, 0..255, for the formats the loaders make.
+// Formats without alpha are opaque; formats the host never makes answer -1 (not readable).
+int TexelAlpha(D3DFORMAT format, const uint8_t* row, int64_t column) {
+    switch (format) {
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_A8B8G8R8:
+            return row[column * 4 + 3];
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_X8B8G8R8:
+        case D3DFMT_R5G6B5:
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_X4R4G4B4:
+            return 255;
+        case D3DFMT_A4R4G4B4:
+            // The top four bits, widened so that 15 reads as 255.
+            return (row[column * 2 + 1] >> 4) * 17;
+        case D3DFMT_A1R5G5B5:
+            return (row[column * 2 + 1] & 0x80) ? 255 : 0;
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+// ---- Pictures ----
+
+int TMainForm::DrawPicture(lua_State* L) {
+    if (FirstPictureTime == 0) {
+        FirstPictureTime = ElapsedMs();
+        LogEngine().AddHint("ShowTitleTime start");
+    }
+
+    std::string src;
+    double x = 0, y = 0;
+    uint8_t alpha = 255;
+    uint32_t color = 0xFFFFFF;
+    uint8_t colorPower = 0, outputMode = 0;
+    double angle = 0, scaleX = 1, scaleY = 1, transX = -1, transY = -1;
+    bool filter = false, splash = false, hasRect = false;
+    RECT rect{};
+
+    const int n = lua_gettop(L);
+    int k = 1;
+    do {
+        const std::string key = LowerCaseAscii(ArgString(L, k));
+        const int v = k + 1;
+        k += 2;
+        if (key == "src") {
+            src = ArgString(L, v);
+        } else if (key == "x") {
+            x = ArgNumber(L, v);
+        } else if (key == "y") {
+            y = ArgNumber(L, v);
+        } else if (key == "alpha") {
+            alpha = RoundedByte(ArgNumber(L, v));
+        } else if (key == "color") {
+            color = RoundedColor(ArgNumber(L, v));
+        } else if (key == "colorpower") {
+            colorPower = RoundedByte(ArgNumber(L, v));
+        } else if (key == "outputmode") {
+            outputMode = RoundedByte(ArgNumber(L, v));
+        } else if (key == "angle") {
+            angle = ArgNumber(L, v) * 180 / std::numbers::pi;
+        } else if (key == "scalex") {
+            scaleX = ArgNumber(L, v);
+        } else if (key == "scaley") {
+            scaleY = ArgNumber(L, v);
+        } else if (key == "transx") {
+            transX = ArgNumber(L, v);
+        } else if (key == "transy") {
+            transY = ArgNumber(L, v);
+        } else if (key == "filter") {
+            filter = ArgBoolean(L, v);
+        } else if (key == "splash") {
+            splash = ArgBoolean(L, v);
+        } else if (key == "rect") {
+            // Four values; the next key follows them.
+            hasRect = true;
+            rect.left = ArgRounded(L, v);
+            rect.top = ArgRounded(L, v + 1);
+            rect.right = ArgRounded(L, v + 2);
+            rect.bottom = ArgRounded(L, v + 3);
+            k += 3;
+        }
+        // "dest", "bump" and unknown keys are accepted and change nothing.
+    } while (k <= n);
+
+    if (alpha == 0 || src.empty() || !KavSurfaceEngine3D) return 0;
+    TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
+
+    // A catalogue alias draws the picture it stands for.
+    const int entry = FindCatalogueEntry(src);
+    if (entry >= 0) {
+        const int link = PictureCatalogue[size_t(entry)].LinkIndex;
+        if (link >= 0 && size_t(link) < PictureCatalogue.size())
+            src = PictureCatalogue[size_t(link)].Name;
+    }
+
+    double groupScaleX = ScaleX, groupScaleY = ScaleY;
+    if (splash) {
+        // A splash picture covers the whole screen whatever its texture's size.
+        const int t = engine.FindTexture(src);
+        if (t >= 0) {
+            const TTexture& texture = engine.Textures[size_t(t)];
+            const double w = engine.FullScreen ? engine.RequestedWidth : engine.WindowedViewWidth;
+            const double h = engine.FullScreen ? engine.RequestedHeight : engine.WindowedViewHeight;
+            if (texture.Width > 0) groupScaleX = w / texture.Width;
+            if (texture.Height > 0) groupScaleY = h / texture.Height;
+        }
+    }
+
+    // The group's opacity scales the picture's; a product outside 0..255 is held at the nearer
+    // end rather than wrapped, so a group alpha above 1 never makes a picture fainter.
+    const uint8_t drawAlpha =
+        uint8_t(std::clamp<int64_t>(RoundHalfEven(double(alpha) * Alpha), 0, 255));
+
+    // Position and pivot stay in the picture's own terms: the engine applies the group scale
+    // and offset after the picture's own turn and scale.
+    engine.Draw(src, drawAlpha, x, y, angle, scaleX, scaleY, color, colorPower, outputMode,
+                hasRect ? &rect : nullptr, OffsetX, OffsetY, groupScaleX, groupScaleY, transX,
+                transY, filter);
+    return 0;
+}
+
+int TMainForm::GetPictureSize(lua_State* L) {
+    int32_t width = 0, height = 0;
+    if (KavSurfaceEngine3D) KavSurfaceEngine3D->GetSurfaceSize(ArgString(L, 1), width, height);
+    lua_pushinteger(L, width);
+    lua_pushinteger(L, height);
+    return 2;
+}
+
+int TMainForm::SetCurrentBack(lua_State* L) {
+    if (lua_gettop(L) >= 1) CurrentBack = ArgString(L, 1);
+    return 0;
+}
+
+int TMainForm::CopyAlphaChannel(lua_State*) {
+    return 0;
+}
+
+int TMainForm::ConvertSurfaceToNormalMap(lua_State*) {
+    return 0;
+}
+
+// ---- Shapes and text ----
+
+int TMainForm::DrawLine(lua_State* L) {
+    const int n = lua_gettop(L);
+    const double x1 = ArgNumber(L, 1), y1 = ArgNumber(L, 2);
+    const double x2 = ArgNumber(L, 3), y2 = ArgNumber(L, 4);
+    const uint32_t color = n >= 5 ? ArgColor(L, 5) : 255;
+    const uint8_t alpha = n >= 6 ? ArgByte(L, 6) : 255;
+    const bool filled = n >= 7 ? ArgBoolean(L, 7) : false;
+    if (!KavSurfaceEngine3D) return 0;
+    KavSurfaceEngine3D->DrawLineShape(alpha, color, x1 * ScaleX + OffsetX, y1 * ScaleY + OffsetY,
+                                      x2 * ScaleX + OffsetX, y2 * ScaleY + OffsetY, filled);
+    return 0;
+}
+
+int TMainForm::DrawPoligon(lua_State* L) {
+    TPoints points;
+    ParsePoints(ArgString(L, 1), points);
+    const uint32_t color = lua_gettop(L) >= 2 ? ArgColor(L, 2) : 255;
+    if (points.size() < 2 || !KavSurfaceEngine3D) return 0;
+    TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
+    auto gx = [this](const TPoint& p) { return p.X * ScaleX + OffsetX; };
+    auto gy = [this](const TPoint& p) { return p.Y * ScaleY + OffsetY; };
+    for (size_t i = 0; i + 1 < points.size(); ++i)
+        engine.DrawLineShape(255, color, gx(points[i]), gy(points[i]), gx(points[i + 1]),
+                             gy(points[i + 1]), false);
+    // The closing edge runs from the first point to the last.
+    engine.DrawLineShape(255, color, gx(points.front()), gy(points.front()), gx(points.back()),
+                         gy(points.back()), false);
+    return 0;
+}
+
+int TMainForm::DrawTriangle(lua_State* L) {
+    const int n = lua_gettop(L);
+    double c[6];
+    for (int i = 0; i < 6; ++i) c[i] = ArgNumber(L, i + 1);
+    const uint32_t color = n >= 7 ? ArgColor(L, 7) : 255;
+    const uint8_t alpha = n >= 8 ? ArgByte(L, 8) : 255;
+    const bool filled = n >= 9 ? ArgBoolean(L, 9) : false;
+    if (!KavSurfaceEngine3D) return 0;
+    for (int i = 0; i < 6; i += 2) {
+        c[i] = c[i] * ScaleX + OffsetX;
+        c[i + 1] = c[i + 1] * ScaleY + OffsetY;
+    }
+    KavSurfaceEngine3D->DrawTriangleShape(alpha, color, filled, c[0], c[1], c[2], c[3], c[4], c[5]);
+    return 0;
+}
+
+int TMainForm::OutTextXY(lua_State* L) {
+    const std::string text = ArgString(L, 1);
+    const int32_t x = int32_t(ArgInteger(L, 2)), y = int32_t(ArgInteger(L, 3));
+    if (KavSurfaceEngine3D) KavSurfaceEngine3D->OutText(text, 0xFFFFFFFF, x, y);
+    return 0;
+}
+
+int TMainForm::GetMassCenter(lua_State* L) {
+    TPoints points;
+    ParsePoints(ArgString(L, 1), points);
+    const TPoint centre = CenterOfPoints(points);
+    lua_pushinteger(L, centre.X);
+    lua_pushinteger(L, centre.Y);
+    return 2;
+}
+
+// ---- Hit tests ----
+
+int TMainForm::InsideRect(lua_State* L) {
+    const int64_t px = ArgInteger(L, 1), py = ArgInteger(L, 2);
+    const int64_t rx = ArgInteger(L, 3), ry = ArgInteger(L, 4);
+    const int64_t rw = ArgInteger(L, 5), rh = ArgInteger(L, 6);
+    // The far edges are summed wide; held to the 32-bit range they still compare the same
+    // against any 32-bit point.
+    const TRect r{int32_t(rx), int32_t(ry), ClampToInt32(rx + rw), ClampToInt32(ry + rh)};
+    lua_pushboolean(L, PointInRect(r, TPoint{int32_t(px), int32_t(py)}));
+    return 1;
+}
+
+int TMainForm::InsidePicture(lua_State* L) {
+    const int n = lua_gettop(L);
+    const std::string name = ArgString(L, 1);
+    const int64_t picX = ArgInteger(L, 2), picY = ArgInteger(L, 3);
+    const int64_t ptX = ArgInteger(L, 4), ptY = ArgInteger(L, 5);
+    const int64_t radius = n >= 6 ? ArgRounded(L, 6) : 10;
+    const int64_t threshold = n >= 7 ? ArgRounded(L, 7) : 102;
+    lua_pushboolean(L, GetAlphaFromSurf(name, ptX - picX, ptY - picY, radius, threshold));
+    return 1;
+}
+
+bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+                                 int64_t threshold) {
+    if (!KavSurfaceEngine3D) return false;
+    TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
+    const int s = engine.FindSurface(name);
+    if (s < 0) return false;
+    const TKavSurface& surface = engine.Surfaces[size_t(s)];
+
+    // A picture stored turned in its texture shows its texture rectangle's height as its width.
+    const int64_t rectW = int64_t(surface.SourceRect.right) - surface.SourceRect.left;
+    const int64_t rectH = int64_t(surface.SourceRect.bottom) - surface.SourceRect.top;
+    const int64_t w = surface.Rotated ? surface.Height : surface.Width;
+    const int64_t h = surface.Rotated ? surface.Width : surface.Height;
+    if (x < -radius || x > w + radius - 1 || y < -radius || y > h + radius - 1) return false;
+
+    int t = surface.TextureIndex;
+    if (t < 0 || size_t(t) >= engine.Textures.size()) return false;
+    if (engine.Textures[size_t(t)].Name != surface.TextureName) {
+        // The texture list was rebuilt since the picture was made: its file decides.
+        t = engine.FindTexture(surface.TextureName);
+        if (t < 0) return false;
+    }
+    IDirect3DTexture9* texture = engine.Textures[size_t(t)].Texture.Get();
+    if (!texture) return false;
+
+    const std::string failure = "TGame.GetAlphaFromSurf(" + name + ", " + std::to_string(x) + ", " +
+                                std::to_string(y) + ")";
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    // Read-only: the hit test changes no texel, so the texture need not be sent again.
+    if (FAILED(texture->GetLevelDesc(0, &desc)) ||
+        FAILED(texture->LockRect(0, &locked, &surface.SourceRect, D3DLOCK_READONLY)) ||
+        !locked.pBits) {
+        LogEngine().AddError(failure);
+        return true;
+    }
+    const auto* bits = static_cast<const uint8_t*>(locked.pBits);
+    bool hit = false;
+    bool readable = true;
+    const int64_t c0 = std::max<int64_t>(x - radius, 0), c1 = std::min<int64_t>(x + radius, w - 1);
+    const int64_t r0 = std::max<int64_t>(y - radius, 0), r1 = std::min<int64_t>(y + radius, h - 1);
+    for (int64_t c = c0; c <= c1 && !hit && readable; ++c) {
+        for (int64_t r = r0; r <= r1; ++r) {
+            // Screen column c and row r of the picture; a turned picture runs its screen x down
+            // the texture and its screen y leftward across it.
+            const int64_t tc = surface.Rotated ? rectW - 1 - r : c;
+            const int64_t tr = surface.Rotated ? c : r;
+            // Only texels inside the locked rectangle are read.
+            if (tc < 0 || tc >= rectW || tr < 0 || tr >= rectH) continue;
+            const int a = TexelAlpha(desc.Format, bits + tr * locked.Pitch, tc);
+            if (a < 0) {
+                readable = false;
+                break;
+            }
+            if (a > threshold) {
+                hit = true;
+                break;
+            }
+        }
+    }
+    texture->UnlockRect(0);
+    if (!readable) {
+        LogEngine().AddError(failure);
+        return true;
+    }
+    return hit;
+}
+
+// ---- Dialog folders ----
+
+int TMainForm::GetDialogList(lua_State* L) {
+    std::string list;
+    for (const FindEntry& e : FindFiles(ExeDir() + "History\\*.*")) {
+        if ((e.Attr & ~kAttrDirectory) != 0 || e.Name == "." || e.Name == "..") continue;
+        list += e.Name + ";";
+    }
+    lua_pushlstring(L, list.data(), list.size());
+    return 1;
+}
+
+}  // namespace hv
