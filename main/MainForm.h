@@ -193,6 +193,40 @@ public:
     bool GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
                           int64_t threshold);
 
+    // --- Picture loading ---
+    // Lists are ";"-separated texts. The loaders hold FLoading for their length; with
+    // showProgress they draw a frame first and another whenever FLoadProgress (0..100) moves, so
+    // the script's A_Loading runs inside the call. sixteenBit asks for 16-bit textures. No results.
+    // LoadPictures(list [, showProgress, freeAfterLoad, sixteenBit]): each item is a catalogue
+    // name or "name|file|x|y|w|h|rotate"; an item that describes no picture is skipped.
+    int LoadPictures(lua_State* L);
+    // ReLoadPictures(list): removes the surfaces named in the list.
+    int ReLoadPictures(lua_State* L);
+    // SaveCurrentSurfaces(): writes the engine's surfaces and loaded textures to "Surfaces.txt"
+    // in the game folder.
+    int SaveCurrentSurfaces(lua_State* L);
+    // LoadTextures(list [, showProgress, free, sixteenBit]): the surfaces of every catalogue
+    // entry whose atlas is listed ("bg01" or "bg01.png"). Given two or more arguments, the free
+    // flag (argument 3, else 2) overrides every entry's FreeAfterLoad.
+    int LoadTextures(lua_State* L);
+    // ReLoadTextures(list): removes the surfaces of the listed atlases, releasing the atlases.
+    int ReLoadTextures(lua_State* L);
+    // LoadAllTextures(): the engine's texture list becomes the entries of the "Textures" folder;
+    // nothing changes without that folder. Meant for an engine without surfaces.
+    int LoadAllTextures(lua_State* L);
+    // DublicateSurface(name, source): adds a catalogue alias `name` of `source`; warns when
+    // `name` exists or `source` does not.
+    int DublicateSurface(lua_State* L);
+    // SetPreLoadInMemory(flag): whether the engine keeps texture files in memory from now on.
+    int SetPreLoadInMemory(lua_State* L);
+    // LoadSplash() -> name1, ..., namen: every PNG or JPEG file of the "Splash" folder becomes a
+    // surface covering its whole texture; the names are remembered in SplashList.
+    int LoadSplash(lua_State* L);
+    // ReLoadSplash(): removes the splash surfaces and forgets the list. No results.
+    int ReLoadSplash(lua_State* L);
+    // Published, does nothing; not for the script.
+    void LoadAllPNGFromPicturePath() {}
+
     // --- Viewer configuration ---
     // ParseParameters(): "KavViewer.config" when it exists, then the viewer command line, which
     // thus wins where both set a value. An X or Y attribute that is not an integer throws
