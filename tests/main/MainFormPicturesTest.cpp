@@ -1,5 +1,7 @@
 // The picture loaders and the splash pictures on the recording device, with PNG files written
 // into the test's game folder and decoded for real.
+#include <stb/stb_image_write.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -17,46 +19,15 @@
 namespace hv {
 namespace {
 
-// A w x h PNG of one opaque colour: 8-bit RGBA, one zlib stream of stored blocks.
-std::string SolidPng(uint32_t w, uint32_t h) {
-    auto be32 = [](std::string& s, uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) s += char((v >> shift) & 0xFF);
-    };
-    auto crc32 = [](const std::string& bytes) {
-        uint32_t c = 0xFFFFFFFF;
-        for (unsigned char b : bytes) {
-            c ^= b;
-            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-        }
-        return ~c;
-    };
-    std::string raw;
-    for (uint32_t y = 0; y < h; ++y) {
-        raw += '\0';  // no filter
-        for (uint32_t x = 0; x < w; ++x) raw += std::string("\x20\x80\xC0\xFF", 4);
-    }
-    std::string z = "\x78\x01";
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-    for (size_t at = 0; at == 0 || at < raw.size(); at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z += char(at + n == raw.size() ? 1 : 0);
-        z += char(n & 0xFF), z += char(n >> 8), z += char(~n & 0xFF), z += char((~n >> 8) & 0xFF);
-        z += raw.substr(at, n);
-    }
-    be32(z, (b << 16) | a);
-    std::string png = "\x89PNG\r\n\x1a\n";
-    auto chunk = [&](const std::string& type, const std::string& data) {
-        be32(png, uint32_t(data.size()));
-        png += type + data;
-        be32(png, crc32(type + data));
-    };
-    std::string ihdr;
-    be32(ihdr, w), be32(ihdr, h);
-    ihdr += std::string("\x08\x06\x00\x00\x00", 5);
-    chunk("IHDR", ihdr);
-    chunk("IDAT", z);
-    chunk("IEND", "");
+// The bytes of a w x h PNG of one opaque colour.
+std::string SolidPng(int w, int h) {
+    const std::vector<uint32_t> texels(size_t(w) * h, 0xFFC08020u);  // R, G, B, A in memory order
+    std::string png;
+    stbi_write_png_to_func(
+        [](void* out, void* data, int size) {
+            static_cast<std::string*>(out)->append(static_cast<const char*>(data), size_t(size));
+        },
+        &png, w, h, 4, texels.data(), w * 4);
     return png;
 }
 
