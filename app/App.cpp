@@ -124,15 +124,12 @@ bool CD3DGame::IsFullScreen() const {
     return form_->IsFullScreen == 1;
 }
 
-// Until the script has chosen a resolution there is no device to switch: only the mode flag
-// changes, and the next resolution the script sets takes it into account.
 void CD3DGame::ChangeWindowMode() {
-    form_->IsFullScreen = form_->IsFullScreen == 1 ? 0 : 1;
+    form_->ChangeWindowMode();
 }
-
-// Only a re-created device changes the resolution the script knows of; without a device
-// there is nothing to tell.
-void CD3DGame::Call_A_ChangeResolution() {}
+void CD3DGame::Call_A_ChangeResolution() {
+    form_->Call_A_ChangeResolution();
+}
 
 // The surface engine is the form's from FormCreate on; before that there is no device and no
 // size.

@@ -193,6 +193,32 @@ public:
     bool GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
                           int64_t threshold);
 
+    // --- Display modes, window switching and cursor ---
+    // GetSystemResolution() -> desktop width, desktop height.
+    int GetSystemResolution(lua_State* L);
+    // SetSystemResolution(width, height) -> success, ViewWidth, ViewHeight. Replaces the surface
+    // engine by a new one whose device is made for width x height (full screen) or the window
+    // size (windowed). A size that is no display mode is shown on a desktop-sized device whose
+    // projection keeps the game's width x height coordinates; success is then that second
+    // attempt's. The texture files are registered with the new engine.
+    int SetSystemResolution(lua_State* L);
+    // AppChangeWindowMode(): the application switches between full screen and a window.
+    int AppChangeWindowMode(lua_State* L);
+    // EvictManagedResources(): asks the device to evict managed resources; nothing without one.
+    int EvictManagedResources(lua_State* L);
+    // SetCursor(name): sets the pointer's shape at once, by exact name; unknown names give the
+    // standard arrow. Not remembered.
+    int SetCursor(lua_State* L);
+    // Published, does nothing.
+    void AppChangeCustomCursor() {}
+    // Switches IsFullScreen and the engine between full screen and a window, saves the choice
+    // as GameParams "Fullscreen", re-creates the device (at the desktop size when the view size
+    // is no display mode) and tells the script the new size.
+    void ChangeWindowMode();
+    // A_ChangeResolution(width, height, true) with the requested size in full screen or the
+    // window size in a window. A script error is reported through WriteErrorLines (it throws).
+    void Call_A_ChangeResolution();
+
     // --- Picture loading ---
     // Lists are ";"-separated texts. The loaders hold FLoading for their length; with
     // showProgress they draw a frame first and another whenever FLoadProgress (0..100) moves, so

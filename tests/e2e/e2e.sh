@@ -144,6 +144,50 @@ start_name_missing)
     expect_code 0
     [ ! -f "$user/init.txt" ] || fail "the game started without a start name"
     ;;
+system_resolution_window)
+    # A_Init sets 800 x 600; a window's client area is the window size the host chooses for the
+    # desktop (1024 x 768 on this 1280 x 1024 screen) unless the command line gives one.
+    script <<'LUA'
+function A_Init()
+  InitLogFile("resolution.txt")
+  local ok, w, h = SetSystemResolution(800, 600)
+  WriteToLogFile(tostring(ok) .. " " .. w .. " " .. h)
+  frames = 0
+end
+function A_Update()
+  frames = frames + 1
+  if frames == 20 then WriteToLogFile("frames") end
+end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
+function G_EndGame() end
+LUA
+    for size in 1024x768 800x600; do
+        if [ "$size" = 800x600 ]; then args=(-w '[800,600]'); else args=(-w); fi
+        rm -f "$user/resolution.txt"
+        "$bin" "${args[@]}" > out.txt 2> err.txt &
+        pid=$!
+        wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+        [ -n "$wid" ] || fail "no window named Halvardine appeared"
+        for _ in $(seq 100); do grep -q frames "$user/resolution.txt" 2>/dev/null && break; sleep 0.1; done
+        expect_in "$user/resolution.txt" "frames"
+        expect_in "$user/resolution.txt" "true ${size/x/ }"
+        geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+        [ "$geometry" = "$size" ] || { kill "$pid"; fail "client area $geometry, expected $size"; }
+        xdotool windowfocus --sync "$wid"
+        xdotool key --clearmodifiers alt+F4
+        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
+        wait "$pid"
+        code=$?
+        expect_code 0
+    done
+    expect_in "$log" "SetSystemResolution width=800 height=600 FullScreenMode=0"
+    expect_in "$log" "d3ddm.Format="
+    expect_in "$log" "[ Errors : 0"
+    ;;
 *)
     fail "unknown case"
     ;;

@@ -1,0 +1,193 @@
+// Display modes, the switch between full screen and a window, and the pointer's shape. The script
+// chooses the resolution; the form builds a surface engine for it and, when the device cannot be
+// made at that size, shows the game's coordinate space on a desktop-sized device instead.
+#include <string_view>
+
+#include "engine3d/KavTextureEngine3D.h"
+#include "log/KavLogEngine.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "platform/convert.h"
+#include "platform/win32/win32.h"
+
+namespace hv {
+
+namespace {
+
+// Stands for the program's module when its own cursors are loaded; only its address counts.
+char kProgramModule = 0;
+
+// Names of the surface formats, as the log lines of a mode change give them.
+struct TFormatName {
+    uint32_t Format;
+    const char* Name;
+};
+constexpr TFormatName kFormatNames[] = {
+    {0, "UNKNOWN"},       {20, "R8G8B8"},         {21, "A8R8G8B8"},
+    {22, "X8R8G8B8"},     {23, "R5G6B5"},         {24, "X1R5G5B5"},
+    {25, "A1R5G5B5"},     {26, "A4R4G4B4"},       {27, "R3G3B2"},
+    {28, "A8"},           {29, "A8R3G3B2"},       {30, "X4R4G4B4"},
+    {31, "A2B10G10R10"},  {34, "G16R16"},         {70, "D3DFMT_D16_LOCKABLE"},
+    {71, "D3DFMT_D32"},   {73, "D3DFMT_D15S1"},   {75, "D3DFMT_D24S8"},
+    {77, "D3DFMT_D24X8"}, {79, "D3DFMT_D24X4S4"}, {80, "D3DFMT_D16"}};
+
+// Empty for formats without a name.
+std::string FormatName(uint32_t format) {
+    for (const TFormatName& f : kFormatNames)
+        if (f.Format == format) return f.Name;
+    return "";
+}
+
+std::string DisplayFormatText(const TKavSurfaceEngine3D& engine) {
+    return "d3ddm.Format=" + FormatName(uint32_t(engine.DisplayMode.Format));
+}
+
+// The cursor a game asks for by name; names are compared exactly, case included.
+HCURSOR CursorForName(std::string_view name) {
+    if (name == "finger" || name == "gears" || name == "hand")
+        return LoadCursor(static_cast<HINSTANCE>(&kProgramModule), IDC_PROGRAM_HAND);
+    for (std::string_view n : {"FR", "FL", "Forward", "Back", "Down", "L", "R", "Up"})
+        if (name == n) return LoadCursor(nullptr, IDC_UPARROW);
+    if (name == "lupa" || name == "cloud") return LoadCursor(nullptr, IDC_HELP);
+    if (name == "memoryBack" || name == "memoryReturn") return LoadCursor(nullptr, IDC_APPSTARTING);
+    return LoadCursor(nullptr, IDC_ARROW);
+}
+
+bool IsDesktopSize(int32_t width, int32_t height, const TWindowSize& desktop) {
+    return width == desktop.Width && height == desktop.Height;
+}
+
+}  // namespace
+
+int TMainForm::GetSystemResolution(lua_State* L) {
+    const TWindowSize desktop = DesktopSize();
+    lua_pushinteger(L, desktop.Width);
+    lua_pushinteger(L, desktop.Height);
+    return 2;
+}
+
+int TMainForm::SetSystemResolution(lua_State* L) {
+    const int32_t w = int32_t(ArgInteger(L, 1));
+    const int32_t h = int32_t(ArgInteger(L, 2));
+    LogEngine().AddHint("SetSystemResolution width=" + IntToStr(w) + " height=" + IntToStr(h) +
+                        " FullScreenMode=" + IntToStr(IsFullScreen));
+    const TWindowSize desktop = DesktopSize();
+    const bool fullScreen = IsFullScreen == 1;
+
+    // The old engine and its device go first: the window carries one device at a time.
+    KavSurfaceEngine3D.reset();
+    KavSurfaceEngine3D =
+        std::make_unique<TKavSurfaceEngine3D>(w, h, fullScreen, ConfigWidth, ConfigHeight);
+    TKavSurfaceEngine3D* e = KavSurfaceEngine3D.get();
+    e->AllFilter = !IsDesktopSize(w, h, desktop);
+    e->RequestedWidth = w;
+    e->RequestedHeight = h;
+    e->WindowedViewWidth = e->WindowWidth;
+    e->WindowedViewHeight = e->WindowHeight;
+    e->ViewWidth = w;
+    e->ViewHeight = h;
+    bool ok = e->InitD3D(Handle, w, h) == S_OK;
+    if (ok) {
+        e->UseRequestedSize = false;
+        LogEngine().AddHint(DisplayFormatText(*e));
+    } else {
+        // No device at that size: a desktop-sized one whose projection keeps w x h.
+        KavSurfaceEngine3D.reset();
+        KavSurfaceEngine3D =
+            std::make_unique<TKavSurfaceEngine3D>(w, h, fullScreen, ConfigWidth, ConfigHeight);
+        e = KavSurfaceEngine3D.get();
+        e->RequestedWidth = w;
+        e->RequestedHeight = h;
+        e->WindowedViewWidth = w;
+        e->WindowedViewHeight = h;
+        ok = e->InitD3D(Handle, desktop.Width, desktop.Height) == S_OK;
+        LogEngine().AddHint(DisplayFormatText(*e));
+        e->AllFilter = !IsDesktopSize(w, h, desktop);
+        e->UseRequestedSize = true;
+        if (fullScreen) e->SetDeviceParams();
+    }
+
+    // The texture files are registered with the new engine; whatever that leaves on the stack
+    // is not part of this function's results.
+    const int top = lua_gettop(L);
+    LoadAllTextures(L);
+    lua_settop(L, top);
+
+    lua_pushboolean(L, ok);
+    lua_pushinteger(L, KavSurfaceEngine3D->ViewWidth);
+    lua_pushinteger(L, KavSurfaceEngine3D->ViewHeight);
+    return 3;
+}
+
+int TMainForm::AppChangeWindowMode(lua_State*) {
+    if (App) App->ToggleWindowMode();
+    return 0;
+}
+
+int TMainForm::EvictManagedResources(lua_State*) {
+    if (KavSurfaceEngine3D && KavSurfaceEngine3D->Device)
+        KavSurfaceEngine3D->Device->EvictManagedResources();
+    return 0;
+}
+
+int TMainForm::SetCursor(lua_State* L) {
+    hv::SetCursor(CursorForName(ArgString(L, 1)));
+    return 0;
+}
+
+void TMainForm::ChangeWindowMode() {
+    if (!KavSurfaceEngine3D) return;  // before FormCreate there is nothing to switch
+    TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
+    IsFullScreen = IsFullScreen == 0 ? 1 : 0;
+    e.FullScreen = !e.FullScreen;
+    const std::string value = e.FullScreen ? "true" : "false";
+    LogEngine().AddMessage("ChangeWindowMode KavSurfaceEngine3D.FullScreen=" + value);
+
+    // The choice must survive the session even when the game's parameters do not list it yet.
+    if (GameParams.IndexOf("Fullscreen") >= 0)
+        GameParams.SetValue("Fullscreen", value);
+    else
+        GameParams.Add("Fullscreen", value);
+    GameParams.SaveToFile(UserDataDir + "GameParams.txt");
+
+    const int32_t w0 = e.ViewWidth, h0 = e.ViewHeight;
+    if (e.InitD3D(Handle, w0, h0) == S_OK) {
+        e.UseRequestedSize = false;
+        LogEngine().AddHint("ChangeWindowMode " + DisplayFormatText(e));
+    } else {
+        const TWindowSize desktop = DesktopSize();
+        // The engine keeps a full-screen size once it has one, and the failed attempt has just
+        // left it at the size that is no mode; forgetting it lets the desktop size count.
+        e.FullScreenSize = {0, 0};
+        e.InitD3D(Handle, desktop.Width, desktop.Height);
+        LogEngine().AddHint(DisplayFormatText(e));
+        e.AllFilter = !IsDesktopSize(w0, h0, desktop);
+        e.UseRequestedSize = true;
+        if (IsFullScreen == 1) e.SetDeviceParams();
+    }
+
+    Call_A_ChangeResolution();
+    if (IsFullScreen == 1 && KavSurfaceEngine3D) KavSurfaceEngine3D->SetDeviceParams();
+}
+
+void TMainForm::Call_A_ChangeResolution() {
+    if (!KavSurfaceEngine3D) return;
+    const TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
+    const int32_t w = IsFullScreen != 0 ? e.RequestedWidth : e.WindowWidth;
+    const int32_t h = IsFullScreen != 0 ? e.RequestedHeight : e.WindowHeight;
+    LogEngine().AddHint("Call_A_ChangeResolution " + IntToStr(w) + " " + IntToStr(h));
+    if (!ScriptEngine) return;
+    std::string message;
+    const int status = ScriptEngine->CallScript(
+        "A_ChangeResolution",
+        [&](lua_State* L) {
+            lua_pushinteger(L, w);
+            lua_pushinteger(L, h);
+            lua_pushboolean(L, 1);
+            return 3;
+        },
+        message);
+    if (status != 0) ScriptEngine->WriteErrorLines(message);
+}
+
+}  // namespace hv

@@ -1,0 +1,267 @@
+// Resolution changes, the window-mode switch and the pointer's shape, on the recording device.
+#include <memory>
+
+#include "TempFolder.h"
+#include "engine3d/KavTextureEngine3D.h"
+#include "log/KavLogEngine.h"
+#include "lua/MyLua.h"
+#include "main/MainForm.h"
+#include "main/ProjectSettings.h"
+#include "platform/d3d9/RecordingDevice.h"
+#include "platform/win32/win32.h"
+
+namespace hv {
+namespace {
+
+// The application side of a switch, as the framework does it: the form first, then the
+// windowed flag.
+class SwitchingApp : public TAppLink {
+public:
+    void ToggleWindowMode() override {
+        ++toggles;
+        form->ChangeWindowMode();
+        windowed = !windowed;
+    }
+    bool IsWindowed() const override { return windowed; }
+    void SetWindowed(bool w) override { windowed = w; }
+    HWND WindowHandle() const override { return nullptr; }
+    void ShowSystemCursor(bool) override {}
+
+    TMainForm* form = nullptr;
+    bool windowed = true;
+    int toggles = 0;
+};
+
+class DisplayTest : public test::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        LogEngine().DefaultLogFile = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
+        logName = name + ".log";
+        savedUserDataDir = UserDataDir;
+        UserDataDir.clear();
+        SetDesktopSizeQuery([this] { return desktop; });
+        SetVideoMemoryQuery([] { return DWORD(128000000); });
+        SetDirect3DCreate9Factory([this](UINT) -> IDirect3D9* {
+            if (noDirect3D) return nullptr;
+            auto* d3d = new RecordingDirect3D9();
+            d3d->DesktopMode = {UINT(desktop.Width), UINT(desktop.Height), 60, D3DFMT_X8R8G8B8};
+            d3d->Modes = modes;
+            return d3d;
+        });
+        app.form = &form;
+    }
+    void TearDown() override {
+        form.KavSurfaceEngine3D.reset();
+        SetDirect3DCreate9Factory(nullptr);
+        SetVideoMemoryQuery(nullptr);
+        SetDesktopSizeQuery(nullptr);
+        UserDataDir = savedUserDataDir;
+        TempFolderTest::TearDown();
+    }
+    // Starts the form full screen or windowed, with its script engine.
+    void Start(bool fullScreen) {
+        FullScreenFlag = fullScreen ? 1 : 0;
+        app.windowed = !fullScreen;
+        form.FormCreate();
+        form.StartScriptEngine();
+    }
+    void Run(const std::string& code) {
+        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
+            << lua_tostring(form.ScriptEngine->State, -1);
+        lua_settop(form.ScriptEngine->State, 0);
+    }
+    std::string Eval(const std::string& expression) {
+        form.ScriptEngine->RunString("return " + expression);
+        const char* s = lua_tostring(form.ScriptEngine->State, -1);
+        std::string result = s ? s : "<nil>";
+        lua_settop(form.ScriptEngine->State, 0);
+        return result;
+    }
+    TKavSurfaceEngine3D& Engine() { return *form.KavSurfaceEngine3D; }
+    RecordingDevice& Device() { return *static_cast<RecordingDevice*>(Engine().Device.Get()); }
+    // Runs SetSystemResolution(w, h) and gives its results as "ok w h".
+    std::string SetResolution(int w, int h) {
+        Run("r = {SetSystemResolution(" + std::to_string(w) + ", " + std::to_string(h) + ")}");
+        return Eval("tostring(r[1]) .. ' ' .. r[2] .. ' ' .. r[3] .. ' #' .. #r");
+    }
+
+    TWindowSize desktop{1024, 768};
+    std::vector<D3DDISPLAYMODE> modes{{1024, 768, 60, D3DFMT_X8R8G8B8}};
+    bool noDirect3D = false;
+    std::string logName;
+    std::string savedUserDataDir;
+    SwitchingApp app;
+    TMainForm form{&app};
+};
+
+TEST_F(DisplayTest, ResolutionOfTheDesktopSizeNeedsNoFilteringAnyOtherDoes) {
+    Start(true);
+    EXPECT_EQ(Eval("table.concat({GetSystemResolution()}, 'x')"), "1024x768");
+    EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
+    EXPECT_FALSE(Engine().AllFilter);
+    EXPECT_FALSE(Engine().UseRequestedSize);
+    EXPECT_TRUE(Engine().FullScreen);
+    EXPECT_EQ(Engine().RequestedWidth, 1024);
+    const std::string log = Read(logName);
+    EXPECT_NE(log.find("SetSystemResolution width=1024 height=768 FullScreenMode=1"),
+              std::string::npos);
+    EXPECT_NE(log.find("d3ddm.Format=X8R8G8B8"), std::string::npos);
+
+    // The same size on a wide desktop: a mode of its own, drawn with filtering.
+    desktop = {1920, 1080};
+    modes = {{1920, 1080, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
+    EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
+    EXPECT_TRUE(Engine().AllFilter);
+    EXPECT_FALSE(Engine().UseRequestedSize);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1920u);  // the desktop, as a flip chain
+}
+
+TEST_F(DisplayTest, WindowedResolutionUsesTheWindowSizeForTheDevice) {
+    desktop = {1920, 1080};
+    Start(false);
+    form.ConfigWidth = 0, form.ConfigHeight = 0;
+    EXPECT_EQ(SetResolution(800, 600), "true 1366 768 #3");
+    EXPECT_FALSE(Engine().FullScreen);
+    EXPECT_TRUE(Engine().AllFilter);
+    EXPECT_EQ(Engine().WindowedViewWidth, 1366);
+    EXPECT_EQ(Engine().RequestedHeight, 600);
+    // A configured window size wins over the desktop's shape.
+    form.ConfigWidth = 800, form.ConfigHeight = 600;
+    EXPECT_EQ(SetResolution(800, 600), "true 800 600 #3");
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 800u);
+}
+
+TEST_F(DisplayTest, FullScreenSizeWithoutAModeRunsOnTheDesktopInTheGamesCoordinates) {
+    Start(true);
+    EXPECT_EQ(SetResolution(800, 600), "true 1024 768 #3");
+    TKavSurfaceEngine3D& e = Engine();
+    EXPECT_TRUE(e.UseRequestedSize);
+    EXPECT_TRUE(e.AllFilter);
+    EXPECT_EQ(e.RequestedWidth, 800);
+    EXPECT_EQ(e.RequestedHeight, 600);
+    EXPECT_EQ(e.WindowedViewWidth, 800);
+    EXPECT_EQ(e.WindowedViewHeight, 600);
+    // The projection maps 800 x 600 onto the desktop-sized back buffer.
+    EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1024.0);
+    EXPECT_DOUBLE_EQ(e.ScaleToScreenY, 600.0 / 768.0);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferHeight, 768u);
+    D3DMATRIX projection{};
+    Device().GetTransform(D3DTS_PROJECTION, &projection);
+    EXPECT_FLOAT_EQ(projection._11, 2.0f / 800.0f);
+    EXPECT_FLOAT_EQ(projection._22, -2.0f / 600.0f);
+
+    // Without Direct3D both attempts fail: the result is the second attempt's, and the frame
+    // then draws nothing instead of failing.
+    noDirect3D = true;
+    EXPECT_EQ(SetResolution(800, 600), "false 1024 768 #3");
+    EXPECT_FALSE(Engine().Device);
+    form.Draw();
+    EXPECT_NE(Read(logName).find("TMainForm.Draw g_pd3dDevice = nil"), std::string::npos);
+}
+
+TEST_F(DisplayTest, SwitchingToAWindowAndBackSavesTheChoiceAndTellsTheScript) {
+    desktop = {1280, 1024};
+    modes = {{1280, 1024, 60, D3DFMT_X8R8G8B8},
+             {1024, 768, 60, D3DFMT_X8R8G8B8},
+             {800, 600, 60, D3DFMT_X8R8G8B8}};
+    Write("GameParams.txt", "Music=50\r\nFullscreen=true\r\nVoice=on\r\n");
+    Start(true);
+    form.GameParams.LoadFromFile("GameParams.txt");
+    Run("calls = {} function A_ChangeResolution(w, h, f) "
+        "calls[#calls + 1] = w .. 'x' .. h .. ':' .. tostring(f) end");
+    EXPECT_EQ(SetResolution(800, 600), "true 800 600 #3");
+
+    Run("AppChangeWindowMode()");
+    EXPECT_EQ(app.toggles, 1);
+    EXPECT_TRUE(app.windowed);
+    EXPECT_EQ(form.IsFullScreen, 0);
+    EXPECT_FALSE(Engine().FullScreen);
+    EXPECT_EQ(Read("GameParams.txt"), "Music=50\r\nFullscreen=false\r\nVoice=on\r\n");
+    EXPECT_EQ(Engine().ViewWidth, 1024);  // the window size of a 4:3 desktop of width 1280
+    EXPECT_EQ(Device().PresentParameters.Windowed, TRUE);
+    EXPECT_EQ(Eval("table.concat(calls, ' ')"), "1024x768:true");
+
+    Run("AppChangeWindowMode()");
+    EXPECT_FALSE(app.windowed);
+    EXPECT_EQ(form.IsFullScreen, 1);
+    EXPECT_TRUE(Engine().FullScreen);
+    EXPECT_EQ(Read("GameParams.txt"), "Music=50\r\nFullscreen=true\r\nVoice=on\r\n");
+    EXPECT_FALSE(Engine().UseRequestedSize);
+    EXPECT_EQ(Eval("table.concat(calls, ' ')"), "1024x768:true 800x600:true");
+    const std::string log = Read(logName);
+    EXPECT_NE(log.find("ChangeWindowMode KavSurfaceEngine3D.FullScreen=false"), std::string::npos);
+    EXPECT_NE(log.find("ChangeWindowMode KavSurfaceEngine3D.FullScreen=true"), std::string::npos);
+    EXPECT_NE(log.find("ChangeWindowMode d3ddm.Format=X8R8G8B8"), std::string::npos);
+    EXPECT_NE(log.find("Call_A_ChangeResolution 800 600"), std::string::npos);
+}
+
+TEST_F(DisplayTest, SwitchToAFullScreenSizeWithoutAModeFallsBackToTheDesktop) {
+    // Parameters that do not list the choice yet still get it.
+    desktop = {1280, 1024};
+    modes = {{1280, 1024, 60, D3DFMT_X8R8G8B8}};
+    Start(false);
+    Run("calls = {} function A_ChangeResolution(w, h) calls[#calls + 1] = w .. 'x' .. h end");
+    EXPECT_EQ(SetResolution(800, 600), "true 1024 768 #3");
+    Run("AppChangeWindowMode()");
+    TKavSurfaceEngine3D& e = Engine();
+    EXPECT_TRUE(e.FullScreen);
+    EXPECT_TRUE(e.UseRequestedSize);
+    EXPECT_TRUE(e.AllFilter);
+    EXPECT_EQ(e.ViewWidth, 1280);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1280u);
+    // The script keeps the coordinates it asked for.
+    EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1280.0);
+    EXPECT_EQ(Eval("table.concat(calls, ' ')"), "800x600");
+    EXPECT_EQ(Read("GameParams.txt"), "Fullscreen=true\r\n");
+}
+
+TEST_F(DisplayTest, AFailingResolutionHandlerIsAScriptError) {
+    Start(false);
+    EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
+    Run("function A_ChangeResolution(w, h) error('no layout for ' .. w) end");
+    EXPECT_THROW(form.Call_A_ChangeResolution(), EScriptReport);
+    EXPECT_NE(Read(logName).find("no layout for 1024"), std::string::npos);
+    // Through the script the report passes out of the script function that switched.
+    EXPECT_THROW(form.ScriptEngine->RunString("AppChangeWindowMode()"), EScriptReport);
+    EXPECT_EQ(form.IsFullScreen, 1);
+}
+
+TEST_F(DisplayTest, CursorNamesAreExactAndUnknownNamesGiveTheArrow) {
+    Start(false);
+    const std::pair<const char*, int> cases[] = {
+        {"'hand'", IDC_PROGRAM_HAND},
+        {"'finger'", IDC_PROGRAM_HAND},
+        {"'gears'", IDC_PROGRAM_HAND},
+        {"'Hand'", IDC_ARROW},
+        {"'Forward'", IDC_UPARROW},
+        {"'L'", IDC_UPARROW},
+        {"'l'", IDC_ARROW},
+        {"'cloud'", IDC_HELP},
+        {"'lupa'", IDC_HELP},
+        {"'memoryBack'", IDC_APPSTARTING},
+        {"'memoryReturn'", IDC_APPSTARTING},
+        {"", IDC_ARROW},
+        {"{}", IDC_ARROW},
+    };
+    for (const auto& [arg, id] : cases) {
+        hv::SetCursor(nullptr);
+        Run(std::string("SetCursor(") + arg + ")");
+        EXPECT_EQ(CursorId(GetCursor()), id) << arg;
+    }
+    EXPECT_EQ(Eval("select('#', SetCursor('hand'))"), "0");
+}
+
+TEST_F(DisplayTest, EvictManagedResourcesReachesTheDeviceWhenThereIsOne) {
+    Start(false);
+    Run("EvictManagedResources() AppChangeCustomCursor()");  // no device yet: nothing happens
+    EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
+    Device().Calls.clear();
+    Run("EvictManagedResources()");
+    EXPECT_EQ(Device().Names(), std::vector<std::string>{"EvictManagedResources"});
+}
+
+}  // namespace
+}  // namespace hv
