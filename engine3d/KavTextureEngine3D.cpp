@@ -99,6 +99,8 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
 
 HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t height,
                                      bool& windowedSizeUsed) {
+    static uint64_t lastSerial = 0;
+    DeviceSerial = ++lastSerial;
     VidMem = GetVideoMemoryTotal();
     LogEngine().AddHint(" TKavSurfaceEngine3D.InitD3D VidMem=" + IntToStr(VidMem));
     LogEngine().AddHint(std::string("InitD3D start FullScreen=") + BoolToStr(FullScreen) +

@@ -167,7 +167,10 @@ public:
     int32_t MaxAnisotropy = 1;
     bool PreLoadInMemory = true;  // keep texture files in memory
     uint32_t VidMem = 0;          // total local video memory in bytes, measured by InitD3D
-    bool AllFilter = false;       // linear filtering for every picture
+    // Set by every InitD3D to a number no earlier InitD3D of any engine gave: a caller that kept
+    // the device across a script call tells by it whether the device is still the same one.
+    uint64_t DeviceSerial = 0;
+    bool AllFilter = false;                         // linear filtering for every picture
     double ScaleToScreenX = 0, ScaleToScreenY = 0;  // drawing-area size / desktop size
 
     // ---- Device set-up ----

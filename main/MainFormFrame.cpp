@@ -29,6 +29,7 @@ void TMainForm::Draw() {
         LogEngine().AddError("TMainForm.Draw g_pd3dDevice = nil " + std::to_string(ElapsedMs()));
         return;
     }
+    const uint64_t serial = engine.DeviceSerial;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_ARGB(255, 0, 0, 255),
                   1.0f, 0);
     device->BeginScene();
@@ -44,6 +45,9 @@ void TMainForm::Draw() {
         else
             ScriptEngine->Update(ElapsedMs());
     }
+    // The script may have changed the resolution inside its call, replacing the engine and its
+    // device: that frame then belongs to no device and is dropped.
+    if (!KavSurfaceEngine3D || KavSurfaceEngine3D->DeviceSerial != serial) return;
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
 }

@@ -93,6 +93,20 @@ TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
     EXPECT_EQ(Events(), "update loading40 update");
 }
 
+TEST_F(FrameInputTest, AResolutionChangeInsideTheFrameDropsThatFrame) {
+    ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
+    Run("function A_Update() SetSystemResolution(1024, 768) end");
+    form.Draw();  // the old engine and device are gone when the script returns
+    ASSERT_NE(form.KavSurfaceEngine3D->Device.Get(), nullptr);
+    for (const auto& c : Device().Calls) {
+        EXPECT_NE(c.Name, "EndScene");
+        EXPECT_NE(c.Name, "Present");
+    }
+    Run("function A_Update() end");
+    form.Draw();
+    EXPECT_EQ(Device().Calls.back().Name, "Present");
+}
+
 TEST_F(FrameInputTest, LowVideoMemoryIsBelowSixtyFourMillionBytes) {
     vidMem = 63999999;
     ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
