@@ -165,7 +165,9 @@ public:
     int DrawPoligon(lua_State* L);
     // DrawTriangle(x1, y1, x2, y2, x3, y3 [, color [, alpha [, filled]]]).
     int DrawTriangle(lua_State* L);
-    // OutTextXY(text, x, y): opaque white text at the game position; groups do not apply.
+    // OutTextXY(text, x, y): opaque white text at (x, y) in the back buffer's own pixels (the
+    // game position unless a full-screen game is stretched over a larger desktop); groups do not
+    // apply.
     int OutTextXY(lua_State* L);
     // GetPictureSize(name) -> width, height; 0, 0 for an unknown picture.
     int GetPictureSize(lua_State* L);
