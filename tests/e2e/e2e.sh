@@ -188,6 +188,57 @@ LUA
     expect_in "$log" "d3ddm.Format="
     expect_in "$log" "[ Errors : 0"
     ;;
+demo_scene)
+    # The bundled demo, run from a copy as a player runs it: the scene is drawn, a click on the
+    # crystal counts, Space saves the count in the profile, Escape saves the play time and quits.
+    cp -r "$(dirname "$0")/../../demo/." .
+    # A sound output that always opens, so the log holds no error from a machine without one.
+    SDL_AUDIODRIVER=dummy "$bin" -w > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
+    # A screenshot of the whole screen and where the client area sits in it; the host places
+    # its window after creating it, so the place is read with each shot.
+    shoot() {
+        import -window root shot.png
+        left=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left X: *//p')
+        top=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left Y: *//p')
+    }
+    # "R G B" of the client-area pixel (x, y) in the last screenshot.
+    pixel() { convert shot.png -crop "1x1+$((left + $1))+$((top + $2))" \
+                  -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:; }
+    # The crystal's middle is purple at any turn once the pictures are loaded and drawn.
+    drawn=""
+    for _ in $(seq 30); do
+        sleep 0.5
+        shoot
+        read -r r g b <<< "$(pixel 740 390)"
+        if [ "$b" -gt 150 ] && [ "$r" -gt 100 ] && [ "$g" -lt 130 ]; then drawn=1; break; fi
+    done
+    [ -n "$drawn" ] || { kill "$pid"; fail "no crystal at (740, 390): $r $g $b"; }
+    sleep 1
+    shoot
+    read -r r g b <<< "$(pixel 248 330)"
+    [ "$b" -gt $((r + 30)) ] || { kill "$pid"; fail "the planet at (248, 330) is not blue: $r $g $b"; }
+    read -r r g b <<< "$(pixel 1000 750)"
+    [ "$r" -lt 60 ] && [ "$g" -lt 60 ] && [ "$b" -lt 60 ] || { kill "$pid"; fail "the bottom panel at (1000, 750) is not dark: $r $g $b"; }
+    colours=$(convert shot.png -crop "1024x768+$left+$top" -format %k info:)
+    [ "$colours" -gt 2000 ] || { kill "$pid"; fail "only $colours colours in the window"; }
+    xdotool windowfocus --sync "$wid"
+    xdotool mousemove --window "$wid" 740 360 click 1
+    xdotool key --clearmodifiers space
+    for _ in $(seq 50); do grep -q clicks=1 "$user/Profile.txt" 2>/dev/null && break; sleep 0.1; done
+    expect_in "$user/Profile.txt" "clicks=1"
+    xdotool key --clearmodifiers Escape
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Escape did not end the demo"; }
+    wait "$pid"
+    code=$?
+    expect_code 0
+    expect_in "$user/Profile.txt" "playseconds="
+    expect_in "$log" "TMainForm.QuitGame"
+    expect_in "$log" "[ Errors : 0 ,  Warnings : 0"
+    ;;
 *)
     fail "unknown case"
     ;;
