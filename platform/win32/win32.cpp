@@ -93,6 +93,17 @@ bool EnsureVideo() {
         std::fprintf(stderr, "window system: %s\n", SDL_GetError());
         return false;
     }
+    // Without a display SDL falls back to its off-screen driver on its own, and the game would
+    // run where nobody sees it. Off-screen and dummy drivers are for those who ask for them.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string chosen = driver ? driver : "";
+    if (!GetEnv("SDL_VIDEODRIVER") && (chosen == "offscreen" || chosen == "dummy")) {
+        std::fprintf(stderr,
+                     "window system: no display found (DISPLAY and WAYLAND_DISPLAY reach no "
+                     "X11 or Wayland server); set SDL_VIDEODRIVER=offscreen to run without one\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     // The OpenGL library stays loaded for the whole program, so that destroying the window
     // neither unloads it under a live context nor repeats its start-up for the next window.
     SDL_GL_LoadLibrary(nullptr);

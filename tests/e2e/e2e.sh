@@ -138,6 +138,16 @@ malformed_window_size)
     expect_in err.txt "'' is not a valid integer value."
     [ ! -f "$user/init.txt" ] || fail "the game started despite the malformed size"
     ;;
+no_display)
+    # No X server and no Wayland compositor reachable: a clear report, no unseen game.
+    record_init_and_quit
+    code=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 30 "$bin" -w > out.txt 2> err.txt \
+        || code=$?
+    expect_code 1
+    expect_in err.txt "no display found"
+    [ ! -f "$user/init.txt" ] || fail "the game ran without a display"
+    ;;
 start_name_missing)
     record_init_and_quit
     run -s
