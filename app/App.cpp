@@ -70,10 +70,14 @@ void CD3DGame::RouteInput(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_KEYDOWN:
             if (IsScriptVirtualKey(uint32_t(wParam))) form_->FormKeyDown(int32_t(wParam), 0);
             break;
-        case WM_CHAR:
-            // The character arrives as its code point already.
-            if (!IsScriptVirtualKey(uint32_t(wParam))) form_->FormKeyDown(0, int32_t(wParam));
+        case WM_CHAR: {
+            // The character arrives as its code point already. The script gets characters as
+            // 16-bit values, so one beyond that range would reach it as an unrelated character
+            // (U+10071 as "q"); it arrives as "?", as a character outside the code page does.
+            const uint32_t code = wParam > 0xFFFF ? uint32_t('?') : uint32_t(wParam);
+            if (!IsScriptVirtualKey(code)) form_->FormKeyDown(0, int32_t(code));
             break;
+        }
         case WM_SYSKEYDOWN:
             if (wParam == 13) form_->WOptions_OK_MouseUp_fromCode();
             break;

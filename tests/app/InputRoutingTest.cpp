@@ -88,6 +88,17 @@ TEST_F(InputRoutingTest, SpecialKeysArriveAsKeysAndEverythingElseAsCharacters) {
     EXPECT_EQ(Events(), "options");
 }
 
+TEST_F(InputRoutingTest, CharactersTheScriptCannotHoldArriveAsQuestionMarks) {
+    Send(WM_CHAR, 0xE9);  // é
+    Send(WM_CHAR, 0xFFFD);
+    // U+10071 would otherwise reach the script as "q", U+10028 as "(".
+    Send(WM_CHAR, 0x10071);
+    Send(WM_CHAR, 0x10028);
+    Send(WM_CHAR, 0x1F600);
+    EXPECT_EQ(Events(), "key0:233 key0:65533 key0:63 key0:63 key0:63");
+    EXPECT_EQ(game->Form().ShiftCount, 0);
+}
+
 TEST_F(InputRoutingTest, MousePositionIsTheUnsignedHalvesOfTheSecondParameter) {
     Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 300));
     Send(WM_LBUTTONDOWN, 0, MAKELPARAM(400, 300));
