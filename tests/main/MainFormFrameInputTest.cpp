@@ -1,4 +1,5 @@
 // The frame pass on the recording device and the input handlers' mapping and key rules.
+#include <cstring>
 #include <memory>
 
 #include "TempFolder.h"
@@ -79,6 +80,21 @@ TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
     int draws = 0;
     for (const auto& c : calls) draws += c.Name == "DrawPrimitive";
     EXPECT_EQ(draws, 5);  // the backdrop and the four edges of the play area
+
+    // A steady frame reuses the backdrop and the outline; the edges run left, top, right, bottom.
+    Device().Calls.clear();
+    form.Draw();
+    std::vector<std::string> edges;
+    for (const auto& c : Device().Calls) {
+        EXPECT_NE(c.Name, "CreateVertexBuffer");
+        if (c.Name != "DrawPrimitive" || c.Vertices.size() != 2 * sizeof(TVertex)) continue;
+        TVertex v[2];
+        std::memcpy(v, c.Vertices.data(), sizeof v);
+        edges.push_back(std::to_string(int(v[0].X)) + "," + std::to_string(int(v[0].Y)) + "-" +
+                        std::to_string(int(v[1].X)) + "," + std::to_string(int(v[1].Y)));
+    }
+    EXPECT_EQ(edges, (std::vector<std::string>{"0,0-0,600", "0,0-800,0", "800,0-800,600",
+                                               "0,600-800,600"}));
 
     form.FLoading = true;
     form.FLoadProgress = 40;
