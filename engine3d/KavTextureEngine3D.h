@@ -128,7 +128,8 @@ struct TSurfaceSize {
 TWindowSize DesktopSize();
 void SetDesktopSizeQuery(std::function<TWindowSize()> query);
 
-// Exit code of the program when the device cannot be reset or created.
+// Exit code of the program when the device cannot be reset or created. Not 0: the game did not
+// end in order, and whoever started it must be able to tell (the error is logged first).
 constexpr int kDeviceFailureExitCode = 1;
 
 class TKavSurfaceEngine3D {
