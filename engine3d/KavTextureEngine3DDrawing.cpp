@@ -13,6 +13,17 @@ namespace hv {
 
 namespace {
 
+// Shapes are cached by their exact position, colour and kind, so a shape that moves every frame
+// would add a buffer per frame for as long as the device lives. The cache keeps the most recent
+// ones; a dropped shape is simply made again when it is drawn again.
+constexpr size_t kMaxCachedShapes = 2048;
+
+template <class TShape>
+void LimitCache(std::vector<TShape>& cache) {
+    if (cache.size() >= kMaxCachedShapes)
+        cache.erase(cache.begin(), cache.begin() + long(cache.size() - kMaxCachedShapes + 1));
+}
+
 constexpr UINT kStride = sizeof(TVertex);
 
 // A shape's vertex colour: red from the low byte of `color`, blue from the third.
@@ -215,6 +226,7 @@ int TKavSurfaceEngine3D::CreateLine(uint8_t alpha, uint32_t color, double x1, do
         line.VB = MakeBuffer(Device.Get(), v, 2);
     }
     if (!line.VB) return -1;
+    LimitCache(Lines);
     Lines.push_back(std::move(line));
     return int(Lines.size()) - 1;
 }
@@ -249,6 +261,7 @@ int TKavSurfaceEngine3D::CreateTriangle(uint8_t alpha, uint32_t color, bool fill
                           {float(x3), float(y3), 1, c, 0, 0}};
     tri.VB = MakeBuffer(Device.Get(), v, 3);
     if (!tri.VB) return -1;
+    LimitCache(Triangles);
     Triangles.push_back(std::move(tri));
     return int(Triangles.size()) - 1;
 }

@@ -574,6 +574,22 @@ TEST_F(RecordingEngineTest, ShapesAreCachedByExactValueAndDrawnWithTheirColour) 
     EXPECT_EQ(engine->Triangles.size(), 2u);
 }
 
+TEST_F(RecordingEngineTest, AShapeMovingEveryFrameKeepsTheCacheBounded) {
+    TKavSurfaceEngine3D& e = Windowed();
+    for (int frame = 0; frame < 5000; ++frame) {
+        ASSERT_EQ(e.DrawLineShape(255, 0xFF, 0, 0, frame, 10, true), D3D_OK);
+        ASSERT_EQ(e.DrawTriangleShape(255, 0xFF, true, 0, 0, frame, 10, 5, 20), D3D_OK);
+    }
+    EXPECT_LE(e.Lines.size(), 2048u);
+    EXPECT_LE(e.Triangles.size(), 2048u);
+    EXPECT_LE(Device().LiveVertexBuffers, 4096);
+    // The newest stay cached; an old one is made again and drawn.
+    EXPECT_GE(e.FindLine(255, 0xFF, 0, 0, 4999, 10, true), 0);
+    EXPECT_LT(e.FindLine(255, 0xFF, 0, 0, 1, 10, true), 0);
+    EXPECT_EQ(e.DrawLineShape(255, 0xFF, 0, 0, 1, 10, true), D3D_OK);
+    EXPECT_GE(e.FindLine(255, 0xFF, 0, 0, 1, 10, true), 0);
+}
+
 TEST_F(RecordingEngineTest, TextGoesToTheFontUnclippedAtItsPlace) {
     Windowed();
     engine->OutText("Score 10", 0xFFFFFFFF, 12, 34);
