@@ -12,6 +12,7 @@
 #include "platform/convert.h"
 #include "platform/exceptions.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace hv {
 
@@ -48,6 +49,13 @@ std::vector<std::string> TextureItems(std::string_view text) {
 
 bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
+}
+
+// Characters of script text: a valid UTF-8 sequence counts once, any other byte once.
+size_t CharacterCount(std::string_view text) {
+    size_t n = 0;
+    for (size_t i = 0; i < text.size(); i = NextCharacter(text, i)) ++n;
+    return n;
 }
 
 std::string LowerCase(std::string_view text) {
@@ -124,7 +132,7 @@ int TMainForm::LoadPictures(lua_State* L) {
     TLoadingScope loading(*this);
     const std::string list = ArgString(L, 1);
     const std::vector<std::string> items = SplitText(list);
-    LogEngine().AddHint("Length(Pics)=" + std::to_string(list.size()));
+    LogEngine().AddHint("Length(Pics)=" + std::to_string(CharacterCount(list)));
     const bool showProgress = ArgBoolean(L, 2);
     const bool freeAfterLoad = ArgBoolean(L, 3);
     const D3DFORMAT format = LoadFormat(ArgBoolean(L, 4));

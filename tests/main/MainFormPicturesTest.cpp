@@ -196,6 +196,10 @@ TEST_F(PicturesTest, LoadPicturesTakesCatalogueNamesAndDescribedPictures) {
     Run("ReLoadPictures('pic.png')");
     EXPECT_TRUE(Engine().Surfaces.empty());
     EXPECT_FALSE(Texture("atlas.png").Loaded);
+
+    // The hint counts characters: an accented letter in UTF-8 once, a lone Windows-1252 byte once.
+    Run("LoadPictures('\xC3\xA9.png;\xE9')");
+    EXPECT_NE(Log().find("Length(Pics)=7"), std::string::npos);
 }
 
 TEST_F(PicturesTest, DublicateSurfaceAddsAnAliasOnceAndOnlyOfAnExistingPicture) {
