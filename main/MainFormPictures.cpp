@@ -2,6 +2,7 @@
 // and removed again, picture aliases, the texture list of the "Textures" folder, the splash
 // pictures, and the Surfaces.txt dump. The loaders keep FLoading set while they run and may draw
 // frames in between, so that the script's A_Loading shows the progress.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,6 +101,13 @@ void ShowLoadProgress(TMainForm& form, int32_t progress) {
 
 // A picture described by a LoadPictures item that is not in the catalogue:
 // "name|file|x|y|w|h|rotate". Missing parts stay empty / -1.
+// The far edge of a described picture; held within 32 bits so that absurd numbers in a script's
+// list make a useless rectangle rather than overflow.
+LONG Edge(int32_t from, int32_t size) {
+    const int64_t edge = int64_t(from) + size;
+    return LONG(std::clamp<int64_t>(edge, INT32_MIN, INT32_MAX));
+}
+
 struct TPictureItem {
     std::string File;
     int32_t X = -1, Y = -1, W = -1, H = -1;
@@ -168,8 +176,8 @@ int TMainForm::LoadPictures(lua_State* L) {
         if (p.File.empty() || p.X == -1 || p.Y == -1 || p.W == -1 || p.H == -1) continue;
         if (!KavSurfaceEngine3D) continue;
         KavSurfaceEngine3D->CreateSufaceFromTexture(name, p.File,
-                                                    RECT{p.X, p.Y, p.X + p.W, p.Y + p.H}, true,
-                                                    p.Rotate, format, freeAfterLoad);
+                                                    RECT{p.X, p.Y, Edge(p.X, p.W), Edge(p.Y, p.H)},
+                                                    true, p.Rotate, format, freeAfterLoad);
     }
     return 0;
 }

@@ -189,6 +189,11 @@ TEST_F(PicturesTest, LoadPicturesTakesCatalogueNamesAndDescribedPictures) {
     // Six items: a frame first, then one per change of 0, 17, 33, 50, 67, 83.
     EXPECT_EQ(Events(), "loading0 loading17 loading33 loading50 loading67 loading83");
 
+    // Absurd numbers make a useless rectangle, not an overflow.
+    Run("LoadPictures('huge.png|atlas|2000000000|0|2000000000|5|false')");
+    EXPECT_EQ(Rect(Surface("huge.png"))[2], 2147483647);
+    Run("ReLoadPictures('huge.png')");
+
     // Only the names themselves remove pictures.
     Run("ReLoadPictures('pic.png|atlas;coin.png')");
     EXPECT_EQ(Engine().FindSurface("coin.png"), -1);
