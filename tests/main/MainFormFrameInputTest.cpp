@@ -93,20 +93,23 @@ TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
         edges.push_back(std::to_string(int(v[0].X)) + "," + std::to_string(int(v[0].Y)) + "-" +
                         std::to_string(int(v[1].X)) + "," + std::to_string(int(v[1].Y)));
     }
-    EXPECT_EQ(edges, (std::vector<std::string>{"0,0-0,600", "0,0-800,0", "800,0-800,600",
-                                               "0,600-800,600"}));
+    const std::string w = std::to_string(form.KavSurfaceEngine3D->ViewWidth);
+    const std::string h = std::to_string(form.KavSurfaceEngine3D->ViewHeight);
+    EXPECT_EQ(edges,
+              (std::vector<std::string>{"0,0-0," + h, "0,0-" + w + ",0", w + ",0-" + w + "," + h,
+                                        "0," + h + "-" + w + "," + h}));
 
     form.FLoading = true;
     form.FLoadProgress = 40;
     form.Draw();
     form.FLoading = false;
     form.Draw();
-    EXPECT_EQ(Events(), "update loading40 update");
+    EXPECT_EQ(Events(), "update update loading40 update");
 
     form.FActive = false;
     form.Draw();
     EXPECT_NE(Read(logName).find("TMainForm.Draw not FActive "), std::string::npos);
-    EXPECT_EQ(Events(), "update loading40 update");
+    EXPECT_EQ(Events(), "update update loading40 update");
 }
 
 TEST_F(FrameInputTest, AResolutionChangeInsideTheFrameDropsThatFrame) {
