@@ -385,45 +385,7 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
 }
 
 void GLDevice::SetDefaultStates() {
-    std::fill(std::begin(renderStates_), std::end(renderStates_), 0);
-    DWORD* rs = renderStates_;
-    rs[D3DRS_ZENABLE] = pp_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    rs[D3DRS_ZWRITEENABLE] = 1;
-    rs[D3DRS_LASTPIXEL] = 1;
-    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_CLIPPING] = 1;
-    rs[D3DRS_LIGHTING] = 1;
-    rs[D3DRS_COLORVERTEX] = 1;
-    rs[D3DRS_COLORWRITEENABLE] = 0xF;
-    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
-    for (UINT s = 0; s < kTextureStageCount; ++s) {
-        DWORD* ts = stageStates_[s];
-        std::fill(ts, ts + kTextureStageStateCount, 0);
-        ts[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_TEXCOORDINDEX] = s;
-        ts[D3DTSS_COLORARG0] = ts[D3DTSS_ALPHAARG0] = ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
-        DWORD* ss = samplerStates_[s];
-        std::fill(ss, ss + kSamplerStateCount, 0);
-        ss[D3DSAMP_ADDRESSU] = ss[D3DSAMP_ADDRESSV] = ss[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        ss[D3DSAMP_MAGFILTER] = ss[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        ss[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        ss[D3DSAMP_MAXANISOTROPY] = 1;
-    }
+    states_.SetDefaults(pp_.EnableAutoDepthStencil);
     world_ = view_ = projection_ = Identity();
     wvpDirty_ = true;
     fvf_ = 0;
@@ -571,41 +533,27 @@ HRESULT GLDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) 
 }
 
 HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-    if (State >= kRenderStateCount) return D3DERR_INVALIDCALL;
-    renderStates_[State] = Value;
-    return D3D_OK;
+    return states_.SetRender(State, Value);
 }
 
 HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-    if (State >= kRenderStateCount || !pValue) return D3DERR_INVALIDCALL;
-    *pValue = renderStates_[State];
-    return D3D_OK;
+    return states_.GetRender(State, pValue);
 }
 
 HRESULT GLDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount) return D3DERR_INVALIDCALL;
-    stageStates_[Stage][Type] = Value;
-    return D3D_OK;
+    return states_.SetStage(Stage, Type, Value);
 }
 
 HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount || !pValue)
-        return D3DERR_INVALIDCALL;
-    *pValue = stageStates_[Stage][Type];
-    return D3D_OK;
+    return states_.GetStage(Stage, Type, pValue);
 }
 
 HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount) return D3DERR_INVALIDCALL;
-    samplerStates_[Sampler][Type] = Value;
-    return D3D_OK;
+    return states_.SetSampler(Sampler, Type, Value);
 }
 
 HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount || !pValue)
-        return D3DERR_INVALIDCALL;
-    *pValue = samplerStates_[Sampler][Type];
-    return D3D_OK;
+    return states_.GetSampler(Sampler, Type, pValue);
 }
 
 HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
@@ -654,9 +602,9 @@ HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pSt
 DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     DrawKey k;
     std::memset(&k, 0, sizeof k);  // padding too, for the byte-wise comparison
-    const DWORD* rs = renderStates_;
-    const DWORD* ts = stageStates_[0];
-    const DWORD* ss = samplerStates_[0];
+    const DWORD* rs = states_.Render;
+    const DWORD* ts = states_.Stage[0];
+    const DWORD* ss = states_.Sampler[0];
     k.texture = texture_;
     k.primitive = primitive;
     if (texture_) {
@@ -769,7 +717,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         idx.push_back(at);
         idx.push_back(at + 1);
     };
-    const bool lastPixel = renderStates_[D3DRS_LASTPIXEL] != 0;
+    const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
             for (UINT i = 0; i < n; ++i) idx.push_back(base + i);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/d3d9/Resources.h"
+#include "platform/d3d9/StateBlock.h"
 #include "platform/d3d9/d3d9.h"
 
 namespace hv {
@@ -163,9 +164,7 @@ private:
     float maxAnisotropy_ = 1.0f;
 
     // Direct3D state.
-    DWORD renderStates_[kRenderStateCount] = {};
-    DWORD stageStates_[kTextureStageCount][kTextureStageStateCount] = {};
-    DWORD samplerStates_[kTextureStageCount][kSamplerStateCount] = {};
+    D3DStateBlock states_;
     D3DMATRIX world_{}, view_{}, projection_{};
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;

@@ -164,6 +164,7 @@ private:
 
 RecordingDevice::RecordingDevice(const D3DPRESENT_PARAMETERS& pp) : PresentParameters(pp) {
     transforms_[0] = transforms_[1] = transforms_[2] = Identity();
+    states_.SetDefaults(pp.EnableAutoDepthStencil);
 }
 
 RecordingDevice::~RecordingDevice() = default;
@@ -224,6 +225,7 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
            {pp->BackBufferWidth, pp->BackBufferHeight, uint32_t(pp->Windowed)});
     if (SUCCEEDED(ResetResult)) {
         PresentParameters = *pp;
+        states_.SetDefaults(pp->EnableAutoDepthStencil);
         if (stream_) std::exchange(stream_, nullptr)->Release();
         if (texture_) std::exchange(texture_, nullptr)->Release();
     }
@@ -279,15 +281,11 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
            "SetRenderState(" + RenderStateName(State) + ", " +
                (State == D3DRS_TEXTUREFACTOR ? Hex(Value) : std::to_string(Value)) + ")",
            {State, Value});
-    if (State >= kRenderStateCount) return D3DERR_INVALIDCALL;
-    renderStates_[State] = Value;
-    return D3D_OK;
+    return states_.SetRender(State, Value);
 }
 
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-    if (State >= kRenderStateCount || !pValue) return D3DERR_INVALIDCALL;
-    *pValue = renderStates_[State];
-    return D3D_OK;
+    return states_.GetRender(State, pValue);
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
@@ -296,17 +294,12 @@ HRESULT RecordingDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATET
            "SetTextureStageState(" + std::to_string(Stage) + ", " + TextureStageStateName(Type) +
                ", " + std::to_string(Value) + ")",
            {Stage, Type, Value});
-    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount) return D3DERR_INVALIDCALL;
-    stageStates_[Stage][Type] = Value;
-    return D3D_OK;
+    return states_.SetStage(Stage, Type, Value);
 }
 
 HRESULT RecordingDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                               DWORD* pValue) {
-    if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount || !pValue)
-        return D3DERR_INVALIDCALL;
-    *pValue = stageStates_[Stage][Type];
-    return D3D_OK;
+    return states_.GetStage(Stage, Type, pValue);
 }
 
 HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
@@ -314,16 +307,11 @@ HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
            "SetSamplerState(" + std::to_string(Sampler) + ", " + SamplerStateName(Type) + ", " +
                std::to_string(Value) + ")",
            {Sampler, Type, Value});
-    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount) return D3DERR_INVALIDCALL;
-    samplerStates_[Sampler][Type] = Value;
-    return D3D_OK;
+    return states_.SetSampler(Sampler, Type, Value);
 }
 
 HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-    if (Sampler >= kTextureStageCount || Type >= kSamplerStateCount || !pValue)
-        return D3DERR_INVALIDCALL;
-    *pValue = samplerStates_[Sampler][Type];
-    return D3D_OK;
+    return states_.GetSampler(Sampler, Type, pValue);
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {

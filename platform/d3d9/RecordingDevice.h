@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3d9/Resources.h"
+#include "platform/d3d9/StateBlock.h"
 #include "platform/d3d9/d3d9.h"
 
 namespace hv {
@@ -121,9 +122,7 @@ protected:
 private:
     ULONG refs_ = 1;
     bool releasing_ = false;
-    DWORD renderStates_[kRenderStateCount] = {};
-    DWORD stageStates_[kTextureStageCount][kTextureStageStateCount] = {};
-    DWORD samplerStates_[kTextureStageCount][kSamplerStateCount] = {};
+    D3DStateBlock states_;
     D3DMATRIX transforms_[3]{};  // world, view, projection
     DWORD fvf_ = 0;
     RecordingVertexBuffer* stream_ = nullptr;

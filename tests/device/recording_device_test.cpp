@@ -170,3 +170,30 @@ TEST(VideoMemory, IsMeasuredOnceOrReplacedAndStaysPositiveAsASignedNumber) {
 
 }  // namespace
 }  // namespace hv
+
+namespace hv::test {
+
+TEST(RecordingDevice, StatesStartAndResetAtDirect3DsDefaults) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 32;
+    pp.Windowed = 1;
+    auto* dev = new RecordingDevice(pp);
+    DWORD v = 0;
+    EXPECT_EQ(dev->GetRenderState(D3DRS_LIGHTING, &v), D3D_OK);
+    EXPECT_EQ(v, 1u);
+    EXPECT_EQ(dev->GetTextureStageState(0, D3DTSS_COLOROP, &v), D3D_OK);
+    EXPECT_EQ(v, DWORD(D3DTOP_MODULATE));
+    dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x808080);
+    dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    EXPECT_EQ(dev->Reset(&pp), D3D_OK);
+    EXPECT_EQ(dev->GetRenderState(D3DRS_TEXTUREFACTOR, &v), D3D_OK);
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    EXPECT_EQ(dev->GetSamplerState(0, D3DSAMP_MAGFILTER, &v), D3D_OK);
+    EXPECT_EQ(v, DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(dev->SetRenderState(D3DRENDERSTATETYPE(kRenderStateCount), 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->GetSamplerState(kTextureStageCount, D3DSAMP_MAGFILTER, &v), D3DERR_INVALIDCALL);
+    dev->Release();
+}
+
+}  // namespace hv::test
