@@ -1,7 +1,7 @@
 // Resolution changes, the window-mode switch and the pointer's shape, on the recording device.
 #include <memory>
 
-#include "TempFolder.h"
+#include "RecordedForm.h"
 #include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
 #include "lua/MyLua.h"
@@ -32,68 +32,32 @@ public:
     int toggles = 0;
 };
 
-class DisplayTest : public test::TempFolderTest {
+class DisplayTest : public test::RecordedFormTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        LogEngine().DefaultLogFile = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
-        logName = name + ".log";
+        RecordedFormTest::SetUp();
         savedUserDataDir = UserDataDir;
         UserDataDir.clear();
-        SetDesktopSizeQuery([this] { return desktop; });
-        SetVideoMemoryQuery([] { return DWORD(128000000); });
-        SetDirect3DCreate9Factory([this](UINT) -> IDirect3D9* {
-            if (noDirect3D) return nullptr;
-            auto* d3d = new RecordingDirect3D9();
-            d3d->DesktopMode = {UINT(desktop.Width), UINT(desktop.Height), 60, D3DFMT_X8R8G8B8};
-            d3d->Modes = modes;
-            return d3d;
-        });
         app.form = &form;
+        form.App = &app;
     }
     void TearDown() override {
-        form.KavSurfaceEngine3D.reset();
-        SetDirect3DCreate9Factory(nullptr);
-        SetVideoMemoryQuery(nullptr);
-        SetDesktopSizeQuery(nullptr);
         UserDataDir = savedUserDataDir;
-        TempFolderTest::TearDown();
+        RecordedFormTest::TearDown();
     }
     // Starts the form full screen or windowed, with its script engine.
     void Start(bool fullScreen) {
-        FullScreenFlag = fullScreen ? 1 : 0;
         app.windowed = !fullScreen;
-        form.FormCreate();
-        form.StartScriptEngine();
+        StartForm(fullScreen);
     }
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
-            << lua_tostring(form.ScriptEngine->State, -1);
-        lua_settop(form.ScriptEngine->State, 0);
-    }
-    std::string Eval(const std::string& expression) {
-        form.ScriptEngine->RunString("return " + expression);
-        const char* s = lua_tostring(form.ScriptEngine->State, -1);
-        std::string result = s ? s : "<nil>";
-        lua_settop(form.ScriptEngine->State, 0);
-        return result;
-    }
-    TKavSurfaceEngine3D& Engine() { return *form.KavSurfaceEngine3D; }
-    RecordingDevice& Device() { return *static_cast<RecordingDevice*>(Engine().Device.Get()); }
     // Runs SetSystemResolution(w, h) and gives its results as "ok w h".
     std::string SetResolution(int w, int h) {
         Run("r = {SetSystemResolution(" + std::to_string(w) + ", " + std::to_string(h) + ")}");
         return Eval("tostring(r[1]) .. ' ' .. r[2] .. ' ' .. r[3] .. ' #' .. #r");
     }
 
-    TWindowSize desktop{1024, 768};
-    std::vector<D3DDISPLAYMODE> modes{{1024, 768, 60, D3DFMT_X8R8G8B8}};
-    bool noDirect3D = false;
-    std::string logName;
     std::string savedUserDataDir;
     SwitchingApp app;
-    TMainForm form{&app};
 };
 
 TEST_F(DisplayTest, ResolutionOfTheDesktopSizeNeedsNoFilteringAnyOtherDoes) {
@@ -104,7 +68,7 @@ TEST_F(DisplayTest, ResolutionOfTheDesktopSizeNeedsNoFilteringAnyOtherDoes) {
     EXPECT_FALSE(Engine().UseRequestedSize);
     EXPECT_TRUE(Engine().FullScreen);
     EXPECT_EQ(Engine().RequestedWidth, 1024);
-    const std::string log = Read(logName);
+    const std::string log = Log();
     EXPECT_NE(log.find("SetSystemResolution width=1024 height=768 FullScreenMode=1"),
               std::string::npos);
     EXPECT_NE(log.find("d3ddm.Format=X8R8G8B8"), std::string::npos);
@@ -159,7 +123,7 @@ TEST_F(DisplayTest, FullScreenSizeWithoutAModeRunsOnTheDesktopInTheGamesCoordina
     EXPECT_EQ(SetResolution(800, 600), "false 1024 768 #3");
     EXPECT_FALSE(Engine().Device);
     form.Draw();
-    EXPECT_NE(Read(logName).find("TMainForm.Draw g_pd3dDevice = nil"), std::string::npos);
+    EXPECT_NE(Log().find("TMainForm.Draw g_pd3dDevice = nil"), std::string::npos);
 }
 
 TEST_F(DisplayTest, SwitchingToAWindowAndBackSavesTheChoiceAndTellsTheScript) {
@@ -191,7 +155,7 @@ TEST_F(DisplayTest, SwitchingToAWindowAndBackSavesTheChoiceAndTellsTheScript) {
     EXPECT_EQ(Read("GameParams.txt"), "Music=50\r\nFullscreen=true\r\nVoice=on\r\n");
     EXPECT_FALSE(Engine().UseRequestedSize);
     EXPECT_EQ(Eval("table.concat(calls, ' ')"), "1024x768:true 800x600:true");
-    const std::string log = Read(logName);
+    const std::string log = Log();
     EXPECT_NE(log.find("ChangeWindowMode KavSurfaceEngine3D.FullScreen=false"), std::string::npos);
     EXPECT_NE(log.find("ChangeWindowMode KavSurfaceEngine3D.FullScreen=true"), std::string::npos);
     EXPECT_NE(log.find("ChangeWindowMode d3ddm.Format=X8R8G8B8"), std::string::npos);
@@ -223,7 +187,7 @@ TEST_F(DisplayTest, AFailingResolutionHandlerIsAScriptError) {
     EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
     Run("function A_ChangeResolution(w, h) error('no layout for ' .. w) end");
     EXPECT_THROW(form.Call_A_ChangeResolution(), EScriptReport);
-    EXPECT_NE(Read(logName).find("no layout for 1024"), std::string::npos);
+    EXPECT_NE(Log().find("no layout for 1024"), std::string::npos);
     // Through the script the report passes out of the script function that switched.
     EXPECT_THROW(form.ScriptEngine->RunString("AppChangeWindowMode()"), EScriptReport);
     EXPECT_EQ(form.IsFullScreen, 1);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "RecordedForm.h"
 #include "TempFolder.h"
 #include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
@@ -40,51 +41,13 @@ std::vector<TVertex> VerticesOf(const RecordedCall& c) {
     return v;
 }
 
-class DrawingTest : public test::TempFolderTest {
+class DrawingTest : public test::RecordedFormTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        logFile = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
-        LogEngine().DefaultLogFile = logFile;
-        logName = name + ".log";
-        SetDesktopSizeQuery([] { return TWindowSize{1024, 768}; });
-        SetVideoMemoryQuery([] { return DWORD(128000000); });
-        SetDirect3DCreate9Factory([](UINT) {
-            auto* d3d = new RecordingDirect3D9();
-            d3d->DesktopMode = {1024, 768, 60, D3DFMT_X8R8G8B8};
-            d3d->Modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
-            return d3d;
-        });
-        FullScreenFlag = 0;
-        form.FormCreate();
-        form.StartScriptEngine();
-        ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 1024, 768), S_OK);
+        RecordedFormTest::SetUp();
+        StartForm();
+        ASSERT_EQ(Engine().InitD3D(nullptr, 1024, 768), S_OK);
     }
-    void TearDown() override {
-        form.KavSurfaceEngine3D.reset();
-        SetDirect3DCreate9Factory(nullptr);
-        SetVideoMemoryQuery(nullptr);
-        SetDesktopSizeQuery(nullptr);
-        logFile->Disabled = true;
-        LogEngine().DefaultLogFile = nullptr;
-        TempFolderTest::TearDown();
-    }
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
-            << lua_tostring(form.ScriptEngine->State, -1);
-        lua_settop(form.ScriptEngine->State, 0);
-    }
-    // The value of a script expression as text.
-    std::string Eval(const std::string& expression) {
-        form.ScriptEngine->RunString("return tostring(" + expression + ")");
-        const char* s = lua_tostring(form.ScriptEngine->State, -1);
-        std::string result = s ? s : "";
-        lua_settop(form.ScriptEngine->State, 0);
-        return result;
-    }
-    TKavSurfaceEngine3D& Engine() { return *form.KavSurfaceEngine3D; }
-    RecordingDevice& Device() { return *static_cast<RecordingDevice*>(Engine().Device.Get()); }
 
     // A w x h PNG under data\Textures, texels 0xAARRGGBB from texel(x, y), made into the surface
     // `name` covering `rect` of it.
@@ -126,11 +89,6 @@ protected:
         Device().Calls.clear();
         return draws;
     }
-    bool Logged(const std::string& text) { return Read(logName).find(text) != std::string::npos; }
-
-    TLogFile* logFile = nullptr;
-    std::string logName;
-    TMainForm form;
 };
 
 uint32_t Opaque(int, int) {

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <memory>
 
-#include "TempFolder.h"
+#include "RecordedForm.h"
 #include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
 #include "main/MainForm.h"
@@ -12,50 +12,13 @@
 namespace hv {
 namespace {
 
-class FrameInputTest : public test::TempFolderTest {
+class FrameInputTest : public test::RecordedFormTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        LogEngine().DefaultLogFile = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
-        logName = name + ".log";
-        SetDesktopSizeQuery([] { return TWindowSize{1024, 768}; });
-        SetVideoMemoryQuery([this] { return vidMem; });
-        SetDirect3DCreate9Factory([](UINT) {
-            auto* d3d = new RecordingDirect3D9();
-            d3d->DesktopMode = {1024, 768, 60, D3DFMT_X8R8G8B8};
-            d3d->Modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
-            return d3d;
-        });
-        FullScreenFlag = 0;
-        form.FormCreate();
-        form.StartScriptEngine();
+        RecordedFormTest::SetUp();
+        StartForm();
     }
-    void TearDown() override {
-        form.KavSurfaceEngine3D.reset();
-        SetDirect3DCreate9Factory(nullptr);
-        SetVideoMemoryQuery(nullptr);
-        SetDesktopSizeQuery(nullptr);
-        TempFolderTest::TearDown();
-    }
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
-            << lua_tostring(form.ScriptEngine->State, -1);
-        lua_settop(form.ScriptEngine->State, 0);
-    }
-    std::string Events() {
-        form.ScriptEngine->RunString("return table.concat(events, ' ')");
-        std::string s = lua_tostring(form.ScriptEngine->State, -1);
-        lua_settop(form.ScriptEngine->State, 0);
-        return s;
-    }
-    RecordingDevice& Device() {
-        return *static_cast<RecordingDevice*>(form.KavSurfaceEngine3D->Device.Get());
-    }
-
-    DWORD vidMem = 128000000;
-    std::string logName;
-    TMainForm form;
+    std::string Events() { return Eval("table.concat(events, ' ')"); }
 };
 
 TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
@@ -63,7 +26,7 @@ TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
         "function A_Loading(t, p) events[#events + 1] = 'loading' .. p end");
     // No device yet: an error line, nothing else.
     form.Draw();
-    EXPECT_NE(Read(logName).find("TMainForm.Draw g_pd3dDevice = nil "), std::string::npos);
+    EXPECT_NE(Log().find("TMainForm.Draw g_pd3dDevice = nil "), std::string::npos);
     EXPECT_EQ(Events(), "");
 
     ASSERT_EQ(form.KavSurfaceEngine3D->InitD3D(nullptr, 800, 600), S_OK);
@@ -108,7 +71,7 @@ TEST_F(FrameInputTest, FrameClearsDrawsTheBackdropRunsTheScriptAndPresents) {
 
     form.FActive = false;
     form.Draw();
-    EXPECT_NE(Read(logName).find("TMainForm.Draw not FActive "), std::string::npos);
+    EXPECT_NE(Log().find("TMainForm.Draw not FActive "), std::string::npos);
     EXPECT_EQ(Events(), "update update loading40 update");
 }
 

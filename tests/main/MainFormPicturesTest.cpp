@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "RecordedForm.h"
 #include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
 #include "main/MainForm.h"
@@ -31,49 +31,15 @@ std::string SolidPng(int w, int h) {
     return png;
 }
 
-class PicturesTest : public test::TempFolderTest {
+class PicturesTest : public test::RecordedFormTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        log = LogEngine().AddLogFile(root.string() + "/" + name + ".log");
-        LogEngine().DefaultLogFile = log;
-        SetDesktopSizeQuery([] { return TWindowSize{1024, 768}; });
-        SetVideoMemoryQuery([] { return DWORD(128000000); });
-        SetDirect3DCreate9Factory([](UINT) {
-            auto* d3d = new RecordingDirect3D9();
-            d3d->DesktopMode = {1024, 768, 60, D3DFMT_X8R8G8B8};
-            d3d->Modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
-            return d3d;
-        });
-        FullScreenFlag = 0;
-        form.FormCreate();
-        form.StartScriptEngine();
+        RecordedFormTest::SetUp();
+        StartForm();
         ASSERT_EQ(Engine().InitD3D(nullptr, 800, 600), S_OK);
         Run("events = {} "
             "function A_Update(t) events[#events + 1] = 'update' end "
             "function A_Loading(t, p) events[#events + 1] = 'loading' .. p end");
-    }
-    void TearDown() override {
-        form.KavSurfaceEngine3D.reset();
-        SetDirect3DCreate9Factory(nullptr);
-        SetVideoMemoryQuery(nullptr);
-        SetDesktopSizeQuery(nullptr);
-        // The folder goes with the test: its log must not get a footer at program end.
-        log->Disabled = true;
-        LogEngine().DefaultLogFile = nullptr;
-        TempFolderTest::TearDown();
-    }
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0) << lua_tostring(L(), -1);
-        lua_settop(L(), 0);
-    }
-    std::string Eval(const std::string& expr) {
-        EXPECT_EQ(form.ScriptEngine->RunString("return tostring(" + expr + ")"), 0);
-        const char* s = lua_tostring(L(), -1);
-        std::string value = s ? s : "<none>";
-        lua_settop(L(), 0);
-        return value;
     }
     std::string Events() {
         std::string s = Eval("table.concat(events, ' ')");
@@ -86,9 +52,6 @@ protected:
         lines.push_back("-- END Textures.lua");
         form.ReadTexturesLua(lines);
     }
-    std::string Log() { return Read(log->FileName); }
-    lua_State* L() { return form.ScriptEngine->State; }
-    TKavSurfaceEngine3D& Engine() { return *form.KavSurfaceEngine3D; }
     const TKavSurface& Surface(const std::string& name) {
         const int i = Engine().FindSurface(name);
         EXPECT_GE(i, 0) << name;
@@ -104,9 +67,6 @@ protected:
     static std::array<LONG, 4> Rect(const TKavSurface& s) {
         return {s.SourceRect.left, s.SourceRect.top, s.SourceRect.right, s.SourceRect.bottom};
     }
-
-    TLogFile* log = nullptr;
-    TMainForm form;
 };
 
 TEST_F(PicturesTest, LoadTexturesMakesTheListedAtlasesSurfacesWithProgressFrames) {

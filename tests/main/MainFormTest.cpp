@@ -36,6 +36,12 @@ protected:
         LogEngine().DefaultLogFile = log;
         form.StartScriptEngine();
     }
+    void TearDown() override {
+        // The folder goes with the test: its log must not get a footer at program end.
+        log->Disabled = true;
+        LogEngine().DefaultLogFile = nullptr;
+        TempFolderTest::TearDown();
+    }
     // Runs script text; the test fails on a script error.
     void Run(const std::string& code) {
         ASSERT_EQ(form.ScriptEngine->RunString(code), 0) << lua_tostring(L(), -1);
