@@ -13,6 +13,7 @@
 #include "platform/d3d9/GLDevice.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "tests/common/OffscreenVideo.h"
 
 namespace hv::test {
 
@@ -23,30 +24,6 @@ struct Vertex {
     float u, v;
 };
 constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-
-inline int Red(D3DCOLOR c) {
-    return int((c >> 16) & 0xFF);
-}
-inline int Green(D3DCOLOR c) {
-    return int((c >> 8) & 0xFF);
-}
-inline int Blue(D3DCOLOR c) {
-    return int(c & 0xFF);
-}
-
-// Starts SDL's video once for the whole test program and keeps one OpenGL window open: SDL
-// unloads the OpenGL driver with its last OpenGL window, after which the leak checker can no
-// longer name the driver's own allocations.
-inline void StartVideo() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    }
-    static SDL_Window* keeper =
-        SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(keeper, nullptr);
-}
 
 class DeviceTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 
 #include "engine3d/KavTextureEngine3D.h"
 #include "platform/d3d9/GLDevice.h"
+#include "tests/common/OffscreenVideo.h"
 #include "tests/engine3d/EngineTestSupport.h"
 
 namespace hv::test {
@@ -15,27 +16,6 @@ namespace {
 constexpr int W = 160;
 constexpr int H = 120;
 constexpr D3DCOLOR kBlack = 0xFF000000;
-
-int Red(D3DCOLOR c) {
-    return int((c >> 16) & 0xFF);
-}
-int Blue(D3DCOLOR c) {
-    return int(c & 0xFF);
-}
-
-// SDL's video stays up for the whole program with one hidden OpenGL window: SDL unloads the
-// OpenGL driver with its last OpenGL window, after which the leak checker cannot name the
-// driver's own allocations.
-void StartVideo() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    }
-    static SDL_Window* keeper =
-        SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(keeper, nullptr);
-}
 
 class PixelTest : public ::testing::Test {
 protected:

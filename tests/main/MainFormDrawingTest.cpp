@@ -21,6 +21,7 @@
 #include "platform/d3d9/GLDevice.h"
 #include "platform/d3d9/RecordingDevice.h"
 #include "platform/system.h"
+#include "tests/common/OffscreenVideo.h"
 
 namespace hv {
 namespace {
@@ -312,16 +313,7 @@ class DrawingPixelTest : public test::TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-            ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        }
-        // One hidden OpenGL window lives as long as the program, so that SDL keeps the OpenGL
-        // driver loaded and the leak checker can name the driver's own allocations.
-        static SDL_Window* keeper =
-            SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(keeper, nullptr);
+        test::StartVideo();
         window = SDL_CreateWindow("drawing test", 0, 0, W, H, SDL_WINDOW_OPENGL);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         SetDesktopSizeQuery([] { return TWindowSize{1024, 768}; });
