@@ -18,6 +18,7 @@
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
 #include "main/AssArray.h"
+#include "main/GroupStack.h"
 #include "main/InputMapping.h"
 #include "main/PictureCatalogue.h"
 #include "platform/handles.h"
@@ -25,13 +26,6 @@
 namespace hv {
 
 class TKavSurfaceEngine3D;
-
-// A named drawing group: the offset, scale and opacity applied to everything drawn while it is
-// the current group.
-struct tGroup {
-    std::string Name;
-    double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
-};
 
 // One effect the viewer modes show: a name and a position.
 struct TEffectDesc {
@@ -91,7 +85,7 @@ public:
     // the current record (-1: none), and the values in effect for drawing. A script position
     // (x, y) is drawn at (x * ScaleX + OffsetX, y * ScaleY + OffsetY); picture opacity is
     // multiplied by Alpha.
-    std::vector<tGroup> Groups;
+    TGroupStack Groups;
     int32_t CurrentGroup = -1;
     double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
 

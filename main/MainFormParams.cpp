@@ -103,28 +103,14 @@ int TMainForm::GroupBegin(lua_State* L) {
     for (int k = 2; k <= 6; ++k)
         if (n >= k) *values[k - 2] = lua_tonumber(L, k);
 
-    const tGroup current{name, OffsetX, OffsetY, ScaleX, ScaleY, Alpha};
-    for (size_t i = 0; i < Groups.size(); ++i) {
-        if (Groups[i].Name == name) {
-            Groups[i] = current;
-            CurrentGroup = int32_t(i);
-            return 0;
-        }
-    }
-    Groups.push_back(current);
-    CurrentGroup = int32_t(Groups.size()) - 1;
+    CurrentGroup = int32_t(Groups.Open({name, OffsetX, OffsetY, ScaleX, ScaleY, Alpha}));
     return 0;
 }
 
 int TMainForm::GroupEnd(lua_State* L) {
     if (CurrentGroup == -1) return 0;
     const std::string name = ArgString(L, 1);
-    for (size_t i = 0; i < Groups.size(); ++i) {
-        if (Groups[i].Name == name) {
-            Groups.erase(Groups.begin() + std::ptrdiff_t(i));
-            break;
-        }
-    }
+    Groups.Close(name);
     if (Groups.empty()) {
         CurrentGroup = -1;
         OffsetX = OffsetY = 0;

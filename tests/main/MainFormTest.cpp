@@ -180,6 +180,25 @@ TEST_F(MainFormTest, GroupsBehaveAsAStack) {
     EXPECT_EQ(values(), (std::vector<double>{0, 0, 1, 1, 1}));
 }
 
+TEST_F(MainFormTest, ManyGroupsInOneFrameKeepTheirPlaces) {
+    // A frame that opens a hundred thousand groups (a scene of many small items) and closes
+    // them in any order: re-opening and closing by name must find the right record each time.
+    Run("for i = 1, 100000 do GroupBegin('g' .. i, i) end");
+    EXPECT_EQ(form.Groups.size(), 100000u);
+    EXPECT_EQ(form.CurrentGroup, 99999);
+    Run("GroupEnd('g2')");  // from the bottom: every record above moves down one
+    Run("GroupBegin('g3', -3)");
+    EXPECT_EQ(form.CurrentGroup, 1);
+    EXPECT_EQ(form.OffsetX, -3);
+    Run("GroupBegin('g100000', 7)");
+    EXPECT_EQ(form.CurrentGroup, 99998);
+    Run("for i = 100000, 4, -1 do GroupEnd('g' .. i) end");
+    EXPECT_EQ(form.CurrentGroup, 1);
+    EXPECT_EQ(form.OffsetX, -3);  // the top is now g3 with the values it was re-opened with
+    Run("GroupEnd('g3') GroupEnd('g1')");
+    EXPECT_TRUE(form.Groups.empty());
+}
+
 TEST_F(MainFormTest, ReLoadLuaJoinsFilesInOrderRunsThemAndSendsF5) {
     form.ScriptEngine->Start(
         {"function A_KeyDown(k, c) keys = (keys or '') .. k .. ',' .. c end", "kept = 'old'"});
