@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "platform/exceptions.h"
 #include "platform/files.h"
 #include "platform/halt.h"
+#include "platform/system.h"
 
 namespace hv {
 
@@ -106,9 +108,51 @@ void EnsureLuaLibrary() {
 
 // ---- the host object
 
+void* TLua::CappedAlloc(void* heap, void* block, size_t oldSize, size_t newSize) {
+    auto& h = *static_cast<TScriptHeap*>(heap);
+    if (!block) oldSize = 0;  // a new block: the interpreter passes no meaningful old size
+    if (newSize == 0) {
+        std::free(block);
+        h.Used -= oldSize;
+        return nullptr;
+    }
+    // Only growth may fail: the interpreter relies on shrinking never failing.
+    if (newSize > oldSize && h.Used - oldSize + newSize > h.Limit) return nullptr;
+    void* moved = std::realloc(block, newSize);
+    if (!moved) return newSize <= oldSize ? block : nullptr;
+    h.Used = h.Used - oldSize + newSize;
+    return moved;
+}
+
+namespace {
+
+size_t ScriptMemoryLimitFromEnvironment() {
+    size_t megabytes = TLua::kDefaultScriptMemoryLimitMB;
+    if (auto text = GetEnv(TLua::kScriptMemoryEnvironmentVariable)) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text->c_str(), &end, 10);
+        if (end != text->c_str() && *end == '\0' && value > 0 && value < (SIZE_MAX >> 20)) {
+            megabytes = size_t(value);
+        } else {
+            LogEngine().AddWarning(
+                std::string("TLua.Create ") + TLua::kScriptMemoryEnvironmentVariable + "=" + *text +
+                " is not a number of megabytes; the script's heap is capped at " +
+                std::to_string(megabytes) + " MB");
+        }
+    }
+    return megabytes << 20;
+}
+
+}  // namespace
+
 TLua::TLua(bool autoRegister) : AutoRegister(autoRegister) {
     EnsureLuaLibrary();
-    State = luaL_newstate();
+    heap_.Limit = ScriptMemoryLimitFromEnvironment();
+    State = lua_newstate(&TLua::CappedAlloc, &heap_);
+    if (!State) {
+        heap_ = {};
+        State = luaL_newstate();
+    }
     if (!State) throw Exception("TLua.Create: the Lua state could not be created (out of memory)");
     lua_atpanic(State, &TLua::Panic);
     // The base library opened on its own first, then all of them; what the first call leaves on

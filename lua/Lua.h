@@ -192,6 +192,22 @@ public:
     TLua(const TLua&) = delete;
     TLua& operator=(const TLua&) = delete;
 
+    // The script's heap is capped: an allocation past the cap fails inside the interpreter, which
+    // raises its own "not enough memory" error, so a script that allocates without end is
+    // reported while the host still has memory to report it. The cap is
+    // kDefaultScriptMemoryLimitMB, or the megabytes given by the environment variable
+    // kScriptMemoryEnvironmentVariable. An interpreter that takes no allocator of the host's
+    // (LuaJIT on some 64-bit builds) runs without the cap; ScriptMemoryLimit() is then 0.
+    static constexpr size_t kDefaultScriptMemoryLimitMB = 2048;
+    static constexpr const char* kScriptMemoryEnvironmentVariable = "HALVARDINE_SCRIPT_MEMORY_MB";
+    size_t ScriptMemoryLimit() const { return heap_.Limit; }
+    // Bytes the interpreter holds now (0 when running without the cap).
+    size_t ScriptMemoryInUse() const { return heap_.Used; }
+    // Changes the cap (bytes; 0: none); memory already held stays held.
+    void SetScriptMemoryLimit(size_t bytes) {
+        if (heap_.Limit) heap_.Limit = bytes ? bytes : SIZE_MAX;
+    }
+
     // Runs a script file (a host path) or a chunk of text. 0 on success, else the Lua status with
     // the error message on the top of the stack (on success the chunk's results stay there).
     // A host exception raised inside is re-thrown instead.
@@ -237,6 +253,14 @@ private:
     // Inside a catch handler: keeps the exception being handled for the host's caller.
     void KeepHostException(const TCallback& callback, const std::string& reason);
     static int Panic(lua_State* L);
+
+    struct TScriptHeap {
+        size_t Used = 0;
+        size_t Limit = 0;  // 0: the interpreter allocates on its own
+    };
+    // lua_Alloc over malloc that refuses to grow the heap past heap_.Limit.
+    static void* CappedAlloc(void* heap, void* block, size_t oldSize, size_t newSize);
+    TScriptHeap heap_;
 
     // Callbacks removed by UnregisterTarget: their globals may still be called, so the records
     // stay (emptied) until the state is closed.

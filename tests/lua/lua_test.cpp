@@ -292,6 +292,24 @@ TEST_P(LuaHost, HostExceptionsPassThroughTheInterpreterIntact) {
     EXPECT_EQ(lua_gettop(lua.State), top);
 }
 
+TEST_P(LuaHost, AScriptThatAllocatesWithoutEndGetsNotEnoughMemoryAndTheHostGoesOn) {
+    TLua lua(false);
+    if (lua.ScriptMemoryLimit() == 0) GTEST_SKIP() << "this interpreter takes no host allocator";
+    EXPECT_EQ(lua.ScriptMemoryLimit(), size_t(TLua::kDefaultScriptMemoryLimitMB) << 20);
+    const int top = lua_gettop(lua.State);
+    lua.SetScriptMemoryLimit(size_t(16) << 20);
+    EXPECT_EQ(
+        lua.RunString("hoard = {} for i = 1, 1e9 do hoard[i] = string.rep('x', 4096) .. i end"),
+        LUA_ERRMEM);
+    EXPECT_EQ(std::string(lua_tostring(lua.State, -1)), "not enough memory");
+    EXPECT_LE(lua.ScriptMemoryInUse(), size_t(16) << 20);
+    lua_settop(lua.State, top);
+    // Once the script lets go, the memory is its own again.
+    EXPECT_EQ(RunAndCollect(lua.State, "hoard = nil collectgarbage() return #string.rep('y', 1e6)"),
+              "1000000");
+    EXPECT_LT(lua.ScriptMemoryInUse(), size_t(4) << 20);
+}
+
 HV_FOR_EACH_LUA_LIBRARY(LuaHost);
 
 // An error outside any protected call ends the program through the host's own exit path, so the
