@@ -1,6 +1,7 @@
 // The program's entry: reads the command line, creates the application object, runs the
 // message loop and, when it ends, lets the game save and opens the farewell link.
 #include <exception>
+#include <new>
 
 #include "app/App.h"
 #include "app/CommandLine.h"
@@ -45,11 +46,14 @@ int main(int argc, char** argv) {
     hv::SetCommandLine(argc, argv);
     hv::ExeDir();     // the game folder is the current folder at start-up
     hv::LogEngine();  // logging works before anything else runs
+    hv::ReserveFailureMemory();
     try {
         const int code = hv::RunGame();
         hv::Halt(code);
     } catch (const hv::Exception& e) {
-        hv::ShowFailureAndHalt(e.ClassName(), e.Message(), &e);
+        hv::ShowFailureAndHalt(e.ClassName(), e.Message().c_str(), &e);
+    } catch (const std::bad_alloc& e) {
+        hv::ShowFailureAndHalt("EOutOfMemory", "Out of memory", &e);
     } catch (const std::exception& e) {
         hv::ShowFailureAndHalt("Exception", e.what(), &e);
     } catch (...) {

@@ -62,6 +62,15 @@ TEST(FailureReport, TextAsTheRuntimeShowsIt) {
               "Exception Exception in module m at 00000000.\r\ndone.\r\n");
 }
 
+TEST(FailureReport, BinaryBytesInTheMessageAreShownEscaped) {
+    // Text decoded with the wrong key: NUL, bell, escape and DEL between readable bytes; line
+    // breaks, tabs and UTF-8 letters stay as they are.
+    const char raw[] = "[\0\a\x1B[2J\x7F]:1: unexpected \xC3\xA9\tx\r\ny\x01";
+    EXPECT_EQ(FormatFailureReport("EScriptError", "m", nullptr, std::string(raw, sizeof raw - 1)),
+              "Exception EScriptError in module m at 00000000.\r\n"
+              "[\\x00\\x07\\x1B[2J\\x7F]:1: unexpected \xC3\xA9\tx\r\ny\\x01\r\n");
+}
+
 TEST(WindowSize, FollowsTheDesktopShapeUnlessConfigured) {
     auto size = [](int w, int h, int cw = 0, int ch = 0) {
         TWindowSize s = CalcWindowSize(w, h, cw, ch);

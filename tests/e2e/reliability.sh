@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# One end-to-end case of the hostile-script and resource suite: reliability.sh CASE BINARY.
+set -uo pipefail
+case_name=$1
+bin=$2
+source "$(dirname "$0")/lib.sh"
+
+# A_Init keeps everything it allocates, without end.
+hoarding_script() {
+    script <<'LUA'
+function A_Init()
+  local hoard = {}
+  for i = 1, 1e9 do hoard[i] = string.rep('x', 65536) .. i end
+end
+LUA
+}
+
+case "$case_name" in
+script_memory_ceiling)
+    # The script's heap meets its ceiling long before the machine runs out: the interpreter's
+    # own error is reported as any script error is, and the log gets its footer.
+    hoarding_script
+    HALVARDINE_SCRIPT_MEMORY_MB=64 run -w
+    expect_code 1
+    expect_in err.txt "Application Error"
+    expect_in err.txt "not enough memory"
+    expect_in "$log" "not enough memory"
+    expect_in "$log" "[ Errors : 1"
+    ;;
+process_out_of_memory)
+    # The whole program runs out of address space (the ceiling set above what the process may
+    # have): the report and the log footer still come, never an abort.
+    if nm -D "$bin" 2>/dev/null | grep -q __asan_init; then
+        echo "skipped: a sanitizer build reserves more address space than the limit allows"
+        exit 0
+    fi
+    hoarding_script
+    for limit_kb in 700000 900000; do
+        rm -f "$log"
+        (ulimit -v "$limit_kb"
+         HALVARDINE_SCRIPT_MEMORY_MB=100000 exec timeout 30 "$bin" -w > out.txt 2> err.txt)
+        code=$?
+        [ "$code" -ne 124 ] || fail "the program did not end within 30 s at a limit of $limit_kb kB"
+        [ "$code" -ne 134 ] || fail "aborted at a limit of $limit_kb kB: $(cat err.txt)"
+        expect_code 1
+        expect_in err.txt "Application Error"
+        expect_in "$log" "[ Errors : 1"
+    done
+    ;;
+*)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS [$case_name]"
