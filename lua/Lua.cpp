@@ -155,6 +155,7 @@ TLua::TLua(bool autoRegister) : AutoRegister(autoRegister) {
     }
     if (!State) throw Exception("TLua.Create: the Lua state could not be created (out of memory)");
     lua_atpanic(State, &TLua::Panic);
+    watchdog_ = std::make_unique<TScriptWatchdog>(State);
     // The base library opened on its own first, then all of them; what the first call leaves on
     // the stack stays there.
     lua_pushcfunction(State, luaopen_base);
@@ -172,6 +173,7 @@ TLua::~TLua() {
         callback->Target = nullptr;
         callback->Method = nullptr;
     }
+    watchdog_.reset();
     lua_close(State);
     Callbacks.clear();
     retired_.clear();
@@ -190,6 +192,7 @@ int TLua::Panic(lua_State* L) {
 int TLua::RunFile(const std::string& fileName) {
     const int top = lua_gettop(State);
     const std::string path = ResolvePath(fileName);
+    TScriptWatchdog::TCall watched(*watchdog_);
     const int status = luaL_dofile(State, path.c_str());
     RethrowHostException(top);
     return status;
@@ -197,6 +200,7 @@ int TLua::RunFile(const std::string& fileName) {
 
 int TLua::RunString(const std::string& text) {
     const int top = lua_gettop(State);
+    TScriptWatchdog::TCall watched(*watchdog_);
     const int status = luaL_dostring(State, text.c_str());
     RethrowHostException(top);
     return status;
@@ -276,6 +280,7 @@ int TLua::DispatchHostCall(lua_State* L) {
 
 int TLua::ProtectedCall(int nargs, int nresults) {
     const int base = lua_gettop(State) - nargs - 1;
+    TScriptWatchdog::TCall watched(*watchdog_);
     const int status = lua_pcall(State, nargs, nresults, 0);
     RethrowHostException(base);
     return status;

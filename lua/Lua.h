@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "lua/LuaLib.h"
+#include "lua/ScriptWatchdog.h"
 
 namespace hv {
 
@@ -261,6 +262,8 @@ private:
     // lua_Alloc over malloc that refuses to grow the heap past heap_.Limit.
     static void* CappedAlloc(void* heap, void* block, size_t oldSize, size_t newSize);
     TScriptHeap heap_;
+    // Logs where the script is when one call has run too long; lives as long as the state.
+    std::unique_ptr<TScriptWatchdog> watchdog_;
 
     // Callbacks removed by UnregisterTarget: their globals may still be called, so the records
     // stay (emptied) until the state is closed.

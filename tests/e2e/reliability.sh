@@ -47,6 +47,29 @@ process_out_of_memory)
         expect_in "$log" "[ Errors : 1"
     done
     ;;
+script_endless_loop)
+    # A frame that never ends: the log says where the script is, and the game keeps waiting.
+    script <<'LUA'
+function A_Init() SetSystemResolution(640, 480) frames = 0 end
+local function think() while true do end end
+function A_Update() frames = frames + 1 if frames == 3 then think() end end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
+LUA
+    "$bin" -w > out.txt 2> err.txt &
+    pid=$!
+    for _ in $(seq 1 40); do
+        grep -qF "has not returned" "$log" 2>/dev/null && break
+        sleep 0.5
+    done
+    kill -0 "$pid" 2>/dev/null || fail "the game ended instead of waiting: $(cat err.txt)"
+    kill -9 "$pid"
+    expect_in "$log" "a call into the script has not returned for 5 s; the game waits for it"
+    expect_in "$log" "in function 'think'"
+    expect_in "$log" "in function 'A_Update'"
+    ;;
 *)
     fail "unknown case"
     ;;
