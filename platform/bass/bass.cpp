@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/bass/SoundDecoder.h"
 #include "platform/exceptions.h"
 #include "platform/files.h"
 
@@ -41,6 +42,7 @@ struct TOutput {
     bool Paused = false;
     int Frequency = 0;
     int FrameBytes = 4;  // bytes of one sample frame of all channels at the output format
+    TOutputFormat Format;
     DWORD NextHandle = 1;
     int ChannelCount = 0;  // mixer channels handed out so far
     std::vector<int> FreeChannels;
@@ -132,6 +134,48 @@ void ReleaseStream(TStream& s) {
     Output().FreeChannels.push_back(s.Channel);
 }
 
+// Reads a whole sound file into `bytes`, at most kMaxSoundFileBytes of it. BASS_OK, or the
+// error code for a file that cannot be read or is larger.
+int ReadSoundFile(const std::string& path, std::string& bytes) {
+    SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
+    if (!rw) return BASS_ERROR_FILEOPEN;
+    char block[65536];
+    int result = BASS_OK;
+    for (;;) {
+        const size_t n = SDL_RWread(rw, block, 1, sizeof block);
+        if (n == 0) break;
+        if (bytes.size() + n > kMaxSoundFileBytes) {
+            result = BASS_ERROR_MEM;
+            break;
+        }
+        bytes.append(block, n);
+    }
+    SDL_RWclose(rw);
+    return result;
+}
+
+// Decodes a sound file whole into a chunk at the output's format; nullptr when the file is not
+// a sound a stream can hold (see SoundDecoder.h).
+Mix_Chunk* DecodeSound(std::string_view sound, const TOutputFormat& format) {
+    const TSoundFileKind kind = SniffSoundFile(sound);
+    if (kind == TSoundFileKind::Unknown) return nullptr;
+    if (kind == TSoundFileKind::Wave && !WaveChunksFit(sound)) return nullptr;
+    if (kind == TSoundFileKind::Aiff && !AiffChunksFit(sound)) return nullptr;
+    if (kind == TSoundFileKind::OggVorbis) return DecodeOggVorbis(sound, format);
+    SDL_RWops* rw = SDL_RWFromConstMem(sound.data(), int(sound.size()));
+    if (!rw) return nullptr;
+    // The mixer does not close the source on every failure, so it is closed here.
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 0);
+    SDL_RWclose(rw);
+    const uint64_t limit =
+        uint64_t(kMaxSoundSeconds * format.Frequency) * uint64_t(format.FrameBytes);
+    if (chunk && chunk->alen > limit) {
+        Mix_FreeChunk(chunk);
+        return nullptr;
+    }
+    return chunk;
+}
+
 }  // namespace
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void*) {
@@ -154,6 +198,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void*) {
     Mix_QuerySpec(&frequency, &format, &channels);
     out.Frequency = frequency;
     out.FrameBytes = std::max(1, channels * int(SDL_AUDIO_BITSIZE(format) / 8));
+    out.Format = {frequency, format, channels, out.FrameBytes};
     out.ChannelCount = 0;
     out.FreeChannels.clear();
     out.Paused = false;
@@ -186,34 +231,23 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     if (!file) return Fail(BASS_ERROR_ILLPARAM);
     if (out.NextHandle > kLastHandle) return Fail(BASS_ERROR_UNKNOWN);
 
-    std::string bytes;  // the selected part of a file, when only part is wanted
-    SDL_RWops* rw = nullptr;
+    std::string bytes;  // the file, when it is read from disk
+    std::string_view sound;
     if (mem) {
         if (length == 0) return Fail(BASS_ERROR_ILLPARAM);
-        if (length > QWORD(INT32_MAX)) return Fail(BASS_ERROR_MEM);
-        rw = SDL_RWFromConstMem(static_cast<const Uint8*>(file) + offset, int(length));
+        if (length > kMaxSoundFileBytes) return Fail(BASS_ERROR_MEM);
+        sound = std::string_view(static_cast<const char*>(file) + offset, size_t(length));
     } else {
         const std::string path = ResolvePath(static_cast<const char*>(file));
-        if (offset == 0 && length == 0) {
-            if (!FileExists(path)) return Fail(BASS_ERROR_FILEOPEN);
-            rw = SDL_RWFromFile(path.c_str(), "rb");
-        } else {
-            try {
-                bytes = ReadFileBytes(path);
-            } catch (const Exception&) {
-                return Fail(BASS_ERROR_FILEOPEN);
-            }
-            if (offset > bytes.size()) return Fail(BASS_ERROR_ILLPARAM);
-            const QWORD available = bytes.size() - offset;
-            const QWORD size = length == 0 ? available : std::min(length, available);
-            if (size > QWORD(INT32_MAX)) return Fail(BASS_ERROR_MEM);
-            rw = SDL_RWFromConstMem(bytes.data() + offset, int(size));
-        }
+        if (!FileExists(path)) return Fail(BASS_ERROR_FILEOPEN);
+        const int read = ReadSoundFile(path, bytes);
+        if (read != BASS_OK) return Fail(read);
+        if (offset > bytes.size()) return Fail(BASS_ERROR_ILLPARAM);
+        const QWORD available = bytes.size() - offset;
+        sound = std::string_view(bytes).substr(
+            size_t(offset), size_t(length == 0 ? available : std::min(length, available)));
     }
-    if (!rw) return Fail(BASS_ERROR_FILEOPEN);
-    // The mixer does not close the source on every failure, so it is closed here.
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 0);
-    SDL_RWclose(rw);
+    Mix_Chunk* chunk = DecodeSound(sound, out.Format);
     if (!chunk) return Fail(BASS_ERROR_FILEFORM);
 
     const DWORD handle = out.NextHandle++;
