@@ -21,6 +21,9 @@ namespace {
 constexpr UINT kMaxPictureSide = 16384;
 // Largest picture file we read.
 constexpr uintmax_t kMaxPictureFileBytes = 256u << 20;
+// Most texels we decode (256 MB as 32-bit texels): a picture of more would hold the game for many
+// seconds and gigabytes of memory before anything could be drawn of it.
+constexpr uint64_t kMaxPictureTexels = uint64_t(8192) * 8192;
 
 // A picture as 0xAARRGGBB texels, rows top first.
 struct Image {
@@ -76,6 +79,20 @@ bool DeclaredSize(const uint8_t* d, size_t n, UINT& w, UINT& h, D3DXIMAGE_FILEFO
     return false;
 }
 
+// True when every chunk of a PNG file, up to and including IEND, lies inside the file. The
+// decoder reads a chunk that runs past the end again and again instead of failing, so such a file
+// never reaches it.
+bool PngChunksFit(const uint8_t* d, size_t n) {
+    size_t pos = 8;  // after the signature
+    while (pos + 12 <= n) {
+        const uint32_t length = BigEndian32(d + pos);
+        if (length > 0x7FFFFFFFu || n - pos - 12 < length) return false;
+        if (std::memcmp(d + pos + 4, "IEND", 4) == 0) return true;
+        pos += 12 + size_t(length);
+    }
+    return false;
+}
+
 HRESULT Decode(const void* data, UINT size, UINT maxSide, Image& image,
                D3DXIMAGE_FILEFORMAT& kind) {
     if (!data || size == 0) return D3DXERR_INVALIDDATA;
@@ -83,6 +100,9 @@ HRESULT Decode(const void* data, UINT size, UINT maxSide, Image& image,
     if (!DeclaredSize(static_cast<const uint8_t*>(data), size, w, h, kind))
         return D3DXERR_INVALIDDATA;
     if (w == 0 || h == 0 || w > maxSide || h > maxSide) return D3DXERR_INVALIDDATA;
+    if (uint64_t(w) * h > kMaxPictureTexels) return D3DXERR_INVALIDDATA;
+    if (kind == D3DXIFF_PNG && !PngChunksFit(static_cast<const uint8_t*>(data), size))
+        return D3DXERR_INVALIDDATA;
     static const bool started = (IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG), true);
     (void)started;
     SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));

@@ -182,6 +182,29 @@ TEST_F(D3DXTest, BrokenOrHostilePicturesFailWithoutATexture) {
     EXPECT_EQ(t, nullptr);
 }
 
+TEST_F(D3DXTest, PicturesWhoseChunksRunPastTheEndOrThatAreTooLargeFailAtOnce) {
+    const std::string png = Encode(8, 8, [](int, int) { return 0xFF00FF00u; });
+    // After the header chunk (8 + 25 bytes): an ancillary chunk whose length runs past the end
+    // of the file, as in the decoder's own crash-test files.
+    std::string runsPast = png.substr(0, 33);
+    runsPast += std::string("\x7F\xFF\xFF\x00tEXtComment", 15);
+    std::string noEnd = png.substr(0, png.size() - 12);  // every chunk but IEND
+    // 16384 x 8192 declared: sides the device could hold, but a quarter more texels than a
+    // picture may have.
+    std::string tooMany = png;
+    tooMany[16] = 0, tooMany[17] = 0, tooMany[18] = 0x40, tooMany[19] = 0;
+    tooMany[20] = 0, tooMany[21] = 0, tooMany[22] = 0x20, tooMany[23] = 0;
+    for (const std::string& bad : {runsPast, noEnd, tooMany}) {
+        IDirect3DTexture9* t = nullptr;
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), UINT(bad.size()), &t),
+                  D3DXERR_INVALIDDATA);
+        EXPECT_EQ(t, nullptr);
+    }
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    t->Release();
+}
+
 TEST_F(D3DXTest, TextAppearsWhereAskedInItsColourWhateverTheTransform) {
     ID3DXFont* font = nullptr;
     ASSERT_EQ(D3DXCreateFontW(device, 20, 0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
