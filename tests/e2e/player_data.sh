@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# One end-to-end case of the player-data suite: player_data.sh CASE HALVARDINE_BINARY. The
+# player's stores, the game folder's own files and the reports when they cannot be had.
+set -uo pipefail
+case_name=$1
+bin=$2
+source "$(dirname "$0")/lib.sh"
+
+case "$case_name" in
+project_name_keeps_profile)
+    # Each run counts itself in the profile of the project the script names; the second run
+    # must find the first run's count there.
+    script <<'LUA'
+LoadLuas("", "", "ProjectName=Saga;")
+function A_Init()
+  local runs = tonumber(GetProfileFromCode():match("runs!(%d+)!") or "0")
+  SetProfileParam("runs=" .. (runs + 1))
+  QuitGame()
+end
+LUA
+    saga="$APPDATA/My Games/Orvandel/Saga"
+    mkdir -p "$user"
+    printf 'runs=40\r\n' > "$user/Profile.txt"
+    run -w
+    expect_code 0
+    expect_file "$saga/Profile.txt" "runs=1"
+    run -w
+    expect_code 0
+    expect_file "$saga/Profile.txt" "runs=2"
+    expect_in "$saga/Saga.log" "TMainForm.LoadLuas Profile.txt read from $saga/"
+    # The default project's profile is neither used nor touched.
+    expect_file "$user/Profile.txt" "runs=40"
+    ;;
+*)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS [$case_name]"
