@@ -31,6 +31,26 @@ LUA
     # The default project's profile is neither used nor touched.
     expect_file "$user/Profile.txt" "runs=40"
     ;;
+read_only_game_folder)
+    # A game installed where the player cannot write runs from its plain text.
+    script <<'LUA'
+function A_Init() InitLogFile("ran.txt") WriteToLogFile("ran") QuitGame() end
+LUA
+    mkdir -p "$user"
+    if [ "$(id -u)" -eq 0 ]; then
+        # Permission bits do not stop root, so the stored file's place is taken by a folder,
+        # which no user can replace with a file: the write fails as in a read-only folder.
+        mkdir -p data/AllLua.luac/inside
+    else
+        chmod a-w data
+        trap 'chmod -R u+w "$game"; rm -rf "$game"' EXIT
+    fi
+    run -w
+    expect_code 0
+    expect_file "$user/ran.txt" "ran"
+    expect_in "$log" "Warning! data\\AllLua.luac not written, the game runs from data\\AllLua.lua: "
+    [ ! -f data/AllLua.luac ] || fail "the stored form was written"
+    ;;
 *)
     fail "unknown case"
     ;;
