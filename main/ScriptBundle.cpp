@@ -42,7 +42,7 @@ std::string BundleText(const std::vector<std::string>& lines) {
 }
 
 std::optional<std::vector<std::string>> ReadScriptBundle() {
-    if (FileExists(kBundlePlainFile)) {
+    if (FilePresent(kBundlePlainFile)) {
         std::vector<std::string> lines = ReadFileLines(kBundlePlainFile);
         // The stored form is only a copy: a game installed read-only still runs from its text.
         try {
@@ -55,7 +55,7 @@ std::optional<std::vector<std::string>> ReadScriptBundle() {
         }
         return lines;
     }
-    if (FileExists(kBundleStoredFile))
+    if (FilePresent(kBundleStoredFile))
         return SplitLines(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey));
     return std::nullopt;
 }

@@ -30,7 +30,7 @@ std::string BundleText(const std::vector<std::string>& lines);
 // rewrites "data\AllLua.luac" from it, so that the stored form always follows the text; when
 // that write fails, as in a read-only game folder, a warning is logged and the text runs all
 // the same); otherwise the stored form decoded. Nothing when neither exists; the caller logs and
-// ends. Throws EInOutError when a bundle file cannot be read.
+// ends. Throws EInOutError when a bundle file cannot be read or cannot be told to be missing.
 std::optional<std::vector<std::string>> ReadScriptBundle();
 // ReadScriptBundle, logging the hint "data\AllLua.lua not exist " when there is no bundle.
 std::optional<std::vector<std::string>> LoadScriptBundle();

@@ -89,6 +89,20 @@ bool FileExists(std::string_view hostPath) {
     return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool FilePresent(std::string_view hostPath) {
+    const std::string path = ResolvePath(hostPath);
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    const int err = errno;
+    if (err == ENOTDIR) return false;
+    if (err == ENOENT) {
+        struct stat link;
+        if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
+        throw EInOutError("Cannot open file \"" + path + "\". It is a link to a missing file");
+    }
+    throw EInOutError("Cannot open file \"" + path + "\". " + ErrnoText(err));
+}
+
 bool DirectoryExists(std::string_view hostPath) {
     struct stat st;
     return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

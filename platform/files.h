@@ -19,8 +19,17 @@ std::string NativePath(std::string_view hostPath);
 // names where a new file should be created.
 std::string ResolvePath(std::string_view hostPath);
 
-bool FileExists(std::string_view hostPath);       // a file (not a folder) exists
-bool DirectoryExists(std::string_view hostPath);  // a folder exists
+// A file (not a folder) exists; a folder exists. Any failure to look reads as "no": for files
+// the game can do without (pictures, the farewell link).
+bool FileExists(std::string_view hostPath);
+bool DirectoryExists(std::string_view hostPath);
+
+// Whether a file (not a folder) is at the path, for files whose absence starts something anew
+// (the player's stores, the script bundle): false only when nothing is there (no such file, or a
+// path component that is no folder). Any other failure to look (a folder that cannot be
+// searched, a loop of links, a link to a missing file, an I/O error) throws EInOutError naming
+// the file, so that a file that is there but out of reach is never taken for a missing one.
+bool FilePresent(std::string_view hostPath);
 
 // The whole file as bytes. Throws EInOutError naming the file when it cannot be read.
 std::string ReadFileBytes(std::string_view hostPath);

@@ -51,6 +51,36 @@ LUA
     expect_in "$log" "Warning! data\\AllLua.luac not written, the game runs from data\\AllLua.lua: "
     [ ! -f data/AllLua.luac ] || fail "the stored form was written"
     ;;
+store_out_of_reach)
+    # The profile is a link into a synced folder that cannot be reached: the game must stop with
+    # a report naming the file, not start afresh and save over the player's progress.
+    script <<'LUA'
+function A_Init() SetProfileParam("level=1") QuitGame() end
+LUA
+    mkdir -p "$user/sync.real"
+    printf 'level=7\r\n' > "$user/sync.real/Profile.txt"
+    ln -s sync/Profile.txt "$user/Profile.txt"
+    reasons="loop"
+    # Permission bits do not stop root; a loop of links stops every user.
+    [ "$(id -u)" -eq 0 ] || reasons="loop unreadable"
+    for reason in $reasons; do
+        if [ "$reason" = loop ]; then
+            ln -s sync "$user/sync"
+        else
+            rm "$user/sync"
+            ln -s sync.real "$user/sync"
+            chmod 000 "$user/sync.real"
+        fi
+        run -w
+        chmod 755 "$user/sync.real"
+        expect_code 1
+        expect_in err.txt "Exception EInOutError in module halvardine"
+        expect_in err.txt "\"$user/Profile.txt\""
+        [ -L "$user/Profile.txt" ] || fail "the profile link was replaced ($reason)"
+        [ "$(readlink "$user/Profile.txt")" = sync/Profile.txt ] || fail "the link was changed"
+        expect_file "$user/sync.real/Profile.txt" "level=7"
+    done
+    ;;
 *)
     fail "unknown case"
     ;;

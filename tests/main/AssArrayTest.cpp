@@ -56,6 +56,21 @@ TEST_F(AssArrayTest, LoadKeepsPairsByLineCountAndIgnoresMissingFile) {
     EXPECT_EQ(s.Count(), 2);
 }
 
+// A profile kept behind a link that cannot be followed is not an empty profile: the load fails,
+// so no save can write over the real one.
+TEST_F(AssArrayTest, StoreOutOfReachFailsToLoadAndStaysAsItWas) {
+    Write("sync.real/Profile.txt", "level=7\r\n");
+    std::filesystem::create_symlink("sync", root / "sync");  // a loop
+    std::filesystem::create_symlink("sync/Profile.txt", root / "Profile.txt");
+    tAssArray s;
+    s.Add("keep", "me");
+    EXPECT_THROW(s.LoadFromFile("Profile.txt"), EInOutError);
+    ASSERT_EQ(s.Count(), 1);
+    EXPECT_EQ(s.Items[0].Key, "keep");
+    EXPECT_TRUE(std::filesystem::is_symlink(root / "Profile.txt"));
+    EXPECT_EQ(Read("sync.real/Profile.txt"), "level=7\r\n");
+}
+
 TEST_F(AssArrayTest, EditingOperationsTouchOnlyWhatTheyMay) {
     tAssArray s;
     s.Add("a", "1");

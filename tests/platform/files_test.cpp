@@ -65,6 +65,36 @@ TEST_F(FilesTest, ReadsLinesWithEveryLineEnding) {
     EXPECT_THROW(ReadFileBytes("."), EInOutError);
 }
 
+// Only "nothing there" is absence; a file the system cannot reach is an error naming it.
+TEST_F(FilesTest, FilePresentTellsAMissingFileFromOneOutOfReach) {
+    Write(root / "Data" / "Profile.txt", "x");
+    EXPECT_TRUE(FilePresent("data\\profile.txt"));
+    EXPECT_FALSE(FilePresent("data\\missing.txt"));
+    EXPECT_FALSE(FilePresent("nowhere\\Profile.txt"));
+    EXPECT_FALSE(FilePresent("Data\\Profile.txt\\inside"));  // a file is no folder
+    EXPECT_FALSE(FilePresent("Data"));                           // a folder is no file
+
+    fs::create_symlink("loop", root / "loop");
+    fs::create_symlink("loop/Profile.txt", root / "looped.txt");
+    fs::create_symlink("gone/Profile.txt", root / "dangling.txt");
+    for (const char* name : {"loop", "looped.txt", "dangling.txt"}) {
+        try {
+            FilePresent(name);
+            ADD_FAILURE() << name << " was taken for a missing file";
+        } catch (const EInOutError& e) {
+            EXPECT_NE(e.Message().find(std::string("\"") + name + "\""), std::string::npos)
+                << e.Message();
+        }
+    }
+    EXPECT_FALSE(FileExists("looped.txt"));  // the lenient test still just says no
+
+    if (::geteuid() != 0) {
+        fs::permissions(root / "Data", fs::perms::none);
+        EXPECT_THROW(FilePresent("Data/Profile.txt"), EInOutError);
+        fs::permissions(root / "Data", fs::perms::owner_all);
+    }
+}
+
 TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsTheOldFileOnFailure) {
     WriteFileAtomic("profile.txt", "first\r\n");
     EXPECT_EQ(ReadFileBytes("profile.txt"), "first\r\n");
