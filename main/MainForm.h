@@ -357,7 +357,7 @@ private:
     // Parses "key=value;" pairs of `text` into `store` (cleared first).
     static void FillFromSettings(tAssArray& store, const std::string& text);
     // Empties the store and loads it from UserDataDir + fileName (a missing file leaves it
-    // empty).
+    // empty), first removing what saves of it cut short by a crash left behind.
     static void LoadStore(tAssArray& store, const char* fileName);
     // Saves the changed store to UserDataDir and notes the change.
     void SaveGameParams();

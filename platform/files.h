@@ -3,6 +3,7 @@
 // is matched component by component without regard to case, as Windows games expect.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,8 +42,18 @@ std::vector<std::string> SplitLines(std::string_view text);
 
 // Replaces the file with `bytes` so that a reader sees the old content or the new, never a
 // mixture: a temporary file in the same folder is written, flushed and synced, then renamed
-// over the old one. Throws EInOutError and leaves the old file whole when any step fails.
+// over the old one. A symbolic link (or a chain of them) is kept: the file it leads to is the
+// one replaced, created when missing. Throws EInOutError and leaves the old file whole when any
+// step fails.
 void WriteFileAtomic(std::string_view hostPath, std::string_view bytes);
+
+// How old a temporary file of WriteFileAtomic must be to count as left by a save that was cut
+// short: younger ones may belong to a save in progress in another running copy of the game.
+inline constexpr std::chrono::seconds kStaleSaveAge{60};
+// Removes the temporary files that saves of the file, cut short by a crash or power cut, left
+// beside it (beside the file its links lead to), when older than kStaleSaveAge. Returns how
+// many were removed; failures to look or remove are ignored.
+int RemoveStaleSaveFiles(std::string_view hostPath);
 
 // Creates the folder and every missing parent. True when the folder exists afterwards.
 bool ForceDirectories(std::string_view hostPath);

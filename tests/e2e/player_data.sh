@@ -6,18 +6,23 @@ case_name=$1
 bin=$2
 source "$(dirname "$0")/lib.sh"
 
-case "$case_name" in
-project_name_keeps_profile)
-    # Each run counts itself in the profile of the project the script names; the second run
-    # must find the first run's count there.
-    script <<'LUA'
-LoadLuas("", "", "ProjectName=Saga;")
+# A game whose A_Init counts its runs in the profile and quits; $1 is run first (e.g. LoadLuas).
+count_runs_and_quit() {
+    { echo "${1:-}"; cat <<'LUA'
 function A_Init()
   local runs = tonumber(GetProfileFromCode():match("runs!(%d+)!") or "0")
   SetProfileParam("runs=" .. (runs + 1))
   QuitGame()
 end
 LUA
+    } | script
+}
+
+case "$case_name" in
+project_name_keeps_profile)
+    # Each run counts itself in the profile of the project the script names; the second run
+    # must find the first run's count there.
+    count_runs_and_quit 'LoadLuas("", "", "ProjectName=Saga;")'
     saga="$APPDATA/My Games/Orvandel/Saga"
     mkdir -p "$user"
     printf 'runs=40\r\n' > "$user/Profile.txt"
@@ -80,6 +85,21 @@ LUA
         [ "$(readlink "$user/Profile.txt")" = sync/Profile.txt ] || fail "the link was changed"
         expect_file "$user/sync.real/Profile.txt" "level=7"
     done
+    ;;
+profile_through_link)
+    # The profile lives in a synced folder through a link, beside a save cut short by a crash.
+    count_runs_and_quit
+    mkdir -p "$user" sync
+    printf 'runs=4\r\n' > sync/Profile.txt
+    printf 'runs=' > sync/.Profile.txt.tmp99
+    touch -d '-10 minutes' sync/.Profile.txt.tmp99
+    ln -s "$game/sync/Profile.txt" "$user/Profile.txt"
+    run -w
+    expect_code 0
+    [ -L "$user/Profile.txt" ] || fail "the profile link was replaced by a file"
+    expect_file sync/Profile.txt "runs=5"
+    [ ! -e sync/.Profile.txt.tmp99 ] || fail "the interrupted save's file is still there"
+    expect_in "$log" "TMainForm Profile.txt: 1 temporary file(s) of an interrupted save removed"
     ;;
 *)
     fail "unknown case"

@@ -120,6 +120,63 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsTheOldFileOnFailure) {
     EXPECT_THROW(WriteFileAtomic("missing\\folder\\x.txt", "x"), EInOutError);
 }
 
+// Players keep their profiles in synced folders through links: a save replaces the file the
+// link leads to and keeps the link.
+TEST_F(FilesTest, AtomicWriteKeepsLinksAndReplacesWhatTheyLeadTo) {
+    Write(root / "sync" / "Profile.txt", "old");
+    fs::permissions(root / "sync" / "Profile.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(root / "user");
+    fs::create_symlink("../sync/Profile.txt", root / "user" / "Profile.txt");
+    fs::create_symlink(root / "user" / "Profile.txt", root / "chain.txt");  // absolute, to a link
+    fs::create_symlink("sync/New.txt", root / "new.txt");
+    fs::create_symlink("self.txt", root / "self.txt");
+
+    WriteFileAtomic("user\\profile.txt", "new");
+    EXPECT_TRUE(fs::is_symlink(root / "user" / "Profile.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/Profile.txt"), "new");
+    EXPECT_EQ(fs::status(root / "sync" / "Profile.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    WriteFileAtomic("chain.txt", "newer");
+    EXPECT_TRUE(fs::is_symlink(root / "chain.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/Profile.txt"), "newer");
+    WriteFileAtomic("new.txt", "created");  // the link's file is made where it leads
+    EXPECT_TRUE(fs::is_symlink(root / "new.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/New.txt"), "created");
+    EXPECT_THROW(WriteFileAtomic("self.txt", "x"), EInOutError);
+    EXPECT_TRUE(fs::is_symlink(root / "self.txt"));
+
+    // No temporary file is left anywhere.
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+// A crash between writing a save's temporary file and renaming it leaves the file behind; the
+// next start clears such files away, but not one a running save may still be writing.
+TEST_F(FilesTest, StaleSaveFilesAreRemovedAndRecentOnesKept) {
+    const auto old = fs::file_time_type::clock::now() - kStaleSaveAge - std::chrono::seconds(5);
+    auto make = [&](const fs::path& p, bool stale) {
+        Write(p, "partial");
+        if (stale) fs::last_write_time(p, old);
+    };
+    make(root / "user" / ".Profile.txt.tmp123456", true);
+    make(root / "user" / ".Profile.txt.tmp7", false);       // maybe still being written
+    make(root / "user" / ".Profile.txt.tmpx", true);        // not a name the saves use
+    make(root / "user" / ".GameParams.txt.tmp1", true);     // another file's
+    make(root / "user" / "Profile.txt", true);
+    make(root / "sync" / ".Real.txt.tmp42", true);
+    fs::create_symlink("../sync/Real.txt", root / "user" / "Linked.txt");
+
+    EXPECT_EQ(RemoveStaleSaveFiles("user\\Profile.txt"), 1);
+    EXPECT_EQ(RemoveStaleSaveFiles("user/Linked.txt"), 1);  // beside the file the link leads to
+    EXPECT_EQ(RemoveStaleSaveFiles("nowhere/Profile.txt"), 0);
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".GameParams.txt.tmp1", ".Profile.txt.tmp7",
+                                              ".Profile.txt.tmpx", "Profile.txt"}));
+}
+
 TEST_F(FilesTest, ForceDirectoriesCreatesParents) {
     EXPECT_TRUE(ForceDirectories("a\\b\\c"));
     EXPECT_TRUE(fs::is_directory(root / "a" / "b" / "c"));
