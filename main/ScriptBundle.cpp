@@ -56,7 +56,8 @@ std::optional<std::vector<std::string>> ReadScriptBundle() {
         return lines;
     }
     if (FilePresent(kBundleStoredFile))
-        return SplitLines(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey));
+        return SplitLines(SkipByteOrderMark(
+            TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey)));
     return std::nullopt;
 }
 

@@ -177,8 +177,13 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+std::string_view SkipByteOrderMark(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return text;
+}
+
 std::vector<std::string> ReadFileLines(std::string_view hostPath) {
-    return SplitLines(ReadFileBytes(hostPath));
+    return SplitLines(SkipByteOrderMark(ReadFileBytes(hostPath)));
 }
 
 void WriteFileAtomic(std::string_view hostPath, std::string_view bytes) {

@@ -35,8 +35,11 @@ bool FilePresent(std::string_view hostPath);
 // The whole file as bytes. Throws EInOutError naming the file when it cannot be read.
 std::string ReadFileBytes(std::string_view hostPath);
 // The file's lines: CR, LF and CR LF each end a line; a final line without an ending counts,
-// an ending at the very end adds no empty line. Throws EInOutError like ReadFileBytes.
+// an ending at the very end adds no empty line. A UTF-8 byte-order mark at the start, which
+// Windows editors write, is not part of the first line. Throws EInOutError like ReadFileBytes.
 std::vector<std::string> ReadFileLines(std::string_view hostPath);
+// `text` without a UTF-8 byte-order mark (EF BB BF) at its start.
+std::string_view SkipByteOrderMark(std::string_view text);
 // Splits text into lines by the rule of ReadFileLines.
 std::vector<std::string> SplitLines(std::string_view text);
 

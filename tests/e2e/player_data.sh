@@ -101,6 +101,19 @@ profile_through_link)
     [ ! -e sync/.Profile.txt.tmp99 ] || fail "the interrupted save's file is still there"
     expect_in "$log" "TMainForm Profile.txt: 1 temporary file(s) of an interrupted save removed"
     ;;
+byte_order_marks)
+    # Files saved by a Windows editor as UTF-8 begin with a byte-order mark.
+    count_runs_and_quit
+    printf '\xef\xbb\xbf' | cat - data/AllLua.lua > bundle && mv bundle data/AllLua.lua
+    mkdir -p "$user"
+    printf '\xef\xbb\xbfruns=2\r\n' > "$user/Profile.txt"
+    printf '\xef\xbb\xbf[InternetShortcut]\r\nURL=ftp://example.invalid/\r\n' > Link.url
+    run -w
+    expect_code 0
+    expect_file "$user/Profile.txt" "runs=3"
+    # The link was read (its address is named), and refused only for not being a web address.
+    expect_in "$log" "$link_tried: not an http or https URL (ftp://example.invalid/)"
+    ;;
 *)
     fail "unknown case"
     ;;

@@ -29,6 +29,12 @@ TEST_F(AssArrayTest, FileRoundTripKeepsDuplicatesExtraEqualsAndEmptyLines) {
     s.SaveToFile("p.txt");
     EXPECT_EQ(Read("p.txt"), "a=1\r\nb=2\r\na=3\r\nx=y=z\r\n=\r\n  blank key = v \r\n");
 
+    // A profile saved by a Windows editor as UTF-8 keeps its first key.
+    Write("bom.txt", "\xEF\xBB\xBFname=Ann\r\n");
+    tAssArray b;
+    b.LoadFromFile("bom.txt");
+    EXPECT_EQ(b.IndexOf("name"), 0);
+
     tAssArray empty;
     empty.SaveToFile("e.txt");
     EXPECT_EQ(Read("e.txt"), "");

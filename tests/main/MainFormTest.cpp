@@ -185,7 +185,7 @@ TEST_F(MainFormTest, ReLoadLuaJoinsFilesInOrderRunsThemAndSendsF5) {
         {"function A_KeyDown(k, c) keys = (keys or '') .. k .. ',' .. c end", "kept = 'old'"});
     Write("aaa.lua", "order = order .. 'a'");
     Write("KavInterfaceTemplatesEngine.lua", "order = 'K'\r\nkept = nil");
-    Write("zzz.lua", "order = order .. 'z'");
+    Write("zzz.lua", "\xEF\xBB\xBForder = order .. 'z'");  // saved with a byte-order mark
     Write("AllLua.lua", "error('the old bundle must not be read')");
     Run("ReLoadLua()");
     EXPECT_EQ(Eval("order:sub(1, 1)"), "K");

@@ -15,8 +15,8 @@ protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         // The log engine keeps one file per name: each test names its own.
-        logName = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                  ".log";
+        logName =
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log";
         log = LogEngine().AddLogFile((root / logName).string());
         LogEngine().DefaultLogFile = log;
     }
@@ -80,19 +80,36 @@ TEST_F(ScriptBundleTest, StoredFormThatCannotBeWrittenLeavesTheTextToRun) {
     EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
     EXPECT_TRUE(std::filesystem::is_directory(root / "data/AllLua.luac/inside"));
     EXPECT_NE(Read(logName).find("Warning! data\\AllLua.luac not written, the game runs "
-                                      "from data\\AllLua.lua: Cannot rename file"),
+                                 "from data\\AllLua.lua: Cannot rename file"),
               std::string::npos);
 
     if (::geteuid() != 0) {
         std::filesystem::remove_all(root / "data/AllLua.luac");
-        std::filesystem::permissions(root / "data", std::filesystem::perms::owner_read |
-                                                        std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(
+            root / "data", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         lines = ReadScriptBundle();
         std::filesystem::permissions(root / "data", std::filesystem::perms::owner_all);
         ASSERT_TRUE(lines);
         EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
         EXPECT_FALSE(std::filesystem::exists(root / "data/AllLua.luac"));
     }
+}
+
+// A bundle saved by a Windows editor as UTF-8 starts with a byte-order mark, which Lua cannot
+// read: the text runs without it, in both forms.
+TEST_F(ScriptBundleTest, ByteOrderMarkIsNoPartOfTheScript) {
+    const std::string bom = "\xEF\xBB\xBF";
+    Write("data/AllLua.lua", bom + "a = 1\r\n");
+    auto lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
+    EXPECT_EQ(Read("data/AllLua.luac"), TransformScriptStream("a = 1\r\n", kBundleKey));
+
+    std::filesystem::remove(root / "data/AllLua.lua");
+    Write("data/AllLua.luac", TransformScriptStream(bom + "b = 2\r\n", kBundleKey));
+    lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, std::vector<std::string>{"b = 2"});
 }
 
 TEST_F(ScriptBundleTest, EmptyPlainBundleGivesEmptyStoredFile) {

@@ -63,6 +63,14 @@ TEST_F(FilesTest, ReadsLinesWithEveryLineEnding) {
     EXPECT_EQ(ReadFileBytes("b.bin"), binary);
     EXPECT_THROW(ReadFileBytes("missing.txt"), EInOutError);
     EXPECT_THROW(ReadFileBytes("."), EInOutError);
+
+    // A byte-order mark opens the text, it is not part of it; anywhere else it stays.
+    const std::string bom = "\xEF\xBB\xBF";
+    Write(root / "bom.txt", bom + "a=1\r\n" + bom + "b=2");
+    EXPECT_EQ(ReadFileLines("bom.txt"), (std::vector<std::string>{"a=1", bom + "b=2"}));
+    Write(root / "mark-only.txt", bom);
+    EXPECT_TRUE(ReadFileLines("mark-only.txt").empty());
+    EXPECT_EQ(SkipByteOrderMark("\xEF\xBBx"), "\xEF\xBBx");
 }
 
 // Only "nothing there" is absence; a file the system cannot reach is an error naming it.
@@ -72,7 +80,7 @@ TEST_F(FilesTest, FilePresentTellsAMissingFileFromOneOutOfReach) {
     EXPECT_FALSE(FilePresent("data\\missing.txt"));
     EXPECT_FALSE(FilePresent("nowhere\\Profile.txt"));
     EXPECT_FALSE(FilePresent("Data\\Profile.txt\\inside"));  // a file is no folder
-    EXPECT_FALSE(FilePresent("Data"));                           // a folder is no file
+    EXPECT_FALSE(FilePresent("Data"));                       // a folder is no file
 
     fs::create_symlink("loop", root / "loop");
     fs::create_symlink("loop/Profile.txt", root / "looped.txt");
@@ -159,9 +167,9 @@ TEST_F(FilesTest, StaleSaveFilesAreRemovedAndRecentOnesKept) {
         if (stale) fs::last_write_time(p, old);
     };
     make(root / "user" / ".Profile.txt.tmp123456", true);
-    make(root / "user" / ".Profile.txt.tmp7", false);       // maybe still being written
-    make(root / "user" / ".Profile.txt.tmpx", true);        // not a name the saves use
-    make(root / "user" / ".GameParams.txt.tmp1", true);     // another file's
+    make(root / "user" / ".Profile.txt.tmp7", false);    // maybe still being written
+    make(root / "user" / ".Profile.txt.tmpx", true);     // not a name the saves use
+    make(root / "user" / ".GameParams.txt.tmp1", true);  // another file's
     make(root / "user" / "Profile.txt", true);
     make(root / "sync" / ".Real.txt.tmp42", true);
     fs::create_symlink("../sync/Real.txt", root / "user" / "Linked.txt");
