@@ -114,6 +114,39 @@ byte_order_marks)
     # The link was read (its address is named), and refused only for not being a web address.
     expect_in "$log" "$link_tried: not an http or https URL (ftp://example.invalid/)"
     ;;
+no_resolution_chosen)
+    # A script that never chooses a resolution: a blank window, one error saying why, and a
+    # loop that waits for the display instead of spinning a core.
+    script <<'LUA'
+function A_Init() end
+function A_Update() end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
+function G_EndGame() end
+LUA
+    "$bin" -w > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
+    # Processor time (user + system, in clock ticks) over two seconds of running.
+    cpu() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+    before=$(cpu)
+    sleep 2
+    used=$(( $(cpu) - before ))
+    ticks=$(getconf CLK_TCK)
+    xdotool windowfocus --sync "$wid"
+    xdotool key --clearmodifiers alt+F4
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
+    wait "$pid"
+    code=$?
+    expect_code 0
+    # A spinning loop uses all of the two seconds; a waiting one a small part of it.
+    [ "$used" -lt "$ticks" ] || fail "the loop used $used of $((2 * ticks)) ticks in 2 s"
+    expect_count "$log" "ERROR !!! no surface engine: the script has not called SetSystemResolution" 1
+    ;;
 *)
     fail "unknown case"
     ;;
