@@ -147,6 +147,16 @@ LUA
     [ "$used" -lt "$ticks" ] || fail "the loop used $used of $((2 * ticks)) ticks in 2 s"
     expect_count "$log" "ERROR !!! no surface engine: the script has not called SetSystemResolution" 1
     ;;
+window_size_out_of_limits)
+    record_init_and_quit
+    for size in '[-5,600]' '[800,0]' '[20000,600]'; do
+        run -w "$size"
+        expect_code 1
+        expect_in err.txt "Exception ERangeError in module halvardine"
+        expect_in err.txt "The window size $size is no window's size: width and height must each be 1 to 16384 pixels"
+        [ ! -f "$user/init.txt" ] || fail "the game started with the size $size"
+    done
+    ;;
 *)
     fail "unknown case"
     ;;
