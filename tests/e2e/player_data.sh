@@ -157,6 +157,31 @@ window_size_out_of_limits)
         [ ! -f "$user/init.txt" ] || fail "the game started with the size $size"
     done
     ;;
+script_function_missing)
+    # The script defines no A_MouseUp: a click ends the game with a report that names it.
+    script <<'LUA'
+function A_Init() SetSystemResolution(800, 600) end
+function A_Update() end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_KeyDown() end
+function G_EndGame() end
+LUA
+    "$bin" -w > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
+    xdotool windowfocus --sync "$wid"
+    xdotool mousemove --window "$wid" 100 100 click 1
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "the click did not end the game"; }
+    wait "$pid"
+    code=$?
+    expect_code 1
+    expect_in err.txt "Exception Exception in module halvardine"
+    expect_in err.txt "A_MouseUp is not defined by the script: attempt to call a nil value."
+    expect_in "$log" "ERROR !!! A_MouseUp is not defined by the script: attempt to call a nil value"
+    ;;
 *)
     fail "unknown case"
     ;;
