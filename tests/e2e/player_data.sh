@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One end-to-end case of the player-data suite: player_data.sh CASE HALVARDINE_BINARY. The
-# player's stores, the game folder's own files and the reports when they cannot be had.
+# player's stores and the game folder's own files, kept whole where they live and read as the
+# Windows tools wrote them, and the clear reports a game gets when what it needs is missing.
 set -uo pipefail
 case_name=$1
 bin=$2
