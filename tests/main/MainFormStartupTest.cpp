@@ -140,31 +140,6 @@ TEST_F(StartupTest, StartUpUsesThePerUserFolderAndPassesSevenValuesToTheScript) 
     ::unsetenv("APPDATA");
 }
 
-// The profile is a link into the player's synced folder, where a crash mid-save left a
-// temporary file: the start clears it away, and the game's save keeps the link.
-TEST_F(StartupTest, StoresKeepTheirLinksAndLoseTheLeftoversOfAnInterruptedSave) {
-    ::setenv("APPDATA", (root / "appdata").c_str(), 1);
-    const std::filesystem::path user = root / "appdata/My Games/Orvandel/Halvardine";
-    Write("sync/Profile.txt", "name=Ann\r\n");
-    Write("sync/.Profile.txt.tmp4711", "name=An");
-    std::filesystem::last_write_time(
-        root / "sync/.Profile.txt.tmp4711",
-        std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5));
-    std::filesystem::create_directories(user);
-    std::filesystem::create_symlink(root / "sync/Profile.txt", user / "Profile.txt");
-    Write("data/AllLua.lua", "function A_Init() SetProfileParam('level=2') end\n");
-    form.FormCreate();
-    form.CreateResources_Testing();
-    EXPECT_TRUE(std::filesystem::is_symlink(user / "Profile.txt"));
-    EXPECT_EQ(Read("sync/Profile.txt"), "name=Ann\r\nlevel=2\r\n");
-    EXPECT_FALSE(std::filesystem::exists(root / "sync/.Profile.txt.tmp4711"));
-    EXPECT_NE(Read("appdata/My Games/Orvandel/Halvardine/Halvardine.log")
-                  .find("TMainForm Profile.txt: 1 temporary file(s) of an interrupted save "
-                        "removed"),
-              std::string::npos);
-    ::unsetenv("APPDATA");
-}
-
 TEST_F(StartupTest, MissingBundleEndsWithAFailureCodeAndSaysWhere) {
     ::setenv("APPDATA", (root / "appdata").c_str(), 1);
     form.FormCreate();
