@@ -271,8 +271,9 @@ HRESULT CD3DApplication::Render3DEnvironment() {
         // shows a blank window. Say so once, and wait for about one display frame so that the
         // loop does not spin a core on nothing.
         if (!noDeviceReported_) {
-            LogEngine().AddError("no surface engine: the script has not called "
-                                 "SetSystemResolution");
+            LogEngine().AddError(
+                "no surface engine: the script has not called "
+                "SetSystemResolution");
             noDeviceReported_ = true;
         }
         std::this_thread::sleep_for(kNoDeviceWait);

@@ -23,8 +23,7 @@ void TMainForm::FillFromSettings(tAssArray& store, const std::string& text) {
 void TMainForm::LoadStore(tAssArray& store, const char* fileName) {
     const std::string path = UserDataDir + fileName;
     if (const int removed = RemoveStaleSaveFiles(path))
-        LogEngine().AddHint(std::string("TMainForm ") + fileName + ": " +
-                            std::to_string(removed) +
+        LogEngine().AddHint(std::string("TMainForm ") + fileName + ": " + std::to_string(removed) +
                             " temporary file(s) of an interrupted save removed");
     store.Clear();
     store.LoadFromFile(path);

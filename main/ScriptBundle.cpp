@@ -49,15 +49,16 @@ std::optional<std::vector<std::string>> ReadScriptBundle() {
             WriteFileAtomic(kBundleStoredFile,
                             TransformScriptStream(BundleText(lines), kBundleKey));
         } catch (const EInOutError& e) {
-            LogEngine().AddWarning("data\\AllLua.luac not written, the game runs from "
-                                   "data\\AllLua.lua: " +
-                                   e.Message());
+            LogEngine().AddWarning(
+                "data\\AllLua.luac not written, the game runs from "
+                "data\\AllLua.lua: " +
+                e.Message());
         }
         return lines;
     }
     if (FilePresent(kBundleStoredFile))
-        return SplitLines(SkipByteOrderMark(
-            TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey)));
+        return SplitLines(
+            SkipByteOrderMark(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey)));
     return std::nullopt;
 }
 
