@@ -1,10 +1,14 @@
 #include "app/CommandLine.h"
 
 #include "platform/convert.h"
+#include "platform/exceptions.h"
 
 namespace hv {
 
 namespace {
+
+// The largest client size a window can be asked for, in pixels, either way.
+constexpr int32_t kMaxWindowSide = 16384;
 
 // "[w,h]": w is the text between "[" and the first ","; h the text between that "," and the
 // first "]" after it. A missing "," or "]" leaves an empty part, which is not an integer.
@@ -15,6 +19,12 @@ void ReadWindowSize(const std::string& arg, int32_t& width, int32_t& height) {
     const std::string rest = arg.substr(comma + 1);
     const size_t bracket = rest.find(']');
     height = StrToInt(bracket == std::string::npos ? "" : rest.substr(0, bracket));
+    // Sizes no window can have would only fail later, as a device error that names nothing.
+    const auto fits = [](int32_t side) { return side >= 1 && side <= kMaxWindowSide; };
+    if ((width != 0 || height != 0) && !(fits(width) && fits(height)))
+        throw ERangeError("The window size " + arg + " is no window's size: width and height " +
+                          "must each be 1 to " + std::to_string(kMaxWindowSide) +
+                          " pixels ([0,0] leaves the size to the game)");
 }
 
 }  // namespace

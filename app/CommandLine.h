@@ -11,7 +11,7 @@ namespace hv {
 
 struct TCommandLine {
     bool Windowed = false;    // "-w" anywhere
-    int32_t ConfigWidth = 0;  // "[w,h]" anywhere; the last one wins; 0: none
+    int32_t ConfigWidth = 0;  // "[w,h]" anywhere; the last one wins; 0 (both): none
     int32_t ConfigHeight = 0;
     // "-e" as the first argument: every argument but "-e", "-w" and window sizes, each followed
     // by ";". Unset when the mode is not used.
@@ -23,7 +23,9 @@ struct TCommandLine {
 };
 
 // Reads the arguments (without the program name). All comparisons are exact. A window size
-// whose parts are not integers ("[100,20", "[a,b]") throws EConvertError.
+// whose parts are not integers ("[100,20", "[a,b]") throws EConvertError; one whose width or
+// height is outside 1 to 16384 (other than [0,0], no size) throws ERangeError naming the
+// argument and the limits.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 }  // namespace hv

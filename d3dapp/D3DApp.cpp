@@ -1,5 +1,7 @@
 #include "d3dapp/D3DApp.h"
 
+#include <thread>
+
 #include "log/KavLogEngine.h"
 
 namespace hv {
@@ -264,7 +266,20 @@ int CD3DApplication::RunLoop() {
 
 HRESULT CD3DApplication::Render3DEnvironment() {
     IDirect3DDevice9* device = MainForm ? MainForm->Device() : nullptr;
-    if (!device) return 0;  // no device yet (the script has not chosen a resolution)
+    if (!device) {
+        // No device yet: the script has not chosen a resolution, and a game that never does
+        // shows a blank window. Say so once, and wait for about one display frame so that the
+        // loop does not spin a core on nothing.
+        if (!noDeviceReported_) {
+            LogEngine().AddError(
+                "no surface engine: the script has not called "
+                "SetSystemResolution");
+            noDeviceReported_ = true;
+        }
+        std::this_thread::sleep_for(kNoDeviceWait);
+        return 0;
+    }
+    noDeviceReported_ = false;
 
     const HRESULT hr = device->TestCooperativeLevel();
     if (SUCCEEDED(hr)) {

@@ -7,6 +7,7 @@
 // TD3DAppForm below; the game's application object supplies it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -119,6 +120,8 @@ public:
 
     // One idle pass: tests the device, renders a frame or recovers the device. 1 when a device
     // re-creation failed (it is tried again next pass), otherwise the frame's result or 0.
+    // Without a device the pass logs an error (once until a device exists) and waits
+    // kNoDeviceWait.
     HRESULT Render3DEnvironment();
     // Clears m_bActive and m_bReady, then FinalizeApplication.
     void Cleanup3DEnvironment();
@@ -147,7 +150,13 @@ public:
     bool m_bCursorInFullScreen = false;
     bool m_bConfineCursor = true;  // confine the pointer to the window in full screen
 
+    // How long an idle pass without a device waits: about one frame of a 60 Hz display.
+    static constexpr std::chrono::milliseconds kNoDeviceWait{16};
+
 private:
+    // The missing device has been logged; cleared once a device exists.
+    bool noDeviceReported_ = false;
+
     // Places the window for the current mode: windowed, centred by the form's view size with an
     // outer size of (width + 6) x (height + 32), not top-most; full screen, over the whole
     // screen at the top.

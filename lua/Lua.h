@@ -178,6 +178,10 @@ int32_t ArgRounded(lua_State* L, int index);
 // A flag: false for missing, nil and false; true for anything else.
 bool ArgBoolean(lua_State* L, int index);
 
+// Put between the name of a script function the host calls and Lua's message when the script
+// does not define that function.
+inline constexpr std::string_view kNotDefined = " is not defined by the script: ";
+
 class TLua : public TObject {
     HV_PUBLISHED_CLASS(TLua)
 
@@ -232,7 +236,9 @@ public:
     // Calls the global script function `name` with the arguments pushed by `pushArgs` (which
     // pushes them and returns how many), taking no results. Leaves the stack as it found it.
     // Returns the Lua status; on failure `message` gets the error text (empty when the error value
-    // is not text). A host exception raised inside is re-thrown.
+    // is not text), which for a global the script does not define begins with the name:
+    // "A_MouseUp is not defined by the script: attempt to call a nil value". A host exception
+    // raised inside is re-thrown.
     template <typename PushArgs>
     int CallScript(const char* name, PushArgs&& pushArgs, std::string& message);
 
@@ -277,10 +283,13 @@ template <typename PushArgs>
 int TLua::CallScript(const char* name, PushArgs&& pushArgs, std::string& message) {
     const int top = lua_gettop(State);
     lua_getglobal(State, name);
+    const bool defined = !lua_isnil(State, -1);
     const int nargs = pushArgs(State);
     const int status = ProtectedCall(nargs, 0);
     const char* text = status != 0 ? lua_tostring(State, -1) : nullptr;
     message = text ? text : "";
+    // Lua's own message does not say which function was missing.
+    if (status != 0 && !defined) message = name + std::string(kNotDefined) + message;
     lua_settop(State, top);
     return status;
 }

@@ -30,7 +30,7 @@ void tAssArray::SetValueAt(int index, const std::string& value) {
 }
 
 void tAssArray::LoadFromFile(std::string_view path) {
-    if (!FileExists(path)) return;
+    if (!FilePresent(path)) return;
     std::vector<std::string> lines = ReadFileLines(path);
     Items.resize(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {

@@ -41,7 +41,9 @@ public:
     // A missing file changes nothing. Otherwise the store takes as many pairs as the file has
     // lines (pairs kept below that count, dropped beyond it, new ones empty) and line i, when it
     // holds "=", becomes pair i; a line without "=" leaves pair i as it was. Line ends: CR, LF or
-    // CR LF. Throws EInOutError when the file exists but cannot be read.
+    // CR LF. Throws EInOutError, the store unchanged, when the file cannot be read or cannot be
+    // told to be missing (an unreadable folder, a loop of links): a profile out of reach must
+    // not pass for an empty one that the next save would write over it.
     void LoadFromFile(std::string_view path);
 
     // The file form: key "=" value CR LF per pair, in order; empty for an empty store.

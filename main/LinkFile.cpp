@@ -19,7 +19,7 @@ std::string_view TrimBlanks(std::string_view s) {
 
 std::optional<std::string> ReadInternetShortcutUrl(std::string_view fileText) {
     bool inSection = false;
-    for (const std::string& raw : SplitLines(fileText)) {
+    for (const std::string& raw : SplitLines(SkipByteOrderMark(fileText))) {
         std::string_view line = TrimBlanks(raw);
         if (!line.empty() && line.front() == '[') {
             inSection = LowerCaseAscii(line) == "[internetshortcut]";

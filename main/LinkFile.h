@@ -11,8 +11,8 @@ namespace hv {
 inline constexpr std::string_view kLinkFile = "Link.url";
 
 // The URL of an Internet shortcut: the first "URL=" line of its "[InternetShortcut]" section
-// (section and key names without regard to case, blanks around the value dropped). Nothing
-// when the file has no such line.
+// (section and key names without regard to case, blanks around the value dropped; a UTF-8
+// byte-order mark before the section is skipped). Nothing when the file has no such line.
 std::optional<std::string> ReadInternetShortcutUrl(std::string_view fileText);
 
 // True for an "http://" or "https://" URL (scheme in any case) with something after the "//"

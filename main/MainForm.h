@@ -78,6 +78,11 @@ public:
     std::unique_ptr<TMyLua> ScriptEngine;
     tAssArray GameParams;  // saved as UserDataDir + "GameParams.txt"
     tAssArray Profile;     // saved as UserDataDir + "Profile.txt"
+    // Whether the script (or the player's window switch) has changed the store since it was
+    // loaded: a store that is still as loaded follows the per-user folder when LoadLuas moves
+    // it; a changed one keeps its values.
+    bool GameParamsChanged = false;
+    bool ProfileChanged = false;
     TPictureCatalogue PictureCatalogue;
     std::optional<std::vector<std::string>> SplashList;
 
@@ -268,7 +273,9 @@ public:
 
     // --- Script bundle ---
     // LoadLuas(name, unused, settings): applies the project settings string when more than two
-    // arguments are given. No results.
+    // arguments are given. When that moves the per-user folder, each store the script has not
+    // changed yet is read again from the new folder; a changed store keeps the script's values
+    // (a warning says so) and is saved into the new folder from then on. No results.
     int LoadLuas(lua_State* L);
     // ReLoadLua(): joins "KavInterfaceTemplatesEngine.lua" and the other "*.lua" files of the
     // game folder, saves the result as "AllLua.lua", runs it (errors ignored) and sends the F5
@@ -343,6 +350,14 @@ private:
 
     // Parses "key=value;" pairs of `text` into `store` (cleared first).
     static void FillFromSettings(tAssArray& store, const std::string& text);
+    // Empties the store and loads it from UserDataDir + fileName (a missing file leaves it
+    // empty), first removing what saves of it cut short by a crash left behind.
+    static void LoadStore(tAssArray& store, const char* fileName);
+    // Saves the changed store to UserDataDir and notes the change.
+    void SaveGameParams();
+    void SaveProfile();
+    // After LoadLuas moved the per-user folder: the stores follow it as LoadLuas describes.
+    void FollowUserDataDir();
 };
 
 }  // namespace hv

@@ -148,7 +148,7 @@ void TMainForm::ChangeWindowMode() {
         GameParams.SetValue("Fullscreen", value);
     else
         GameParams.Add("Fullscreen", value);
-    GameParams.SaveToFile(UserDataDir + "GameParams.txt");
+    SaveGameParams();
 
     const int32_t w0 = e.ViewWidth, h0 = e.ViewHeight;
     if (e.InitD3D(Handle, w0, h0) == S_OK) {

@@ -20,6 +20,47 @@ void TMainForm::FillFromSettings(tAssArray& store, const std::string& text) {
     for (const std::string& line : SettingsLines(text)) store.AddLine(line);
 }
 
+void TMainForm::LoadStore(tAssArray& store, const char* fileName) {
+    const std::string path = UserDataDir + fileName;
+    if (const int removed = RemoveStaleSaveFiles(path))
+        LogEngine().AddHint(std::string("TMainForm ") + fileName + ": " + std::to_string(removed) +
+                            " temporary file(s) of an interrupted save removed");
+    store.Clear();
+    store.LoadFromFile(path);
+}
+
+void TMainForm::SaveGameParams() {
+    GameParamsChanged = true;
+    GameParams.SaveToFile(UserDataDir + kGameParamsFile);
+}
+
+void TMainForm::SaveProfile() {
+    ProfileChanged = true;
+    Profile.SaveToFile(UserDataDir + kProfileFile);
+}
+
+void TMainForm::FollowUserDataDir() {
+    struct Store {
+        tAssArray& Items;
+        const char* FileName;
+        bool Changed;
+    };
+    for (const Store& s : {Store{GameParams, kGameParamsFile, GameParamsChanged},
+                           Store{Profile, kProfileFile, ProfileChanged}}) {
+        if (s.Changed) {
+            // Reading the new folder now would throw away what the script has set.
+            LogEngine().AddWarning(std::string("TMainForm.LoadLuas ") + s.FileName +
+                                   " not read from " + UserDataDir +
+                                   ": the script has changed it already; its values stay and "
+                                   "are saved there");
+            continue;
+        }
+        LoadStore(s.Items, s.FileName);
+        LogEngine().AddHint(std::string("TMainForm.LoadLuas ") + s.FileName + " read from " +
+                            UserDataDir + " (" + std::to_string(s.Items.Count()) + " pairs)");
+    }
+}
+
 int TMainForm::GetParamsFromCode(lua_State* L) {
     const int n = GameParams.Count();
     // A C function is only promised 20 free stack slots; a large store needs more.
@@ -61,7 +102,7 @@ int TMainForm::SetParamsToCode(lua_State* L) {
     }
 
     FillFromSettings(GameParams, text);
-    GameParams.SaveToFile(UserDataDir + "GameParams.txt");
+    SaveGameParams();
     return 0;
 }
 
@@ -76,7 +117,7 @@ int TMainForm::SetProfileToCode(lua_State* L) {
     const std::string text = ArgString(L, 1);
     LogEngine().AddHint("TMainForm.A_SetProfileToCode " + text);
     FillFromSettings(Profile, text);
-    Profile.SaveToFile(UserDataDir + "Profile.txt");
+    SaveProfile();
     return 0;
 }
 
@@ -90,7 +131,7 @@ int TMainForm::SetProfileParam(lua_State* L) {
         Profile.SetValueAt(i, value);
     else
         Profile.Add(key, value);
-    Profile.SaveToFile(UserDataDir + "Profile.txt");
+    SaveProfile();
     return 0;
 }
 

@@ -22,7 +22,10 @@ int TMainForm::FindCatalogueEntry(std::string_view name) const {
 }
 
 int TMainForm::LoadLuas(lua_State* L) {
-    if (lua_gettop(L) > 2) ApplyProjectSettings(ArgString(L, 3));
+    if (lua_gettop(L) <= 2) return 0;
+    const std::string before = UserDataDir;
+    ApplyProjectSettings(ArgString(L, 3));
+    if (UserDataDir != before) FollowUserDataDir();
     return 0;
 }
 

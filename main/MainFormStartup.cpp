@@ -49,8 +49,8 @@ void TMainForm::CreateResources_Testing() {
     SetUpUserDataDir();
     LogEngine().DefaultLogFile = LogEngine().AddLogFile(UserDataDir + ProjectName + ".log");
 
-    GameParams.LoadFromFile(UserDataDir + "GameParams.txt");
-    Profile.LoadFromFile(UserDataDir + "Profile.txt");
+    LoadStore(GameParams, kGameParamsFile);
+    LoadStore(Profile, kProfileFile);
 
     StartScriptEngine();
 

@@ -13,6 +13,9 @@ inline std::string ProjectName = "Halvardine";
 // The per-user folder, with a trailing "/"; empty (the current folder) until SetUpUserDataDir
 // runs.
 inline std::string UserDataDir;
+// The game's settings and the player's profile, in the per-user folder.
+inline constexpr char kGameParamsFile[] = "GameParams.txt";
+inline constexpr char kProfileFile[] = "Profile.txt";
 
 // 1 when the game runs full screen, 0 in a window; fixed by the application before the form
 // starts.

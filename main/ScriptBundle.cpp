@@ -4,6 +4,7 @@
 
 #include "log/KavLogEngine.h"
 #include "main/SettingsText.h"
+#include "platform/exceptions.h"
 #include "platform/files.h"
 
 namespace hv {
@@ -41,13 +42,23 @@ std::string BundleText(const std::vector<std::string>& lines) {
 }
 
 std::optional<std::vector<std::string>> ReadScriptBundle() {
-    if (FileExists(kBundlePlainFile)) {
+    if (FilePresent(kBundlePlainFile)) {
         std::vector<std::string> lines = ReadFileLines(kBundlePlainFile);
-        WriteFileAtomic(kBundleStoredFile, TransformScriptStream(BundleText(lines), kBundleKey));
+        // The stored form is only a copy: a game installed read-only still runs from its text.
+        try {
+            WriteFileAtomic(kBundleStoredFile,
+                            TransformScriptStream(BundleText(lines), kBundleKey));
+        } catch (const EInOutError& e) {
+            LogEngine().AddWarning(
+                "data\\AllLua.luac not written, the game runs from "
+                "data\\AllLua.lua: " +
+                e.Message());
+        }
         return lines;
     }
-    if (FileExists(kBundleStoredFile))
-        return SplitLines(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey));
+    if (FilePresent(kBundleStoredFile))
+        return SplitLines(
+            SkipByteOrderMark(TransformScriptStream(ReadFileBytes(kBundleStoredFile), kBundleKey)));
     return std::nullopt;
 }
 

@@ -48,6 +48,32 @@ std::string FindNoCase(const std::string& folder, std::string_view name) {
     return {};
 }
 
+// Temporary files of a save of `name` are called this, followed by decimal digits.
+std::string TemporaryPrefix(const std::string& name) {
+    return "." + name + ".tmp";
+}
+
+// Links followed before a save gives up, as the system does for a path.
+constexpr int kMaxLinks = 40;
+
+// The file a save of `path` must replace: `path` itself, or the file its chain of symbolic links
+// leads to (which need not exist yet), so that the links stay as the player made them. Throws
+// EInOutError for a chain that does not end.
+std::string SaveTarget(const std::string& path) {
+    std::string target = path;
+    for (int links = 0;; ++links) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::error_code ec;
+        fs::path next = fs::read_symlink(target, ec);
+        if (ec || links == kMaxLinks)
+            throw EInOutError("Cannot write file \"" + path + "\". " +
+                              (ec ? ec.message() : ErrnoText(ELOOP)));
+        if (next.is_relative()) next = fs::path(target).parent_path() / next;
+        target = next.string();
+    }
+}
+
 }  // namespace
 
 std::string NativePath(std::string_view hostPath) {
@@ -87,6 +113,20 @@ std::string ResolvePath(std::string_view hostPath) {
 bool FileExists(std::string_view hostPath) {
     struct stat st;
     return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool FilePresent(std::string_view hostPath) {
+    const std::string path = ResolvePath(hostPath);
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    const int err = errno;
+    if (err == ENOTDIR) return false;
+    if (err == ENOENT) {
+        struct stat link;
+        if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
+        throw EInOutError("Cannot open file \"" + path + "\". It is a link to a missing file");
+    }
+    throw EInOutError("Cannot open file \"" + path + "\". " + ErrnoText(err));
 }
 
 bool DirectoryExists(std::string_view hostPath) {
@@ -137,12 +177,17 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+std::string_view SkipByteOrderMark(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return text;
+}
+
 std::vector<std::string> ReadFileLines(std::string_view hostPath) {
-    return SplitLines(ReadFileBytes(hostPath));
+    return SplitLines(SkipByteOrderMark(ReadFileBytes(hostPath)));
 }
 
 void WriteFileAtomic(std::string_view hostPath, std::string_view bytes) {
-    std::string path = ResolvePath(hostPath);
+    const std::string path = SaveTarget(ResolvePath(hostPath));
     size_t slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -151,7 +196,7 @@ void WriteFileAtomic(std::string_view hostPath, std::string_view bytes) {
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tmp = (slash == std::string::npos ? std::string() : folder) + "." + name + ".tmp" +
+        tmp = (slash == std::string::npos ? std::string() : folder) + TemporaryPrefix(name) +
               std::to_string(rd() % 1000000);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST) break;
@@ -192,6 +237,32 @@ void WriteFileAtomic(std::string_view hostPath, std::string_view bytes) {
         ::fsync(dfd);
         ::close(dfd);
     }
+}
+
+int RemoveStaleSaveFiles(std::string_view hostPath) {
+    std::string path;
+    try {
+        path = SaveTarget(ResolvePath(hostPath));
+    } catch (const EInOutError&) {
+        return 0;  // the file's own load reports what is wrong with it
+    }
+    const fs::path target(path);
+    const std::string prefix = TemporaryPrefix(target.filename().string());
+    const auto cutoff = fs::file_time_type::clock::now() - kStaleSaveAge;
+    int removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(target.has_parent_path() ? target.parent_path() : ".", ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+        if (!std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(),
+                         [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::error_code fec;
+        if (!it->is_regular_file(fec) || it->last_write_time(fec) > cutoff || fec) continue;
+        if (fs::remove(it->path(), fec)) ++removed;
+    }
+    return removed;
 }
 
 bool ForceDirectories(std::string_view hostPath) {

@@ -3,6 +3,7 @@
 // is matched component by component without regard to case, as Windows games expect.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,21 +20,43 @@ std::string NativePath(std::string_view hostPath);
 // names where a new file should be created.
 std::string ResolvePath(std::string_view hostPath);
 
-bool FileExists(std::string_view hostPath);       // a file (not a folder) exists
-bool DirectoryExists(std::string_view hostPath);  // a folder exists
+// A file (not a folder) exists; a folder exists. Any failure to look reads as "no": for files
+// the game can do without (pictures, the farewell link).
+bool FileExists(std::string_view hostPath);
+bool DirectoryExists(std::string_view hostPath);
+
+// Whether a file (not a folder) is at the path, for files whose absence starts something anew
+// (the player's stores, the script bundle): false only when nothing is there (no such file, or a
+// path component that is no folder). Any other failure to look (a folder that cannot be
+// searched, a loop of links, a link to a missing file, an I/O error) throws EInOutError naming
+// the file, so that a file that is there but out of reach is never taken for a missing one.
+bool FilePresent(std::string_view hostPath);
 
 // The whole file as bytes. Throws EInOutError naming the file when it cannot be read.
 std::string ReadFileBytes(std::string_view hostPath);
 // The file's lines: CR, LF and CR LF each end a line; a final line without an ending counts,
-// an ending at the very end adds no empty line. Throws EInOutError like ReadFileBytes.
+// an ending at the very end adds no empty line. A UTF-8 byte-order mark at the start, which
+// Windows editors write, is not part of the first line. Throws EInOutError like ReadFileBytes.
 std::vector<std::string> ReadFileLines(std::string_view hostPath);
+// `text` without a UTF-8 byte-order mark (EF BB BF) at its start.
+std::string_view SkipByteOrderMark(std::string_view text);
 // Splits text into lines by the rule of ReadFileLines.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Replaces the file with `bytes` so that a reader sees the old content or the new, never a
 // mixture: a temporary file in the same folder is written, flushed and synced, then renamed
-// over the old one. Throws EInOutError and leaves the old file whole when any step fails.
+// over the old one. A symbolic link (or a chain of them) is kept: the file it leads to is the
+// one replaced, created when missing. Throws EInOutError and leaves the old file whole when any
+// step fails.
 void WriteFileAtomic(std::string_view hostPath, std::string_view bytes);
+
+// How old a temporary file of WriteFileAtomic must be to count as left by a save that was cut
+// short: younger ones may belong to a save in progress in another running copy of the game.
+inline constexpr std::chrono::seconds kStaleSaveAge{60};
+// Removes the temporary files that saves of the file, cut short by a crash or power cut, left
+// beside it (beside the file its links lead to), when older than kStaleSaveAge. Returns how
+// many were removed; failures to look or remove are ignored.
+int RemoveStaleSaveFiles(std::string_view hostPath);
 
 // Creates the folder and every missing parent. True when the folder exists afterwards.
 bool ForceDirectories(std::string_view hostPath);

@@ -32,9 +32,27 @@ TEST(CommandLine, ModesAndWindowSize) {
     EXPECT_TRUE(ParseCommandLine({"-s"}).EndAtOnce);
     EXPECT_FALSE(ParseCommandLine({"-w", "-s"}).EndAtOnce);
 
-    TCommandLine size = ParseCommandLine({"[800,600]", "-w", "[-3,+7]tail"});
-    EXPECT_EQ(size.ConfigWidth, -3);  // a later size overrides an earlier one
-    EXPECT_EQ(size.ConfigHeight, 7);
+    TCommandLine size = ParseCommandLine({"[800,600]", "-w", "[+1024,768]tail"});
+    EXPECT_EQ(size.ConfigWidth, 1024);  // a later size overrides an earlier one
+    EXPECT_EQ(size.ConfigHeight, 768);
+}
+
+// A size no window can have ends the start with a message that names the argument and the
+// limits, before any window or device exists.
+TEST(CommandLine, WindowSizeOutsideTheLimitsIsRefusedByName) {
+    for (const char* bad : {"[-3,+7]", "[800,0]", "[0,600]", "[16385,600]", "[800,99999]"}) {
+        try {
+            ParseCommandLine({"-w", bad});
+            ADD_FAILURE() << bad << " was taken";
+        } catch (const ERangeError& e) {
+            EXPECT_NE(e.Message().find(std::string("The window size ") + bad), std::string::npos);
+            EXPECT_NE(e.Message().find("1 to 16384"), std::string::npos) << e.Message();
+        }
+    }
+    TCommandLine edges = ParseCommandLine({"[1,16384]"});
+    EXPECT_EQ(edges.ConfigWidth, 1);
+    EXPECT_EQ(edges.ConfigHeight, 16384);
+    EXPECT_EQ(ParseCommandLine({"[0,0]"}).ConfigWidth, 0);  // no size: the game chooses
 }
 
 TEST(CommandLine, MalformedWindowSizeIsAConversionError) {

@@ -7,8 +7,10 @@ source "$(dirname "$0")/lib.sh"
 
 case "$case_name" in
 window_title_and_close)
+    # A game as games are written: A_Init chooses its resolution (without one, the host logs an
+    # error).
     script <<'LUA'
-function A_Init() end
+function A_Init() SetSystemResolution(800, 600) end
 function A_Update() end
 function A_MouseMove() end
 function A_MouseDown() end

@@ -29,6 +29,12 @@ TEST_F(AssArrayTest, FileRoundTripKeepsDuplicatesExtraEqualsAndEmptyLines) {
     s.SaveToFile("p.txt");
     EXPECT_EQ(Read("p.txt"), "a=1\r\nb=2\r\na=3\r\nx=y=z\r\n=\r\n  blank key = v \r\n");
 
+    // A profile saved by a Windows editor as UTF-8 keeps its first key.
+    Write("bom.txt", "\xEF\xBB\xBFname=Ann\r\n");
+    tAssArray b;
+    b.LoadFromFile("bom.txt");
+    EXPECT_EQ(b.IndexOf("name"), 0);
+
     tAssArray empty;
     empty.SaveToFile("e.txt");
     EXPECT_EQ(Read("e.txt"), "");
@@ -54,6 +60,21 @@ TEST_F(AssArrayTest, LoadKeepsPairsByLineCountAndIgnoresMissingFile) {
     std::filesystem::create_directory(root / "dir.txt");
     s.LoadFromFile("dir.txt");
     EXPECT_EQ(s.Count(), 2);
+}
+
+// A profile kept behind a link that cannot be followed is not an empty profile: the load fails,
+// so no save can write over the real one.
+TEST_F(AssArrayTest, StoreOutOfReachFailsToLoadAndStaysAsItWas) {
+    Write("sync.real/Profile.txt", "level=7\r\n");
+    std::filesystem::create_symlink("sync", root / "sync");  // a loop
+    std::filesystem::create_symlink("sync/Profile.txt", root / "Profile.txt");
+    tAssArray s;
+    s.Add("keep", "me");
+    EXPECT_THROW(s.LoadFromFile("Profile.txt"), EInOutError);
+    ASSERT_EQ(s.Count(), 1);
+    EXPECT_EQ(s.Items[0].Key, "keep");
+    EXPECT_TRUE(std::filesystem::is_symlink(root / "Profile.txt"));
+    EXPECT_EQ(Read("sync.real/Profile.txt"), "level=7\r\n");
 }
 
 TEST_F(AssArrayTest, EditingOperationsTouchOnlyWhatTheyMay) {

@@ -19,6 +19,9 @@ TEST(ReadInternetShortcutUrl, TakesTheUrlOfTheShortcutSection) {
               "http://yes");
     EXPECT_FALSE(ReadInternetShortcutUrl("URL=http://outside.section\n"));
     EXPECT_FALSE(ReadInternetShortcutUrl(""));
+    // Saved by a Windows editor as UTF-8: the mark before the section is no part of it.
+    EXPECT_EQ(ReadInternetShortcutUrl("\xEF\xBB\xBF[InternetShortcut]\r\nURL=https://e.org/\r\n"),
+              "https://e.org/");
 }
 
 TEST(IsWebUrl, AcceptsOnlyHttpAndHttps) {

@@ -204,7 +204,7 @@ TEST_F(MainFormTest, ReLoadLuaJoinsFilesInOrderRunsThemAndSendsF5) {
         {"function A_KeyDown(k, c) keys = (keys or '') .. k .. ',' .. c end", "kept = 'old'"});
     Write("aaa.lua", "order = order .. 'a'");
     Write("KavInterfaceTemplatesEngine.lua", "order = 'K'\r\nkept = nil");
-    Write("zzz.lua", "order = order .. 'z'");
+    Write("zzz.lua", "\xEF\xBB\xBForder = order .. 'z'");  // saved with a byte-order mark
     Write("AllLua.lua", "error('the old bundle must not be read')");
     Run("ReLoadLua()");
     EXPECT_EQ(Eval("order:sub(1, 1)"), "K");
@@ -258,6 +258,47 @@ TEST_F(MainFormTest, LoadLuasAppliesProjectSettingsAndMovesTheLogFile) {
 
     LogEngine().DefaultLogFile = log;
     log->DetalizationMode = 3;
+    ProjectName = oldName;
+    if (oldAppData)
+        ::setenv("APPDATA", oldAppData, 1);
+    else
+        ::unsetenv("APPDATA");
+}
+
+// A game that names its project finds the player's data of its earlier runs there; data the
+// script has already set is never swapped for what the new folder holds.
+TEST_F(MainFormTest, LoadLuasReadsTheNewProjectsStoresUnlessTheScriptChangedThem) {
+    const std::string oldName = ProjectName;
+    const char* oldAppData = std::getenv("APPDATA");
+    ::setenv("APPDATA", (root / "appdata").c_str(), 1);
+    Write("appdata/My Games/Orvandel/Game/Profile.txt", "level=5\r\nname=Ann\r\n");
+    Write("appdata/My Games/Orvandel/Game/GameParams.txt", "Music=30\r\n");
+    Write("appdata/My Games/Orvandel/Other/Profile.txt", "level=1\r\n");
+    form.Profile.Add("from", "the default folder");
+
+    Run("LoadLuas('', '', 'ProjectName=Game;')");
+    EXPECT_EQ(Eval("GetProfileFromCode()"), "level!5!name!Ann!");
+    ASSERT_EQ(form.GameParams.Count(), 1);
+    EXPECT_EQ(form.GameParams.Items[0].Value, "30");
+    const std::string game = (root / "appdata/My Games/Orvandel/Game/").string();
+    EXPECT_NE(Read("appdata/My Games/Orvandel/Game/Game.log")
+                  .find("TMainForm.LoadLuas Profile.txt read from " + game),
+              std::string::npos);
+
+    // The profile changed by the script stays; the untouched parameters follow the folder,
+    // where there are none. Nothing is written until the script saves.
+    Run("SetProfileParam('level=6')");
+    Run("LoadLuas('', '', 'ProjectName=Other;')");
+    EXPECT_EQ(Eval("GetProfileFromCode()"), "level!6!name!Ann!");
+    EXPECT_EQ(form.GameParams.Count(), 0);
+    EXPECT_EQ(Read("appdata/My Games/Orvandel/Other/Profile.txt"), "level=1\r\n");
+    const std::string other = (root / "appdata/My Games/Orvandel/Other/").string();
+    EXPECT_NE(Read("appdata/My Games/Orvandel/Other/Other.log")
+                  .find("Warning! TMainForm.LoadLuas Profile.txt not read from " + other),
+              std::string::npos);
+    EXPECT_EQ(Read("appdata/My Games/Orvandel/Game/Profile.txt"), "level=6\r\nname=Ann\r\n");
+
+    LogEngine().DefaultLogFile = log;
     ProjectName = oldName;
     if (oldAppData)
         ::setenv("APPDATA", oldAppData, 1);

@@ -3,12 +3,31 @@
 #include <algorithm>
 
 #include "TempFolder.h"
+#include "log/KavLogEngine.h"
 
 using namespace hv;
 
 namespace {
 
-class ScriptBundleTest : public test::TempFolderTest {};
+// The game folder as the current folder, with the host's log in it.
+class ScriptBundleTest : public test::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        // The log engine keeps one file per name: each test names its own.
+        logName =
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log";
+        log = LogEngine().AddLogFile((root / logName).string());
+        LogEngine().DefaultLogFile = log;
+    }
+    void TearDown() override {
+        log->Disabled = true;  // the folder goes with the test: no footer at program end
+        LogEngine().DefaultLogFile = nullptr;
+        TempFolderTest::TearDown();
+    }
+    TLogFile* log = nullptr;
+    std::string logName;
+};
 
 TEST(TransformScriptStream, KeepsLengthPairsBytesWithTheKeyBlockAndUndoesItself) {
     const std::string plain = "0123456789abcdefg";  // two full blocks and one byte
@@ -47,6 +66,50 @@ TEST_F(ScriptBundleTest, PlainTextWinsAndRewritesTheStoredForm) {
 
     std::filesystem::remove(root / "data/AllLua.luac");
     EXPECT_FALSE(ReadScriptBundle());
+}
+
+// A game installed where it cannot write (a system folder, a read-only mount) runs from its
+// text; the stored form is a copy that is simply not refreshed.
+TEST_F(ScriptBundleTest, StoredFormThatCannotBeWrittenLeavesTheTextToRun) {
+    Write("data/AllLua.lua", "a = 1");
+    // Any user can meet a folder where the stored file should be; only a user other than root
+    // is also stopped by a folder without write permission.
+    std::filesystem::create_directories(root / "data/AllLua.luac/inside");
+    auto lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
+    EXPECT_TRUE(std::filesystem::is_directory(root / "data/AllLua.luac/inside"));
+    EXPECT_NE(Read(logName).find("Warning! data\\AllLua.luac not written, the game runs "
+                                 "from data\\AllLua.lua: Cannot rename file"),
+              std::string::npos);
+
+    if (::geteuid() != 0) {
+        std::filesystem::remove_all(root / "data/AllLua.luac");
+        std::filesystem::permissions(
+            root / "data", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        lines = ReadScriptBundle();
+        std::filesystem::permissions(root / "data", std::filesystem::perms::owner_all);
+        ASSERT_TRUE(lines);
+        EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
+        EXPECT_FALSE(std::filesystem::exists(root / "data/AllLua.luac"));
+    }
+}
+
+// A bundle saved by a Windows editor as UTF-8 starts with a byte-order mark, which Lua cannot
+// read: the text runs without it, in both forms.
+TEST_F(ScriptBundleTest, ByteOrderMarkIsNoPartOfTheScript) {
+    const std::string bom = "\xEF\xBB\xBF";
+    Write("data/AllLua.lua", bom + "a = 1\r\n");
+    auto lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, std::vector<std::string>{"a = 1"});
+    EXPECT_EQ(Read("data/AllLua.luac"), TransformScriptStream("a = 1\r\n", kBundleKey));
+
+    std::filesystem::remove(root / "data/AllLua.lua");
+    Write("data/AllLua.luac", TransformScriptStream(bom + "b = 2\r\n", kBundleKey));
+    lines = ReadScriptBundle();
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, std::vector<std::string>{"b = 2"});
 }
 
 TEST_F(ScriptBundleTest, EmptyPlainBundleGivesEmptyStoredFile) {

@@ -63,6 +63,44 @@ TEST_F(FilesTest, ReadsLinesWithEveryLineEnding) {
     EXPECT_EQ(ReadFileBytes("b.bin"), binary);
     EXPECT_THROW(ReadFileBytes("missing.txt"), EInOutError);
     EXPECT_THROW(ReadFileBytes("."), EInOutError);
+
+    // A byte-order mark opens the text, it is not part of it; anywhere else it stays.
+    const std::string bom = "\xEF\xBB\xBF";
+    Write(root / "bom.txt", bom + "a=1\r\n" + bom + "b=2");
+    EXPECT_EQ(ReadFileLines("bom.txt"), (std::vector<std::string>{"a=1", bom + "b=2"}));
+    Write(root / "mark-only.txt", bom);
+    EXPECT_TRUE(ReadFileLines("mark-only.txt").empty());
+    EXPECT_EQ(SkipByteOrderMark("\xEF\xBBx"), "\xEF\xBBx");
+}
+
+// Only "nothing there" is absence; a file the system cannot reach is an error naming it.
+TEST_F(FilesTest, FilePresentTellsAMissingFileFromOneOutOfReach) {
+    Write(root / "Data" / "Profile.txt", "x");
+    EXPECT_TRUE(FilePresent("data\\profile.txt"));
+    EXPECT_FALSE(FilePresent("data\\missing.txt"));
+    EXPECT_FALSE(FilePresent("nowhere\\Profile.txt"));
+    EXPECT_FALSE(FilePresent("Data\\Profile.txt\\inside"));  // a file is no folder
+    EXPECT_FALSE(FilePresent("Data"));                       // a folder is no file
+
+    fs::create_symlink("loop", root / "loop");
+    fs::create_symlink("loop/Profile.txt", root / "looped.txt");
+    fs::create_symlink("gone/Profile.txt", root / "dangling.txt");
+    for (const char* name : {"loop", "looped.txt", "dangling.txt"}) {
+        try {
+            FilePresent(name);
+            ADD_FAILURE() << name << " was taken for a missing file";
+        } catch (const EInOutError& e) {
+            EXPECT_NE(e.Message().find(std::string("\"") + name + "\""), std::string::npos)
+                << e.Message();
+        }
+    }
+    EXPECT_FALSE(FileExists("looped.txt"));  // the lenient test still just says no
+
+    if (::geteuid() != 0) {
+        fs::permissions(root / "Data", fs::perms::none);
+        EXPECT_THROW(FilePresent("Data/Profile.txt"), EInOutError);
+        fs::permissions(root / "Data", fs::perms::owner_all);
+    }
 }
 
 TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsTheOldFileOnFailure) {
@@ -88,6 +126,63 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsTheOldFileOnFailure) {
     EXPECT_THROW(WriteFileAtomic("dir", "x"), EInOutError);
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
     EXPECT_THROW(WriteFileAtomic("missing\\folder\\x.txt", "x"), EInOutError);
+}
+
+// Players keep their profiles in synced folders through links: a save replaces the file the
+// link leads to and keeps the link.
+TEST_F(FilesTest, AtomicWriteKeepsLinksAndReplacesWhatTheyLeadTo) {
+    Write(root / "sync" / "Profile.txt", "old");
+    fs::permissions(root / "sync" / "Profile.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(root / "user");
+    fs::create_symlink("../sync/Profile.txt", root / "user" / "Profile.txt");
+    fs::create_symlink(root / "user" / "Profile.txt", root / "chain.txt");  // absolute, to a link
+    fs::create_symlink("sync/New.txt", root / "new.txt");
+    fs::create_symlink("self.txt", root / "self.txt");
+
+    WriteFileAtomic("user\\profile.txt", "new");
+    EXPECT_TRUE(fs::is_symlink(root / "user" / "Profile.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/Profile.txt"), "new");
+    EXPECT_EQ(fs::status(root / "sync" / "Profile.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    WriteFileAtomic("chain.txt", "newer");
+    EXPECT_TRUE(fs::is_symlink(root / "chain.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/Profile.txt"), "newer");
+    WriteFileAtomic("new.txt", "created");  // the link's file is made where it leads
+    EXPECT_TRUE(fs::is_symlink(root / "new.txt"));
+    EXPECT_EQ(ReadFileBytes("sync/New.txt"), "created");
+    EXPECT_THROW(WriteFileAtomic("self.txt", "x"), EInOutError);
+    EXPECT_TRUE(fs::is_symlink(root / "self.txt"));
+
+    // No temporary file is left anywhere.
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+// A crash between writing a save's temporary file and renaming it leaves the file behind; the
+// next start clears such files away, but not one a running save may still be writing.
+TEST_F(FilesTest, StaleSaveFilesAreRemovedAndRecentOnesKept) {
+    const auto old = fs::file_time_type::clock::now() - kStaleSaveAge - std::chrono::seconds(5);
+    auto make = [&](const fs::path& p, bool stale) {
+        Write(p, "partial");
+        if (stale) fs::last_write_time(p, old);
+    };
+    make(root / "user" / ".Profile.txt.tmp123456", true);
+    make(root / "user" / ".Profile.txt.tmp7", false);    // maybe still being written
+    make(root / "user" / ".Profile.txt.tmpx", true);     // not a name the saves use
+    make(root / "user" / ".GameParams.txt.tmp1", true);  // another file's
+    make(root / "user" / "Profile.txt", true);
+    make(root / "sync" / ".Real.txt.tmp42", true);
+    fs::create_symlink("../sync/Real.txt", root / "user" / "Linked.txt");
+
+    EXPECT_EQ(RemoveStaleSaveFiles("user\\Profile.txt"), 1);
+    EXPECT_EQ(RemoveStaleSaveFiles("user/Linked.txt"), 1);  // beside the file the link leads to
+    EXPECT_EQ(RemoveStaleSaveFiles("nowhere/Profile.txt"), 0);
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".GameParams.txt.tmp1", ".Profile.txt.tmp7",
+                                              ".Profile.txt.tmpx", "Profile.txt"}));
 }
 
 TEST_F(FilesTest, ForceDirectoriesCreatesParents) {
