@@ -23,6 +23,7 @@
 #include "engine3d/WindowSize.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/files.h"
 #include "platform/handles.h"
 
 namespace hv {
@@ -96,6 +97,11 @@ struct TTexture {
     std::optional<std::string> Stream;   // the file's bytes, or none
     bool Loaded = false;                 // Texture exists
     int32_t Width = 1, Height = 1;       // level-0 size in texels; 1 x 1 while absent
+    // A draw that found the texture absent tried to make it and failed: the stamp of the file it
+    // read then. Draws do not try again until the file changes (a broken picture is not decoded
+    // again every frame); loads the script asks for always try.
+    std::optional<TFileStamp> FailedFile;
+    int FailedDrawLoads = 0;  // draws that tried to make the texture and failed
 };
 
 // A cached line (two vertices) or axis-aligned filled rectangle (four vertices).
@@ -260,6 +266,11 @@ private:
     bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
     // Creates the texture of record `t` from a file.
     bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
+    // The file a draw reads to make an absent texture.
+    std::string DrawLoadPath(const TTexture& t) const;
+    // True when a draw already failed to make the texture and its file has not changed since;
+    // forgets the failure (and the stale memory copy) when it has.
+    bool StillFailing(TTexture& t) const;
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();

@@ -61,6 +61,19 @@ TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVert
 
 }  // namespace
 
+std::string TKavSurfaceEngine3D::DrawLoadPath(const TTexture& t) const {
+    return (PreLoadInMemory ? "data\\Textures\\" : "Textures\\") + t.Name;
+}
+
+bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
+    if (!t.FailedFile) return false;
+    if (FileStamp(DrawLoadPath(t)) == *t.FailedFile) return true;
+    // The file changed: its old memory copy goes too, so the new content is read.
+    t.FailedFile.reset();
+    t.Stream.reset();
+    return false;
+}
+
 void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x, double y,
                                double angle, double scaleX, double scaleY, uint32_t color,
                                uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
@@ -87,7 +100,7 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
     }
 
     TTexture* t = TextureOf(s);
-    if (t && !t->Loaded) {
+    if (t && !t->Loaded && !StillFailing(*t)) {
         if (PreLoadInMemory && !t->Stream && FileExists("data\\Textures\\" + t->Name)) {
             t->Stream.emplace();
             try {
@@ -98,6 +111,10 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
         }
         if (t->Stream) CreateTextureFromStream(*t, D3DFMT_UNKNOWN);
         if (!PreLoadInMemory && !t->Loaded) CreateTextureFromFile(*t, "Textures\\" + t->Name);
+        if (!t->Loaded) {
+            t->FailedFile = FileStamp(DrawLoadPath(*t));
+            ++t->FailedDrawLoads;
+        }
     }
     if (!t || !t->Loaded) {
         LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + name + ",...) - Texture not load! " +

@@ -90,6 +90,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromStream(TTexture& t, D3DFORMAT format)
         return false;
     }
     t.Loaded = true;
+    t.FailedFile.reset();
     D3DSURFACE_DESC desc;
     if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
         t.Width = int32_t(desc.Width);
@@ -106,6 +107,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromFile(TTexture& t, const std::string& 
         return false;
     }
     t.Loaded = true;
+    t.FailedFile.reset();
     D3DSURFACE_DESC desc;
     if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
         t.Width = int32_t(desc.Width);

@@ -115,6 +115,14 @@ bool FileExists(std::string_view hostPath) {
     return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+TFileStamp FileStamp(std::string_view hostPath) {
+    struct stat st;
+    if (::stat(ResolvePath(hostPath).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return {};
+    return {true, uint64_t(st.st_size),
+            int64_t(st.st_mtim.tv_sec) * 1000000000 + int64_t(st.st_mtim.tv_nsec),
+            uint64_t(st.st_ino)};
+}
+
 bool FilePresent(std::string_view hostPath) {
     const std::string path = ResolvePath(hostPath);
     struct stat st;

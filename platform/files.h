@@ -25,6 +25,17 @@ std::string ResolvePath(std::string_view hostPath);
 bool FileExists(std::string_view hostPath);
 bool DirectoryExists(std::string_view hostPath);
 
+// What identifies one version of a file: a changed file (rewritten, replaced, touched) has
+// another stamp. A missing file has the stamp {} (Exists false).
+struct TFileStamp {
+    bool Exists = false;
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0;  // last modification, nanoseconds since 1970
+    uint64_t Inode = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStamp(std::string_view hostPath);
+
 // Whether a file (not a folder) is at the path, for files whose absence starts something anew
 // (the player's stores, the script bundle): false only when nothing is there (no such file, or a
 // path component that is no folder). Any other failure to look (a folder that cannot be

@@ -512,6 +512,29 @@ TEST_F(RecordingEngineTest, SixteenBitTexturesAndRegisteredFilesComeFromMemory) 
     EXPECT_TRUE(engine->Textures[0].Loaded);
 }
 
+TEST_F(RecordingEngineTest, ABrokenPictureIsNotDecodedAgainUntilItsFileChanges) {
+    Windowed();
+    folder.Bytes("data/Textures/b.png", "\x89PNG\r\n\x1A\n broken beyond repair");
+    engine->CreateSufaceFromTexture("b", "b.png", RECT{0, 0, 8, 8}, false, false, D3DFMT_UNKNOWN,
+                                    false);
+    for (const bool inMemory : {true, false}) {
+        engine->PreLoadInMemory = inMemory;
+        if (!inMemory) folder.Bytes("Textures/b.png", "not a picture either");
+        engine->Textures[0].FailedFile.reset();
+        engine->Textures[0].FailedDrawLoads = 0;
+        for (int frame = 0; frame < 50; ++frame) DrawPlain("b");
+        EXPECT_FALSE(engine->Textures[0].Loaded);
+        EXPECT_EQ(engine->Textures[0].FailedDrawLoads, 1) << "in memory: " << inMemory;
+    }
+    // The player puts a good file in its place: the next draw makes the texture and draws it.
+    engine->PreLoadInMemory = true;
+    folder.Solid("data/Textures/b.png", 8, 8, 0xFF00FF00);
+    const size_t draws = Device().Texts("DrawPrimitive").size();
+    DrawPlain("b");
+    EXPECT_TRUE(engine->Textures[0].Loaded);
+    EXPECT_EQ(Device().Texts("DrawPrimitive").size(), draws + 1);
+}
+
 TEST_F(RecordingEngineTest, BufferFailuresDropTheSurfaceOrKeepItsVertices) {
     folder.Solid("data/Textures/t.png", 8, 8, 0xFFFFFFFF);
     Windowed();
