@@ -199,6 +199,22 @@ GLint AddressMode(uint32_t a) {
     }
 }
 
+// Whether texture operation `op` on arguments `arg1` and `arg2` reads the stage's texture.
+bool ReadsTexture(uint32_t op, uint32_t arg1, uint32_t arg2) {
+    const bool first = (arg1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    const bool second = (arg2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    switch (op) {
+        case D3DTOP_DISABLE:
+            return false;
+        case D3DTOP_SELECTARG1:
+            return first;
+        case D3DTOP_SELECTARG2:
+            return second;
+        default:
+            return first || second;
+    }
+}
+
 bool IsBackBufferFormat(D3DFORMAT f) {
     return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 ||
            f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5;
@@ -634,6 +650,14 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     k.alphaOp = ts[D3DTSS_ALPHAOP];
     k.alphaArg1 = ts[D3DTSS_ALPHAARG1];
     k.alphaArg2 = ts[D3DTSS_ALPHAARG2];
+    // A stage that reads its texture while none is set is not processed: the diffuse colour and
+    // alpha go through unchanged.
+    if (!texture_ && (ReadsTexture(k.colorOp, k.colorArg1, k.colorArg2) ||
+                      ReadsTexture(k.alphaOp, k.alphaArg1, k.alphaArg2))) {
+        k.colorOp = k.alphaOp = D3DTOP_SELECTARG1;
+        k.colorArg1 = k.alphaArg1 = D3DTA_DIFFUSE;
+        k.colorArg2 = k.alphaArg2 = D3DTA_DIFFUSE;
+    }
     k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
     k.cullMode = primitive == GL_TRIANGLES ? rs[D3DRS_CULLMODE] : D3DCULL_NONE;
     k.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;

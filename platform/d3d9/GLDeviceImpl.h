@@ -10,8 +10,9 @@
 //   and bottom side, whatever tie rule the OpenGL driver has.
 // - Drawing goes into an off-screen colour buffer of the back buffer's size; Present copies it
 //   to the window (stretched when the window's size differs) and swaps.
-// - Texture stage 0's colour and alpha operations are evaluated in the fragment shader; a stage
-//   without a texture reads opaque white, the temporary register reads zero.
+// - Texture stage 0's colour and alpha operations are evaluated in the fragment shader; the
+//   temporary register reads zero. A stage that reads its texture while none is set is skipped:
+//   the diffuse colour and alpha go through, as Direct3D does.
 // - Consecutive draws with identical state are merged: primitives are turned into indexed
 //   lists and appended to one batch, drawn when the state changes or at Clear, EndScene,
 //   Present and any read of the back buffer.

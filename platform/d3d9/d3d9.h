@@ -462,7 +462,8 @@ public:
                                          DWORD* pValue) = 0;
     virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
     virtual HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) = 0;
-    // Binds a texture to a stage (null: none; a stage without a texture reads opaque white).
+    // Binds a texture to a stage (null: none; a stage that reads its texture while none is set
+    // is skipped, and the diffuse colour and alpha go through).
     // The device holds a reference to the bound texture.
     virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
     virtual HRESULT SetFVF(DWORD FVF) = 0;

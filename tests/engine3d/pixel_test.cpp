@@ -146,6 +146,62 @@ TEST_F(PixelTest, LinesRectanglesAndTrianglesUseTheirVertexColour) {
     EXPECT_EQ(At(f, 115, 45), kBlack);
 }
 
+// The frame's own opening: the black backdrop and the outline of the play area (the frame
+// loop's sequence of shape draws).
+void Backdrop(TKavSurfaceEngine3D& engine) {
+    engine.DrawLineShape(255, 0, 0, 0, 1366, 1024, true);
+    engine.DrawLineShape(255, 0, 0, 0, 0, H, false);
+    engine.DrawLineShape(255, 0, 0, 0, W, 0, false);
+    engine.DrawLineShape(255, 0, W, 0, W, H, false);
+    engine.DrawLineShape(255, 0, 0, H, W, H, false);
+}
+
+TEST_F(PixelTest, ShapesAfterAColourOverlayKeepTheirOwnColours) {
+    // The overlay leaves stage 0 adding the texture to the factor colour; the shapes that follow
+    // have no texture, so that stage is skipped and each keeps its vertex colour and alpha.
+    folder.Solid("data/Textures/dot.png", 8, 8, 0xFFFFFFFF);
+    Load("dot.png", RECT{0, 0, 8, 8});
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    Picture("dot.png", 140, 100, 0, 1, 255, 0x00FF00, 255);           // a flat green overlay
+    engine->DrawLineShape(255, 0x0000FF, 10.5, 10, 10.5, 40, false);  // red line
+    engine->DrawLineShape(255, 0xFF0000, 20, 10, 40, 30, true);       // blue rectangle
+    engine->DrawLineShape(128, 0x00FF00, 50, 10, 70, 30, true);       // half-transparent green
+    engine->DrawTriangleShape(255, 0x00FFFF, true, 80, 10, 110, 10, 80, 40);   // yellow
+    engine->DrawTriangleShape(255, 0xFFFF00, false, 80, 50, 110, 50, 80, 80);  // cyan outline
+    const double polygon[4][2] = {{20, 60}, {60, 60}, {60, 90}, {20, 90}};
+    for (int i = 0; i < 4; ++i)  // a polygon is drawn as its closed chain of opaque lines
+        engine->DrawLineShape(255, 0xFF00FF, polygon[i][0], polygon[i][1], polygon[(i + 1) % 4][0],
+                              polygon[(i + 1) % 4][1], false);
+    const auto f = End();
+    EXPECT_EQ(At(f, 143, 103), 0xFF00FF00u);  // the overlay itself
+    EXPECT_EQ(At(f, 10, 25), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 30, 20), 0xFF0000FFu);
+    // 128/255 of green over the black backdrop.
+    EXPECT_NEAR(Green(At(f, 60, 20)), 128, 1);
+    EXPECT_EQ(Red(At(f, 60, 20)), 0);
+    EXPECT_EQ(At(f, 85, 15), 0xFFFFFF00u);
+    EXPECT_EQ(At(f, 95, 50), 0xFF00FFFFu);
+    EXPECT_EQ(At(f, 40, 60), 0xFFFF00FFu);
+    EXPECT_EQ(At(f, 60, 75), 0xFFFF00FFu);
+    EXPECT_EQ(At(f, 40, 75), kBlack);  // inside the polygon: the backdrop
+    EXPECT_EQ(At(f, 120, 60), kBlack);
+}
+
+TEST_F(PixelTest, AnOverlayEndingAFrameLeavesTheNextBackdropBlack) {
+    folder.Solid("data/Textures/dot.png", 8, 8, 0xFFFFFFFF);
+    Load("dot.png", RECT{0, 0, 8, 8});
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    Picture("dot.png", 20, 20, 0, 1, 255, 0xFFFFFF, 128);  // a grey overlay, the frame's last draw
+    End();
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    const auto f = End();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) ASSERT_EQ(At(f, x, y), kBlack) << x << "," << y;
+}
+
 TEST_F(PixelTest, TextIsDrawnFromItsPlace) {
     Begin();
     engine->OutText("Hello", 0xFFFFFFFF, 20, 50);
