@@ -902,10 +902,11 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         glDisable(GL_BLEND);
     }
     if (k.cullMode == D3DCULL_CW || k.cullMode == D3DCULL_CCW) {
-        // Screen y runs down in Direct3D and up in OpenGL, so windings swap: Direct3D's
-        // clockwise front faces are OpenGL's counter-clockwise ones.
+        // Both name a winding as it is seen on screen (OpenGL counts in window coordinates, y
+        // up, and the picture shows y up): Direct3D's counter-clockwise faces are OpenGL's
+        // front faces under its default glFrontFace(GL_CCW).
         glEnable(GL_CULL_FACE);
-        glCullFace(k.cullMode == D3DCULL_CCW ? GL_BACK : GL_FRONT);
+        glCullFace(k.cullMode == D3DCULL_CCW ? GL_FRONT : GL_BACK);
     } else {
         glDisable(GL_CULL_FACE);
     }

@@ -224,6 +224,46 @@ TEST_F(DeviceTest, RotationAndScalingTurnAboutThePivot) {
     texture->Release();
 }
 
+TEST_F(DeviceTest, CullingDropsTheFacesItNamesAndKeepsTheOthers) {
+    // Screen y runs down: (20, 10) -> (50, 10) -> (20, 40) turns clockwise on screen.
+    const D3DCOLOR red = 0xFFFF0000, green = 0xFF00FF00;
+    IDirect3DVertexBuffer9* clockwise =
+        MakeBuffer({{20, 10, 1, red, 0, 0}, {50, 10, 1, red, 0, 0}, {20, 40, 1, red, 0, 0}});
+    IDirect3DVertexBuffer9* counter =
+        MakeBuffer({{80, 10, 1, green, 0, 0}, {80, 40, 1, green, 0, 0}, {110, 10, 1, green, 0, 0}});
+    // A strip's second triangle keeps the first one's facing.
+    IDirect3DVertexBuffer9* strip = MakeBuffer({{20, 60, 1, red, 0, 0},
+                                                {50, 60, 1, red, 0, 0},
+                                                {20, 90, 1, red, 0, 0},
+                                                {50, 90, 1, red, 0, 0}});
+    device->SetTexture(0, nullptr);
+    struct Case {
+        DWORD cull;
+        bool clockwiseDrawn, counterDrawn;
+    };
+    for (const Case c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true},
+                         Case{D3DCULL_NONE, true, true}}) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+        device->SetRenderState(D3DRS_CULLMODE, c.cull);
+        Draw(clockwise, D3DPT_TRIANGLELIST, 1);
+        Draw(counter, D3DPT_TRIANGLELIST, 1);
+        Draw(strip, D3DPT_TRIANGLESTRIP, 2);
+        const auto f = Frame();
+        EXPECT_EQ(At(f, 25, 15), c.clockwiseDrawn ? red : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 85, 15), c.counterDrawn ? green : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 25, 65), c.clockwiseDrawn ? red : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 45, 85), c.clockwiseDrawn ? red : kBlack) << c.cull;
+    }
+    // Culling is Direct3D's default state.
+    DWORD cull = 0;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
+    clockwise->Release();
+    counter->Release();
+    strip->Release();
+}
+
 TEST_F(DeviceTest, LineStripsTakeTheirLastPixelAndFansFillExactly) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
     device->SetTexture(0, nullptr);
