@@ -15,103 +15,8 @@ namespace {
 
 GLDevice* g_current = nullptr;
 
-// Vertices move this far (in pixels) less than half a pixel right and down, so that no edge
-// lies exactly on a pixel centre (see GLDeviceImpl.h).
-constexpr float kTieBreak = 1.0f / 128.0f;
-
 // A batch is drawn once it holds this many vertices, to keep its memory bounded.
 constexpr size_t kMaxBatchVertices = 1 << 18;
-
-const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
-layout(location = 1) in vec4 aColor;
-layout(location = 2) in vec2 aUV;
-uniform vec2 uPixelShift;
-out vec4 vColor;
-out vec2 vUV;
-void main() {
-    // Direct3D depth runs from 0 to w, OpenGL's from -w to w.
-    gl_Position = vec4(aPosition.xy + uPixelShift * aPosition.w,
-                       2.0 * aPosition.z - aPosition.w, aPosition.w);
-    vColor = aColor;
-    vUV = aUV;
-}
-)";
-
-// Texture stage 0 of the fixed-function pipeline. Argument codes and operations are
-// Direct3D's D3DTA_* and D3DTOP_* values. The stage's set-up comes in as constants, one program
-// per set-up, so that the compiler drops every branch the set-up does not take (a software
-// renderer otherwise pays for all of them on every pixel).
-const char* kFragmentShader = R"(
-in vec4 vColor;
-in vec2 vUV;
-uniform sampler2D uTexture;
-uniform vec4 uFactor;
-uniform int uAlphaRef;      // 0..255
-out vec4 fragColor;
-
-vec4 Arg(int code, vec4 texel) {
-    int source = code & 15;
-    vec4 v = vec4(0.0);
-    if (source == 0 || source == 1) v = vColor;
-    else if (source == 2) v = texel;
-    else if (source == 3) v = uFactor;
-    if ((code & 16) != 0) v = vec4(1.0) - v;
-    if ((code & 32) != 0) v = vec4(v.a);
-    return v;
-}
-
-vec4 Op(int op, vec4 a, vec4 b) {
-    vec4 r;
-    if (op == 2) r = a;
-    else if (op == 3) r = b;
-    else if (op == 4) r = a * b;
-    else if (op == 5) r = 2.0 * a * b;
-    else if (op == 6) r = 4.0 * a * b;
-    else if (op == 7) r = a + b;
-    else if (op == 8) r = a + b - 0.5;
-    else if (op == 9) r = 2.0 * (a + b - 0.5);
-    else if (op == 10) r = a - b;
-    else if (op == 11) r = a + b - a * b;
-    else r = vColor;
-    return clamp(r, 0.0, 1.0);
-}
-
-bool Passes(int func, int value, int reference) {
-    if (func == 1) return false;
-    if (func == 2) return value < reference;
-    if (func == 3) return value == reference;
-    if (func == 4) return value <= reference;
-    if (func == 5) return value > reference;
-    if (func == 6) return value != reference;
-    if (func == 7) return value >= reference;
-    return true;
-}
-
-void main() {
-    vec4 texel = kHasTexture ? texture(uTexture, vUV) : vec4(1.0);
-    vec3 rgb = Op(kColorStage.x, Arg(kColorStage.y, texel), Arg(kColorStage.z, texel)).rgb;
-    float a = Op(kAlphaStage.x, Arg(kAlphaStage.y, texel), Arg(kAlphaStage.z, texel)).a;
-    if (!Passes(kAlphaFunc, int(a * 255.0 + 0.5), uAlphaRef)) discard;
-    fragColor = vec4(rgb, a);
-}
-)";
-
-GLuint CompileShader(GLenum type, const char* source) {
-    GLuint s = glCreateShader(type);
-    glShaderSource(s, 1, &source, nullptr);
-    glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[2048] = {};
-        glGetShaderInfoLog(s, sizeof log, nullptr, log);
-        std::fprintf(stderr, "OpenGL device: shader does not compile: %s\n", log);
-        glDeleteShader(s);
-        return 0;
-    }
-    return s;
-}
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -274,8 +179,13 @@ bool GLDevice::InitGL() {
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
-    vertexShader_ = CompileShader(GL_VERTEX_SHADER, kVertexShader);
+    vertexShader_ = CompileVertexShader();
     if (!vertexShader_) return false;
+    // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
+    const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
+    pixels_ = ProbePixelConvention(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'));
+    // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
+    glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
     DrawKey plain;
     std::memset(&plain, 0, sizeof plain);
     plain.colorOp = D3DTOP_MODULATE;
@@ -288,16 +198,7 @@ bool GLDevice::InitGL() {
     glGenBuffers(1, &ibo_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, x)));
-    // GL_BGRA size reads the D3DCOLOR bytes (blue, green, red, alpha) as red, green, blue, alpha.
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, color)));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, u)));
+    BindVertexLayout();
 
     glGenFramebuffers(1, &fbo_);
     glGenRenderbuffers(1, &colorBuffer_);
@@ -462,8 +363,8 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBlitFramebuffer(0, 0, w, h, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT,
-                      (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    glBlitFramebuffer(0, 0, w, h, 0, pixels_.flipY ? dh : 0, dw, pixels_.flipY ? 0 : dh,
+                      GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window_);
     // Every Present completes its frame: wait for the previous one, so that at most one frame
     // is ever waiting in the driver (some drivers otherwise queue frames without bound).
@@ -501,7 +402,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         const LONG x1 = std::clamp(pRects[i].x1, 0, w), x2 = std::clamp(pRects[i].x2, 0, w);
         const LONG y1 = std::clamp(pRects[i].y1, 0, h), y2 = std::clamp(pRects[i].y2, 0, h);
         if (x2 <= x1 || y2 <= y1) continue;
-        glScissor(x1, h - y2, x2 - x1, y2 - y1);
+        glScissor(x1, pixels_.flipY ? y1 : h - y2, x2 - x1, y2 - y1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
@@ -840,31 +741,13 @@ const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
     auto it = programs_.find(id);
     if (it != programs_.end()) return it->second;
     Program p;
-    char constants[512];
-    std::snprintf(constants, sizeof constants,
-                  "#version 330 core\n"
-                  "const bool kHasTexture = %s;\n"
-                  "const ivec3 kColorStage = ivec3(%u, %u, %u);\n"
-                  "const ivec3 kAlphaStage = ivec3(%u, %u, %u);\n"
-                  "const int kAlphaFunc = %u;\n",
-                  id[0] ? "true" : "false", id[1], id[2], id[3], id[4], id[5], id[6], id[7]);
-    const std::string source = std::string(constants) + kFragmentShader;
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, source.c_str());
-    if (fs) {
-        p.id = glCreateProgram();
-        glAttachShader(p.id, vertexShader_);
-        glAttachShader(p.id, fs);
-        glLinkProgram(p.id);
+    if (GLuint fs = CompileStageShader(id, pixels_)) {
+        p.id = LinkProgram(vertexShader_, fs);
         glDeleteShader(fs);
-        GLint ok = 0;
-        glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            glDeleteProgram(p.id);
-            p.id = 0;
-        }
     }
     if (p.id) {
         p.pixelShift = glGetUniformLocation(p.id, "uPixelShift");
+        p.flipY = glGetUniformLocation(p.id, "uFlipY");
         p.factor = glGetUniformLocation(p.id, "uFactor");
         p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
         glUseProgram(p.id);
@@ -921,9 +804,10 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     glUniform4f(program.factor, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
                 float(f & 0xFF) / 255.0f, float(f >> 24) / 255.0f);
     glUniform1i(program.alphaRef, GLint(k.alphaRef));
-    const float shift = 1.0f - 2.0f * kTieBreak;
-    glUniform2f(program.pixelShift, shift / float(pp_.BackBufferWidth),
-                -shift / float(pp_.BackBufferHeight));
+    // Half a pixel right and down, less the sample point's offset from the centre.
+    glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
+                -(1.0f - 2.0f * pixels_.nudgeY) / float(pp_.BackBufferHeight));
+    glUniform1f(program.flipY, pixels_.flipY ? -1.0f : 1.0f);
 }
 
 void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
@@ -1035,10 +919,11 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     pixels.resize(rows.size());
     const bool hasAlpha =
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
-    // OpenGL's rows run bottom up.
+    // OpenGL's rows run bottom up, unless the picture is kept upside down.
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
-            D3DCOLOR c = rows[size_t(height - 1 - y) * width + x];
+            const UINT row = pixels_.flipY ? y : height - 1 - y;
+            D3DCOLOR c = rows[size_t(row) * width + x];
             pixels[size_t(y) * width + x] = hasAlpha ? c : (c | 0xFF000000u);
         }
     return D3D_OK;

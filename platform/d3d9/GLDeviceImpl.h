@@ -4,10 +4,10 @@
 // - Vertices are transformed on the CPU by world x view x projection (row vectors) into clip
 //   space, so draws with different world matrices can share one OpenGL draw call.
 // - Pixel centres: Direct3D puts them at integer screen coordinates, OpenGL at half-integers.
-//   Every vertex moves half a pixel right and down after projection, less 1/128 pixel, which
-//   turns Direct3D's top-left fill rule into a rule without ties: an edge that lies exactly on
-//   a pixel centre includes it on the left and top side of a shape and excludes it on the right
-//   and bottom side, whatever tie rule the OpenGL driver has.
+//   Every vertex moves half a pixel right and down after projection, so that attributes are
+//   taken at Direct3D's centres; the picture is kept upside down in the off-screen buffer when
+//   the driver's rule for centres on edges is Direct3D's top-left rule only that way round
+//   (GLPixelCentres.cpp).
 // - Drawing goes into an off-screen colour buffer of the back buffer's size; Present copies it
 //   to the window (stretched when the window's size differs) and swaps.
 // - Texture stage 0's colour and alpha operations are evaluated in the fragment shader; the
@@ -77,6 +77,29 @@ struct GLVertex {
     uint32_t color;    // D3DCOLOR
     float u, v;
 };
+
+// How Direct3D's pixel centres sit on OpenGL's pixels.
+struct PixelConvention {
+    bool flipY = false;  // Direct3D's top row is OpenGL's row 0 (the picture upside down)
+    // Where OpenGL samples, in pixels right of and below Direct3D's centre: 0 when the driver's
+    // rule for centres on edges is Direct3D's, a fraction otherwise (see GLPixelCentres.cpp).
+    float nudgeX = 0.0f, nudgeY = 0.0f;
+};
+
+// Finds the convention under which the driver of the current context fills like Direct3D;
+// without `probe`, the one for drivers that fill otherwise.
+PixelConvention ProbePixelConvention(GLuint vertexShader, bool probe);
+
+// ---- Shaders (GLShaders.cpp) ----
+GLuint CompileShader(GLenum type, const char* source);
+GLuint CompileVertexShader();
+// Null when the shaders do not link.
+GLuint LinkProgram(GLuint vertexShader, GLuint fragmentShader);
+// The fragment shader of one set-up of texture stage 0: texture present, colour operation and
+// arguments, alpha operation and arguments, alpha-test function (8 when off).
+GLuint CompileStageShader(const std::array<uint32_t, 8>& stage, const PixelConvention& pixels);
+// Attribute pointers of GLVertex for the bound array buffer.
+void BindVertexLayout();
 
 class GLDevice final : public IDirect3DDevice9 {
 public:
@@ -163,6 +186,7 @@ private:
     uint64_t drawCalls_ = 0;
     GLint maxTextureSize_ = 2048;
     float maxAnisotropy_ = 1.0f;
+    PixelConvention pixels_;
 
     // Direct3D state.
     D3DStateBlock states_;
@@ -183,7 +207,7 @@ private:
     // A linked program for one set-up of texture stage 0, with its uniforms.
     struct Program {
         GLuint id = 0;
-        GLint pixelShift = -1, factor = -1, alphaRef = -1;
+        GLint pixelShift = -1, flipY = -1, factor = -1, alphaRef = -1;
     };
     const Program& ProgramFor(const DrawKey& key);
     GLuint vertexShader_ = 0;

@@ -71,6 +71,115 @@ TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
     texture->Release();
 }
 
+// The pixel-centre checks run on the device as the driver probe set it up, and again with the
+// sample point moved off the centre (the set-up for drivers that fill unlike Direct3D).
+class PixelCentreTest : public DeviceTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam()) setenv("HV_D3D_OFFSET_SAMPLES", "1", 1);
+        DeviceTest::SetUp();
+        unsetenv("HV_D3D_OFFSET_SAMPLES");
+    }
+};
+
+TEST_P(PixelCentreTest, TexelsAndColoursAreTakenAtPixelCentres) {
+    // Alternate white and black columns; with linear filtering any sample off a texel centre
+    // mixes in a neighbour, and with wrapping the last column would reach the first.
+    IDirect3DTexture9* texture =
+        MakeTexture(8, 8, [](int x, int) { return x % 2 ? 0xFF000000u : 0xFFFFFFFFu; });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    // Direct3D's direct mapping: corners half a pixel out, coordinates 0 to 1.
+    IDirect3DVertexBuffer9* exact = MakeBuffer({{9.5f, 9.5f, 1, 0xFFFFFFFF, 0, 0},
+                                                {9.5f, 17.5f, 1, 0xFFFFFFFF, 0, 1},
+                                                {17.5f, 9.5f, 1, 0xFFFFFFFF, 1, 0},
+                                                {17.5f, 17.5f, 1, 0xFFFFFFFF, 1, 1}});
+    Draw(exact, D3DPT_TRIANGLESTRIP, 2);
+    // A vertex-colour ramp of 85 per pixel: red 0, 85, 170 at the centres of pixels 40 to 42.
+    device->SetTexture(0, nullptr);
+    IDirect3DVertexBuffer9* ramp = MakeBuffer({{40, 10, 1, 0xFF000000, 0, 0},
+                                               {40, 13, 1, 0xFF000000, 0, 0},
+                                               {43, 10, 1, 0xFFFF0000, 0, 0},
+                                               {43, 13, 1, 0xFFFF0000, 0, 0}});
+    Draw(ramp, D3DPT_TRIANGLESTRIP, 2);
+    IDirect3DVertexBuffer9* down = MakeBuffer({{50, 10, 1, 0xFF000000, 0, 0},
+                                               {50, 13, 1, 0xFF0000FF, 0, 0},
+                                               {53, 10, 1, 0xFF000000, 0, 0},
+                                               {53, 13, 1, 0xFF0000FF, 0, 0}});
+    Draw(down, D3DPT_TRIANGLESTRIP, 2);
+    const auto f = Frame();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(At(f, 10 + x, 10 + y), x % 2 ? 0xFF000000u : 0xFFFFFFFFu) << x << "," << y;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Red(At(f, 40 + i, 11)), 85 * i) << i;
+        EXPECT_EQ(Blue(At(f, 51, 10 + i)), 85 * i) << i;
+    }
+    exact->Release();
+    ramp->Release();
+    down->Release();
+    texture->Release();
+}
+
+TEST_P(PixelCentreTest, CentresOnEdgesGoToTopAndLeftEdges) {
+    // Direct3D's own examples: the triangles (0,0) (5,0) (5,5) and (0,5) (0,0) (5,5) share a
+    // diagonal through five centres; it is the first one's left edge, so the first gets 15
+    // pixels and the second 10. Here both are moved by (20, 20).
+    const D3DCOLOR a = 0xFFFF0000, b = 0xFF00FF00, c = 0xFF0000FF;
+    IDirect3DVertexBuffer9* pair = MakeBuffer({{20, 20, 1, a, 0, 0},
+                                               {25, 20, 1, a, 0, 0},
+                                               {25, 25, 1, a, 0, 0},
+                                               {20, 25, 1, b, 0, 0},
+                                               {20, 20, 1, b, 0, 0},
+                                               {25, 25, 1, b, 0, 0}});
+    // The rectangle (1,1) to (3,5), cut into four triangles about its centre (2,3), covers the
+    // same pixels as the rectangle (0.5,0.5) to (2.5,4.5): columns 1 and 2, rows 1 to 4.
+    IDirect3DVertexBuffer9* cut = MakeBuffer({{41, 21, 1, c, 0, 0},
+                                              {43, 21, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {43, 21, 1, c, 0, 0},
+                                              {43, 25, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {43, 25, 1, c, 0, 0},
+                                              {41, 25, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {41, 25, 1, c, 0, 0},
+                                              {41, 21, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0}});
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->SetTexture(0, nullptr);
+    Draw(pair, D3DPT_TRIANGLELIST, 2);
+    Draw(cut, D3DPT_TRIANGLELIST, 4);
+    const auto f = Frame();
+    int first = 0, second = 0, rest = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < 35; ++x) {
+            const D3DCOLOR p = At(f, x, y);
+            first += p == a;
+            second += p == b;
+            rest += p != a && p != b && p != kBlack;
+        }
+    EXPECT_EQ(first, 15);
+    EXPECT_EQ(second, 10);
+    EXPECT_EQ(rest, 0);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(At(f, 20 + k, 20 + k), a) << k;
+    for (int y = 19; y <= 26; ++y)
+        for (int x = 39; x <= 44; ++x) {
+            const bool inside = x >= 41 && x <= 42 && y >= 21 && y <= 24;
+            EXPECT_EQ(At(f, x, y), inside ? c : kBlack) << x << "," << y;
+        }
+    pair->Release();
+    cut->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Conventions, PixelCentreTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OffsetSamples" : "Probed";
+                         });
+
 TEST_F(DeviceTest, ColourModesModulateOrPaintFlatKeepingTheShape) {
     // Left half an opaque colour, right half transparent.
     IDirect3DTexture9* texture = MakeTexture(
