@@ -381,9 +381,12 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 
 HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float,
                         DWORD) {
-    if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
-    Flush();
+    // As real drivers do: a list with a count of 0 clears nothing, a count without a list
+    // clears the whole target.
+    if (Count == 0 && pRects) return D3D_OK;
+    if (!pRects) Count = 0;
     if (!(Flags & D3DCLEAR_TARGET)) return D3D_OK;
+    Flush();
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

@@ -448,8 +448,10 @@ public:
                             HWND hDestWindowOverride, const void* pDirtyRegion) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    // Fills the back buffer (D3DCLEAR_TARGET) with `Color`, within the rectangles when
-    // Count > 0. There is no depth or stencil buffer; those flags are accepted and ignored.
+    // Fills the back buffer (D3DCLEAR_TARGET) with `Color`: within the `Count` rectangles of
+    // `pRects` (right and bottom edges excluded, clipped to the back buffer); the whole back
+    // buffer when `pRects` is null, whatever `Count` says; nothing when `Count` is 0 but a list
+    // is given. There is no depth or stencil buffer; those flags are accepted and ignored.
     virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
                           DWORD Stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;

@@ -24,7 +24,32 @@ TEST_F(DeviceTest, ClearFillsTheBackBufferAndOnlyTheGivenRectangles) {
     EXPECT_EQ(At(f, 30, 24), 0xFF336699u);
     EXPECT_EQ(At(f, 29, 25), 0xFF336699u);
     EXPECT_EQ(At(f, 9, 20), 0xFF336699u);
-    EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+
+    // Rectangles are clipped to the back buffer; empty and inverted ones clear nothing.
+    const D3DRECT rects[3] = {{W - 5, H - 5, W + 50, H + 50}, {60, 60, 60, 70}, {80, 80, 70, 90}};
+    ASSERT_EQ(device->Clear(3, rects, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_EQ(At(f, W - 1, H - 1), 0xFF00FF00u);
+    EXPECT_EQ(At(f, W - 6, H - 1), 0xFF336699u);
+    EXPECT_EQ(At(f, 60, 65), 0xFF336699u);
+    EXPECT_EQ(At(f, 75, 85), 0xFF336699u);
+
+    // A count of 0 with a list clears nothing; a count without a list clears everything.
+    ASSERT_EQ(device->Clear(0, &r, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_EQ(At(f, 10, 20), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 50, 50), 0xFF336699u);
+    ASSERT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](D3DCOLOR c) { return c == 0xFF0000FF; }));
+
+    // Without D3DCLEAR_TARGET the back buffer keeps its colours; colour write masks do not
+    // apply to clearing.
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(At(Frame(), 5, 5), 0xFF0000FFu);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(At(Frame(), 5, 5), 0xFF123456u);
 }
 
 TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
