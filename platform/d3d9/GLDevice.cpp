@@ -55,6 +55,10 @@ GLenum BlendFactor(uint32_t b) {
             return GL_ONE_MINUS_DST_COLOR;
         case D3DBLEND_SRCALPHASAT:
             return GL_SRC_ALPHA_SATURATE;
+        case D3DBLEND_BLENDFACTOR:
+            return GL_CONSTANT_COLOR;
+        case D3DBLEND_INVBLENDFACTOR:
+            return GL_ONE_MINUS_CONSTANT_COLOR;
         default:
             return GL_ONE;
     }
@@ -98,31 +102,29 @@ GLint AddressMode(uint32_t a) {
         case D3DTADDRESS_BORDER:
             return GL_CLAMP_TO_BORDER;
         case D3DTADDRESS_MIRRORONCE:
-            return epoxy_gl_version() >= 44 ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+            return GL_MIRROR_CLAMP_TO_EDGE;
         default:
             return GL_REPEAT;
     }
 }
 
-// Whether texture operation `op` on arguments `arg1` and `arg2` reads the stage's texture.
-bool ReadsTexture(uint32_t op, uint32_t arg1, uint32_t arg2) {
-    const bool first = (arg1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-    const bool second = (arg2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-    switch (op) {
-        case D3DTOP_DISABLE:
-            return false;
-        case D3DTOP_SELECTARG1:
-            return first;
-        case D3DTOP_SELECTARG2:
-            return second;
-        default:
-            return first || second;
-    }
+// The back buffer is 8 bits a channel: 16-bit formats would draw with other rounding and
+// dithering than Direct3D's, so they are refused.
+bool IsBackBufferFormat(D3DFORMAT f) {
+    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8;
 }
 
-bool IsBackBufferFormat(D3DFORMAT f) {
-    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 ||
-           f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5;
+// A D3DCOLOR as red, green, blue, alpha from 0 to 1.
+void ColorFloats(D3DCOLOR c, float (&out)[4]) {
+    out[0] = float((c >> 16) & 0xFF) / 255.0f;
+    out[1] = float((c >> 8) & 0xFF) / 255.0f;
+    out[2] = float(c & 0xFF) / 255.0f;
+    out[3] = float(c >> 24) / 255.0f;
+}
+
+// Whether `value` enables blending with the constant blend factor.
+bool UsesBlendFactor(uint32_t value) {
+    return value == D3DBLEND_BLENDFACTOR || value == D3DBLEND_INVBLENDFACTOR;
 }
 
 }  // namespace
@@ -184,8 +186,17 @@ bool GLDevice::InitGL() {
     // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
     const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
     pixels_ = ProbePixelConvention(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'));
+    // Anisotropic filtering only from a driver whose filter leaves undistorted textures alone.
+    if (!AnisotropyKeepsTexels(vertexShader_, pixels_, maxAnisotropy_)) maxAnisotropy_ = 1.0f;
     // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
     glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
+    // Flat shading takes the first vertex of each primitive (the index order keeps Direct3D's
+    // first vertex first); point sprites start at their top-left corner.
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, pixels_.flipY ? GL_LOWER_LEFT : GL_UPPER_LEFT);
+    mirrorOnce_ = epoxy_gl_version() >= 44 ||
+                  epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+                  epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
     DrawKey plain;
     std::memset(&plain, 0, sizeof plain);
     plain.colorOp = D3DTOP_MODULATE;
@@ -276,6 +287,9 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
             SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (!IsBackBufferFormat(p.BackBufferFormat)) return D3DERR_INVALIDCALL;
+    // There is no depth or stencil buffer and one sample per pixel.
+    if (p.EnableAutoDepthStencil || p.MultiSampleType != D3DMULTISAMPLE_NONE)
+        return D3DERR_NOTAVAILABLE;
     MakeCurrent();
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
@@ -304,6 +318,8 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
 void GLDevice::SetDefaultStates() {
     states_.SetDefaults(pp_.EnableAutoDepthStencil);
     world_ = view_ = projection_ = Identity();
+    textureTransforms_.fill(Identity());
+    blendWorlds_.fill(Identity());
     wvpDirty_ = true;
     fvf_ = 0;
     if (texture_) std::exchange(texture_, nullptr)->Release();
@@ -414,41 +430,35 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 
 // ---- State ----------------------------------------------------------------------------------
 
-HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
-    switch (State) {
+D3DMATRIX* GLDevice::Transform(D3DTRANSFORMSTATETYPE state) {
+    switch (state) {
         case D3DTS_WORLD:
-            world_ = *pMatrix;
-            break;
+            return &world_;
         case D3DTS_VIEW:
-            view_ = *pMatrix;
-            break;
+            return &view_;
         case D3DTS_PROJECTION:
-            projection_ = *pMatrix;
-            break;
+            return &projection_;
         default:
-            return D3D_OK;  // texture transforms are not used by the fixed pipeline here
+            if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)
+                return &textureTransforms_[state - D3DTS_TEXTURE0];
+            if (state > D3DTS_WORLD && state <= D3DTS_WORLDMATRIX255)
+                return &blendWorlds_[state - D3DTS_WORLD - 1];
+            return nullptr;
     }
+}
+
+HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    D3DMATRIX* m = Transform(State);
+    if (!pMatrix || !m) return D3DERR_INVALIDCALL;
+    *m = *pMatrix;
     wvpDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GLDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
-    switch (State) {
-        case D3DTS_WORLD:
-            *pMatrix = world_;
-            break;
-        case D3DTS_VIEW:
-            *pMatrix = view_;
-            break;
-        case D3DTS_PROJECTION:
-            *pMatrix = projection_;
-            break;
-        default:
-            *pMatrix = Identity();
-            break;
-    }
+    const D3DMATRIX* m = Transform(State);
+    if (!pMatrix || !m) return D3DERR_INVALIDCALL;
+    *pMatrix = *m;
     return D3D_OK;
 }
 
@@ -469,6 +479,9 @@ HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Typ
 }
 
 HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+    const bool address =
+        Type == D3DSAMP_ADDRESSU || Type == D3DSAMP_ADDRESSV || Type == D3DSAMP_ADDRESSW;
+    if (address && Value == D3DTADDRESS_MIRRORONCE && !mirrorOnce_) return D3DERR_INVALIDCALL;
     return states_.SetSampler(Sampler, Type, Value);
 }
 
@@ -482,8 +495,11 @@ HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
     if (pTexture) {
         t = dynamic_cast<GLTexture*>(pTexture);
         if (!t || t->Device() != this) return D3DERR_INVALIDCALL;
+        // Scratch and system-memory textures cannot be drawn with.
+        if (t->Pool() == D3DPOOL_SCRATCH || t->Pool() == D3DPOOL_SYSTEMMEM)
+            return D3DERR_INVALIDCALL;
     }
-    if (Stage != 0) return D3D_OK;  // only stage 0 is drawn with
+    if (Stage != 0) return D3D_OK;  // stages 1 to 7 are always disabled
     if (t) t->AddRef();
     if (texture_) texture_->Release();
     texture_ = t;
@@ -525,9 +541,10 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     const DWORD* rs = states_.Render;
     const DWORD* ts = states_.Stage[0];
     const DWORD* ss = states_.Sampler[0];
-    k.texture = texture_;
     k.primitive = primitive;
-    if (texture_) {
+    StageKey(ts, texture_ != nullptr, k);
+    if (texture_ && StageReads(k, D3DTA_TEXTURE)) {
+        k.texture = texture_;
         k.minFilter = ss[D3DSAMP_MINFILTER];
         k.magFilter = ss[D3DSAMP_MAGFILTER];
         k.mipFilter = ss[D3DSAMP_MIPFILTER];
@@ -535,7 +552,11 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
         k.addressV = ss[D3DSAMP_ADDRESSV];
         k.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
         k.border = ss[D3DSAMP_BORDERCOLOR];
+        k.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
+        k.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
     }
+    if (StageReads(k, D3DTA_TFACTOR)) k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+    if (StageReads(k, D3DTA_CONSTANT)) k.constant = ts[D3DTSS_CONSTANT];
     k.blendEnable = rs[D3DRS_ALPHABLENDENABLE] != 0;
     if (k.blendEnable) {
         k.srcBlend = rs[D3DRS_SRCBLEND];
@@ -547,22 +568,18 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
             k.destBlendAlpha = rs[D3DRS_DESTBLENDALPHA];
             k.blendOpAlpha = rs[D3DRS_BLENDOPALPHA];
         }
+        const bool factor = UsesBlendFactor(k.srcBlend) || UsesBlendFactor(k.destBlend) ||
+                            UsesBlendFactor(k.srcBlendAlpha) || UsesBlendFactor(k.destBlendAlpha);
+        if (factor) k.blendFactor = rs[D3DRS_BLENDFACTOR];
     }
-    k.colorOp = ts[D3DTSS_COLOROP];
-    k.colorArg1 = ts[D3DTSS_COLORARG1];
-    k.colorArg2 = ts[D3DTSS_COLORARG2];
-    k.alphaOp = ts[D3DTSS_ALPHAOP];
-    k.alphaArg1 = ts[D3DTSS_ALPHAARG1];
-    k.alphaArg2 = ts[D3DTSS_ALPHAARG2];
-    // A stage that reads its texture while none is set is not processed: the diffuse colour and
-    // alpha go through unchanged.
-    if (!texture_ && (ReadsTexture(k.colorOp, k.colorArg1, k.colorArg2) ||
-                      ReadsTexture(k.alphaOp, k.alphaArg1, k.alphaArg2))) {
-        k.colorOp = k.alphaOp = D3DTOP_SELECTARG1;
-        k.colorArg1 = k.alphaArg1 = D3DTA_DIFFUSE;
-        k.colorArg2 = k.alphaArg2 = D3DTA_DIFFUSE;
+    k.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    if (primitive == GL_POINTS) {
+        const float size = std::clamp(
+            StateFloat(rs[D3DRS_POINTSIZE]), StateFloat(rs[D3DRS_POINTSIZE_MIN]),
+            std::max(StateFloat(rs[D3DRS_POINTSIZE_MIN]), StateFloat(rs[D3DRS_POINTSIZE_MAX])));
+        std::memcpy(&k.pointSize, &size, 4);
+        k.pointSprite = rs[D3DRS_POINTSPRITEENABLE] != 0;
     }
-    k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
     k.cullMode = primitive == GL_TRIANGLES ? rs[D3DRS_CULLMODE] : D3DCULL_NONE;
     k.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
     if (k.alphaTest) {
@@ -595,18 +612,27 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     if (PrimitiveType == D3DPT_POINTLIST) primitive = GL_POINTS;
     if (PrimitiveType == D3DPT_LINELIST || PrimitiveType == D3DPT_LINESTRIP) primitive = GL_LINES;
     const DrawKey key = CurrentKey(primitive);
+    const LightingSetup lighting = LightingFor(states_.Render, layout);
+    // Points sized per vertex, and the specular colour of lit vertices (which depends on
+    // lights the device does not have), are not drawn.
+    if (primitive == GL_POINTS && layout.PointSize) return D3DERR_INVALIDCALL;
+    if (lighting.on && StageReads(key, D3DTA_SPECULAR)) return D3DERR_INVALIDCALL;
     if (!batchIndices_.empty() &&
         (!(key == batchKey_) || batchVertices_.size() + n + 2 > kMaxBatchVertices))
         Flush();
     batchKey_ = key;
     UpdateTransform();
 
+    // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
+    const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+    const int tex = int(set) < layout.TexCount ? layout.Tex[set] : -1;
+    const int texFloats = tex >= 0 ? std::min(layout.TexFloats[set], 2) : 0;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
     const uint32_t base = uint32_t(batchVertices_.size());
     for (UINT i = 0; i < n; ++i) {
         const uint8_t* src = bytes.data() + first + uint64_t(i) * stride;
         float p[4] = {0, 0, 0, 1};
-        std::memcpy(p, src + layout.Position, layout.Transformed ? 16 : 12);
+        std::memcpy(p, src + layout.Position, size_t(layout.PositionFloats) * 4);
         GLVertex v;
         if (layout.Transformed) {
             // Screen pixels and 1/w: back to clip space.
@@ -617,26 +643,35 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             v.w = cw;
         } else {
             const D3DMATRIX& m = wvp_;
-            v.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
-            v.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42;
-            v.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43;
-            v.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44;
+            v.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + p[3] * m._41;
+            v.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + p[3] * m._42;
+            v.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + p[3] * m._43;
+            v.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + p[3] * m._44;
         }
-        v.color = 0xFFFFFFFF;
-        if (layout.Diffuse >= 0) std::memcpy(&v.color, src + layout.Diffuse, 4);
+        // A colour the vertex lacks reads opaque white.
+        v.diffuse = v.specular = 0xFFFFFFFF;
+        if (layout.Diffuse >= 0) std::memcpy(&v.diffuse, src + layout.Diffuse, 4);
+        if (layout.Specular >= 0) std::memcpy(&v.specular, src + layout.Specular, 4);
+        if (lighting.on) {
+            v.diffuse = LitDiffuse(lighting, v.diffuse, v.specular);
+            v.specular = 0;
+        }
         v.u = v.v = 0.0f;
-        if (layout.Tex0 >= 0) {
-            std::memcpy(&v.u, src + layout.Tex0, 4);
-            if (layout.Tex0Size >= 2) std::memcpy(&v.v, src + layout.Tex0 + 4, 4);
-        }
+        if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
+        if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
         batchVertices_.push_back(v);
     }
 
     auto& idx = batchIndices_;
     // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
-    // does. A one-pixel segment from the end point, which covers just that pixel, adds it.
-    auto addLastPixel = [&](uint32_t end) {
+    // does. A one-pixel segment from the end point, which covers just that pixel, adds it, in
+    // the colour the segment from `start` gives it.
+    auto addLastPixel = [&](uint32_t start, uint32_t end) {
         GLVertex a = batchVertices_[end];
+        if (key.flat) {
+            a.diffuse = batchVertices_[start].diffuse;
+            a.specular = batchVertices_[start].specular;
+        }
         GLVertex b = a;
         b.x += 2.0f / w * b.w;
         const uint32_t at = uint32_t(batchVertices_.size());
@@ -646,6 +681,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         idx.push_back(at + 1);
     };
     const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
+    // Each primitive starts with the vertex Direct3D's flat shading takes its colour from.
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
             for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
@@ -654,7 +690,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             for (UINT i = 0; i < PrimitiveCount; ++i) {
                 idx.push_back(base + 2 * i);
                 idx.push_back(base + 2 * i + 1);
-                if (lastPixel) addLastPixel(base + 2 * i + 1);
+                if (lastPixel) addLastPixel(base + 2 * i, base + 2 * i + 1);
             }
             break;
         case D3DPT_LINESTRIP:
@@ -662,24 +698,25 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
                 idx.push_back(base + i);
                 idx.push_back(base + i + 1);
             }
-            if (lastPixel) addLastPixel(base + PrimitiveCount);
+            if (lastPixel) addLastPixel(base + PrimitiveCount - 1, base + PrimitiveCount);
             break;
         case D3DPT_TRIANGLELIST:
             for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
             break;
         case D3DPT_TRIANGLESTRIP:
-            // Odd triangles swap their first two vertices to keep the strip's winding.
+            // Triangle i starts at vertex i; odd ones swap the other two to keep the winding.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + ((i & 1) ? i + 1 : i));
-                idx.push_back(base + ((i & 1) ? i : i + 1));
-                idx.push_back(base + i + 2);
+                idx.push_back(base + i);
+                idx.push_back(base + ((i & 1) ? i + 2 : i + 1));
+                idx.push_back(base + ((i & 1) ? i + 1 : i + 2));
             }
             break;
         case D3DPT_TRIANGLEFAN:
+            // Triangle i is (0, i + 1, i + 2), started at vertex i + 1.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base);
                 idx.push_back(base + i + 1);
                 idx.push_back(base + i + 2);
+                idx.push_back(base);
             }
             break;
     }
@@ -702,8 +739,8 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
 }
 
 GLuint GLDevice::SamplerFor(const DrawKey& k) {
-    std::vector<uint32_t> id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
-                                k.addressV,  k.maxAnisotropy, k.border};
+    const SamplerId id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
+                          k.addressV,  k.maxAnisotropy, k.border,    k.lodBias};
     auto it = samplers_.find(id);
     if (it != samplers_.end()) return it->second;
     GLuint s = 0;
@@ -719,28 +756,32 @@ GLuint GLDevice::SamplerFor(const DrawKey& k) {
                         k.magFilter >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glSamplerParameteri(s, GL_TEXTURE_WRAP_S, AddressMode(k.addressU));
     glSamplerParameteri(s, GL_TEXTURE_WRAP_T, AddressMode(k.addressV));
-    const float border[4] = {float((k.border >> 16) & 0xFF) / 255.0f,
-                             float((k.border >> 8) & 0xFF) / 255.0f,
-                             float(k.border & 0xFF) / 255.0f, float(k.border >> 24) / 255.0f};
+    float border[4];
+    ColorFloats(k.border, border);
     glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+    glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, StateFloat(k.lodBias));
     if (maxAnisotropy_ > 1.0f) {
         const bool aniso = k.minFilter == D3DTEXF_ANISOTROPIC || k.magFilter == D3DTEXF_ANISOTROPIC;
         const float a = aniso ? std::clamp(float(k.maxAnisotropy), 1.0f, maxAnisotropy_) : 1.0f;
         glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, a);
     }
-    samplers_.emplace(std::move(id), s);
+    samplers_.emplace(id, s);
     return s;
 }
 
 const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
-    const std::array<uint32_t, 8> id = {k.texture != nullptr,
-                                        k.colorOp,
-                                        k.colorArg1,
-                                        k.colorArg2,
-                                        k.alphaOp,
-                                        k.alphaArg1,
-                                        k.alphaArg2,
-                                        k.alphaTest ? k.alphaFunc : 8};
+    const StageProgram id = {k.texture != nullptr,
+                             k.colorOp,
+                             k.colorArg0,
+                             k.colorArg1,
+                             k.colorArg2,
+                             k.alphaOp,
+                             k.alphaArg0,
+                             k.alphaArg1,
+                             k.alphaArg2,
+                             k.alphaTest ? k.alphaFunc : 8,
+                             k.flat,
+                             k.pointSprite};
     auto it = programs_.find(id);
     if (it != programs_.end()) return it->second;
     Program p;
@@ -752,6 +793,7 @@ const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
         p.pixelShift = glGetUniformLocation(p.id, "uPixelShift");
         p.flipY = glGetUniformLocation(p.id, "uFlipY");
         p.factor = glGetUniformLocation(p.id, "uFactor");
+        p.constant = glGetUniformLocation(p.id, "uConstant");
         p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
         glUseProgram(p.id);
         glUniform1i(glGetUniformLocation(p.id, "uTexture"), 0);
@@ -767,6 +809,7 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     glActiveTexture(GL_TEXTURE0);
     if (k.texture) {
         glBindTexture(GL_TEXTURE_2D, k.texture->Bind());
+        k.texture->SetLargestLevel(k.maxMipLevel);
         glBindSampler(0, SamplerFor(k));
     } else {
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -784,13 +827,18 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         }
         glBlendFuncSeparate(s, d, sa, da);
         glBlendEquationSeparate(op, opA);
+        if (k.blendFactor) {
+            float c[4];
+            ColorFloats(k.blendFactor, c);
+            glBlendColor(c[0], c[1], c[2], c[3]);
+        }
     } else {
         glDisable(GL_BLEND);
     }
     if (k.cullMode == D3DCULL_CW || k.cullMode == D3DCULL_CCW) {
         // Both name a winding as it is seen on screen (OpenGL counts in window coordinates, y
-        // up, and the picture shows y up): Direct3D's counter-clockwise faces are OpenGL's
-        // front faces under its default glFrontFace(GL_CCW).
+        // up, and an upright picture shows y up): Direct3D's counter-clockwise faces are
+        // OpenGL's front faces, glFrontFace being set for the buffer's direction.
         glEnable(GL_CULL_FACE);
         glCullFace(k.cullMode == D3DCULL_CCW ? GL_FRONT : GL_BACK);
     } else {
@@ -803,9 +851,16 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
                 alphaWrite && (k.colorWrite & 8) != 0);
-    const uint32_t f = k.textureFactor;
-    glUniform4f(program.factor, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
-                float(f & 0xFF) / 255.0f, float(f >> 24) / 255.0f);
+    if (k.primitive == GL_POINTS) {
+        float size;
+        std::memcpy(&size, &k.pointSize, 4);
+        glPointSize(std::max(size, 1.0f / 256.0f));
+    }
+    float c[4];
+    ColorFloats(k.textureFactor, c);
+    glUniform4fv(program.factor, 1, c);
+    ColorFloats(k.constant, c);
+    glUniform4fv(program.constant, 1, c);
     glUniform1i(program.alphaRef, GLint(k.alphaRef));
     // Half a pixel right and down, less the sample point's offset from the centre.
     glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
@@ -861,7 +916,8 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.y = 1.0f - q.y / h * 2.0f;
         v.z = 0.0f;
         v.w = 1.0f;
-        v.color = color;
+        v.diffuse = color;
+        v.specular = 0xFFFFFFFF;
         vertices.push_back(v);
     }
     for (uint32_t q = 0; q + 3 < vertices.size(); q += 4) {
@@ -884,6 +940,8 @@ HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usag
                                 D3DPOOL Pool, IDirect3DTexture9** ppTexture, void*) {
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
+    // Levels the device would have to make by itself are not made.
+    if (Usage & D3DUSAGE_AUTOGENMIPMAP) return D3DERR_INVALIDCALL;
     const HRESULT hr =
         MemoryTexture::CheckCreate(Width, Height, Levels, Format, UINT(maxTextureSize_));
     if (FAILED(hr)) return hr;
@@ -1006,6 +1064,13 @@ void GLTexture::Evict() {
     id_ = 0;
 }
 
+void GLTexture::SetLargestLevel(UINT level) {
+    const GLint base = GLint(std::min<size_t>(level, Levels().size() - 1));
+    if (base == baseLevel_) return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, base);
+    baseLevel_ = base;
+}
+
 GLuint GLTexture::Bind() {
     const GLFormat f = GLFormatOf(Format());
     const auto& levels = Levels();
@@ -1013,6 +1078,7 @@ GLuint GLTexture::Bind() {
         glGenTextures(1, &id_);
         glBindTexture(GL_TEXTURE_2D, id_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        baseLevel_ = 0;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
         if (f.alphaOnly) {
             const GLint swizzle[4] = {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED};
