@@ -24,6 +24,8 @@ struct ScreenVertex {
 constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
 
 constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
+constexpr D3DCOLOR kBlack = 0xFF000000;
+constexpr int kWidth = 160, kHeight = 120;  // the fixture's back buffer
 
 // What a rule draws with: the device and the resources it makes, released with the scene.
 class Scene {
@@ -122,11 +124,51 @@ public:
                      {x1, y1, 0.5f, 1, diffuse, specular, u1, v1}});
     }
 
+    // Untransformed vertices mapped one unit to a pixel, y down, as the engine maps them.
+    void PixelTransforms(const D3DXMATRIX& world = Identity(),
+                         const D3DXMATRIX& view = Identity()) {
+        D3DXMATRIX projection;
+        D3DXMatrixOrthoOffCenterLH(&projection, 0, float(kWidth), float(kHeight), 0, -1, 1);
+        d->SetTransform(D3DTS_WORLD, &world);
+        d->SetTransform(D3DTS_VIEW, &view);
+        d->SetTransform(D3DTS_PROJECTION, &projection);
+    }
+    static D3DXMATRIX Identity() {
+        D3DXMATRIX m;
+        D3DXMatrixIdentity(&m);
+        return m;
+    }
+
     IDirect3DDevice9* d;
 
 private:
     std::vector<IUnknown*> owned_;
 };
+
+// Untransformed vertices with both colours and two texture coordinate sets.
+struct WorldVertex {
+    float x, y, z;
+    D3DCOLOR diffuse, specular;
+    float u0, v0, u1, v1;
+};
+constexpr DWORD kWorldFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
+
+// The rectangle over pixels [x0, x1) x [y0, y1) in untransformed vertices (under
+// Scene::PixelTransforms), clockwise on screen; set 0 runs 0 to 1, set 1 1 to 0.
+std::vector<WorldVertex> WorldRect(float x0, float y0, float x1, float y1, D3DCOLOR diffuse,
+                                   D3DCOLOR specular) {
+    x0 -= 0.5f, y0 -= 0.5f, x1 -= 0.5f, y1 -= 0.5f;
+    return {{x0, y0, 0.5f, diffuse, specular, 0, 0, 1, 1},
+            {x1, y0, 0.5f, diffuse, specular, 1, 0, 0, 1},
+            {x0, y1, 0.5f, diffuse, specular, 0, 1, 1, 0},
+            {x1, y1, 0.5f, diffuse, specular, 1, 1, 0, 0}};
+}
+
+HRESULT DrawWorld(Scene& s, const std::vector<WorldVertex>& v,
+                  D3DPRIMITIVETYPE type = D3DPT_TRIANGLESTRIP, UINT count = 2) {
+    return s.Draw(type, count, v.data(), UINT(v.size() * sizeof(WorldVertex)), kWorldFvf,
+                  sizeof(WorldVertex));
+}
 
 // ---- Expected colours -----------------------------------------------------------------------
 
@@ -565,6 +607,19 @@ std::vector<Rule> SamplerRules() {
              },
              {{13, 11, D3DCOLOR_ARGB(255, 96, 96, 96)}, {10, 11, 0xFF000000}, {17, 11, kWhite}}});
     }
+    // Minified 2:1 with linear filtering, each pixel centre falls between four texels of a
+    // checkerboard: their average.
+    rules.push_back({"SamplerMinFilterLinear",
+                     kBoth,
+                     [](Scene& s) {
+                         s.Texture(8, 8, 1, [](UINT, UINT x, UINT y) {
+                             return (x + y) % 2 ? kWhite : 0xFF000000u;
+                         });
+                         s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+                         s.Sampler(D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+                         s.Rect(10, 10, 14, 14, kWhite);
+                     },
+                     {{11, 11, 0xFF808080}, {13, 12, 0xFF808080}}});
     // Mapped texel for texel, anisotropic filtering gives the texels themselves.
     rules.push_back({"SamplerAnisotropicOneToOne",
                      kBoth,
@@ -604,6 +659,25 @@ std::vector<Rule> SamplerRules() {
         {"Border", D3DTADDRESS_BORDER, {o, o, o, o}, {o, o, o, o}},
         {"MirrorOnce", D3DTADDRESS_MIRRORONCE, {w, w, k, k}, {w, w, w, w}},
     };
+    // The same down the v direction, with a 1 x 2 texture.
+    for (const Address& a : modes) {
+        std::vector<Probe> expect;
+        for (int i = 0; i < 4; ++i) {
+            expect.push_back({10, 10 + i, a.before[i], 0});
+            expect.push_back({10, 14 + i, i < 2 ? k : w, 0});
+            expect.push_back({10, 18 + i, a.after[i], 0});
+        }
+        const DWORD mode = a.mode;
+        rules.push_back({std::string("SamplerAddressV") + a.name, kBoth,
+                         [=](Scene& s) {
+                             s.Texture(1, 2, 1, [](UINT, UINT, UINT y) { return y ? w : k; });
+                             s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+                             s.Sampler(D3DSAMP_ADDRESSV, mode);
+                             s.Sampler(D3DSAMP_BORDERCOLOR, o);
+                             s.Rect(10, 10, 11, 22, kWhite, kWhite, 0, -1, 1, 2);
+                         },
+                         expect});
+    }
     for (const Address& a : modes) {
         std::vector<Probe> expect;
         for (int i = 0; i < 4; ++i) {
@@ -624,10 +698,812 @@ std::vector<Rule> SamplerRules() {
     return rules;
 }
 
+// The frame-buffer blender: source x source factor (op) destination x destination factor.
+std::vector<Rule> BlendRules() {
+    constexpr D3DCOLOR src = D3DCOLOR_ARGB(0x60, 0xA0, 0x20, 0x40);
+    constexpr D3DCOLOR dst = D3DCOLOR_ARGB(0x80, 0x40, 0x80, 0xC0);
+    constexpr D3DCOLOR factor = D3DCOLOR_ARGB(0x33, 0x66, 0x99, 0xCC);
+    auto S = [](int c) { return Channel(src, c); };
+    auto Dd = [](int c) { return Channel(dst, c); };
+    auto B = [](int c) { return Channel(factor, c); };
+    // Each blend factor per channel (0 alpha, 1 to 3 colour).
+    struct Factor {
+        const char* name;
+        DWORD value;
+        std::function<float(int)> f;
+    };
+    const float sat = std::fmin(S(0), 1 - Dd(0));
+    const Factor factors[] = {
+        {"Zero", D3DBLEND_ZERO, [](int) { return 0.0f; }},
+        {"One", D3DBLEND_ONE, [](int) { return 1.0f; }},
+        {"SrcColor", D3DBLEND_SRCCOLOR, S},
+        {"InvSrcColor", D3DBLEND_INVSRCCOLOR, [=](int c) { return 1 - S(c); }},
+        {"SrcAlpha", D3DBLEND_SRCALPHA, [=](int) { return S(0); }},
+        {"InvSrcAlpha", D3DBLEND_INVSRCALPHA, [=](int) { return 1 - S(0); }},
+        {"DestAlpha", D3DBLEND_DESTALPHA, [=](int) { return Dd(0); }},
+        {"InvDestAlpha", D3DBLEND_INVDESTALPHA, [=](int) { return 1 - Dd(0); }},
+        {"DestColor", D3DBLEND_DESTCOLOR, Dd},
+        {"InvDestColor", D3DBLEND_INVDESTCOLOR, [=](int c) { return 1 - Dd(c); }},
+        {"SrcAlphaSat", D3DBLEND_SRCALPHASAT, [=](int c) { return c == 0 ? 1.0f : sat; }},
+        {"BlendFactor", D3DBLEND_BLENDFACTOR, B},
+        {"InvBlendFactor", D3DBLEND_INVBLENDFACTOR, [=](int c) { return 1 - B(c); }},
+    };
+    auto scene = [=](std::function<void(Scene&)> blend) {
+        return [=](Scene& s) {
+            s.d->Clear(0, nullptr, D3DCLEAR_TARGET, dst, 1.0f, 0);
+            s.ColorOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+            s.AlphaOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+            s.Render(D3DRS_BLENDFACTOR, factor);
+            blend(s);
+            s.Rect(10, 10, 20, 20, src);
+        };
+    };
+    std::vector<Rule> rules;
+    for (const Factor& f : factors) {
+        const DWORD v = f.value;
+        const auto fs = f.f;
+        rules.push_back({std::string("BlendSource") + f.name,
+                         kBoth,
+                         scene([v](Scene& s) {
+                             s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                             s.Render(D3DRS_SRCBLEND, v);
+                             s.Render(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+                         }),
+                         {{15, 15, Channels([=](int c) { return S(c) * fs(c); }), 1, 0xFFFFFFFF}}});
+        rules.push_back(
+            {std::string("BlendDest") + f.name,
+             kBoth,
+             scene([v](Scene& s) {
+                 s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                 s.Render(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+                 s.Render(D3DRS_DESTBLEND, v);
+             }),
+             {{15, 15, Channels([=](int c) { return Dd(c) * fs(c); }), 1, 0xFFFFFFFF}}});
+    }
+    // The two obsolete source factors also set the destination factor.
+    rules.push_back({"BlendBothSrcAlpha",
+                     kBoth,
+                     scene([](Scene& s) {
+                         s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                         s.Render(D3DRS_SRCBLEND, D3DBLEND_BOTHSRCALPHA);
+                     }),
+                     {{15, 15, Channels([=](int c) { return S(c) * S(0) + Dd(c) * (1 - S(0)); }), 1,
+                       0xFFFFFFFF}}});
+    rules.push_back({"BlendBothInvSrcAlpha",
+                     kBoth,
+                     scene([](Scene& s) {
+                         s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                         s.Render(D3DRS_SRCBLEND, D3DBLEND_BOTHINVSRCALPHA);
+                     }),
+                     {{15, 15, Channels([=](int c) { return S(c) * (1 - S(0)) + Dd(c) * S(0); }), 1,
+                       0xFFFFFFFF}}});
+    // Blend operations on source x one and destination x one; minimum and maximum per channel.
+    struct Op {
+        const char* name;
+        DWORD op;
+        std::function<float(int)> result;
+    };
+    const Op ops[] = {
+        {"Add", D3DBLENDOP_ADD, [=](int c) { return S(c) + Dd(c); }},
+        {"Subtract", D3DBLENDOP_SUBTRACT, [=](int c) { return S(c) - Dd(c); }},
+        {"RevSubtract", D3DBLENDOP_REVSUBTRACT, [=](int c) { return Dd(c) - S(c); }},
+        {"Min", D3DBLENDOP_MIN, [=](int c) { return std::fmin(S(c), Dd(c)); }},
+        {"Max", D3DBLENDOP_MAX, [=](int c) { return std::fmax(S(c), Dd(c)); }},
+    };
+    for (const Op& o : ops) {
+        const DWORD op = o.op;
+        rules.push_back({std::string("BlendOp") + o.name,
+                         kBoth,
+                         scene([op](Scene& s) {
+                             s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                             s.Render(D3DRS_SRCBLEND, D3DBLEND_ONE);
+                             s.Render(D3DRS_DESTBLEND, D3DBLEND_ONE);
+                             s.Render(D3DRS_BLENDOP, op);
+                         }),
+                         {{15, 15, Channels(o.result), 1, 0xFFFFFFFF}}});
+    }
+    // Separate alpha blending: colour by the colour factors, alpha by the alpha ones; off, the
+    // alpha ones are ignored.
+    rules.push_back({"BlendSeparateAlpha",
+                     kBoth,
+                     scene([](Scene& s) {
+                         s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                         s.Render(D3DRS_SRCBLEND, D3DBLEND_ONE);
+                         s.Render(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+                         s.Render(D3DRS_SEPARATEALPHABLENDENABLE, 1);
+                         s.Render(D3DRS_SRCBLENDALPHA, D3DBLEND_ZERO);
+                         s.Render(D3DRS_DESTBLENDALPHA, D3DBLEND_ONE);
+                         s.Render(D3DRS_BLENDOPALPHA, D3DBLENDOP_ADD);
+                     }),
+                     {{15, 15, (src & 0x00FFFFFF) | (dst & 0xFF000000), 1, 0xFFFFFFFF}}});
+    rules.push_back(
+        {"BlendSeparateAlphaOp",
+         kBoth,
+         scene([](Scene& s) {
+             s.Render(D3DRS_ALPHABLENDENABLE, 1);
+             s.Render(D3DRS_SRCBLEND, D3DBLEND_ONE);
+             s.Render(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+             s.Render(D3DRS_SEPARATEALPHABLENDENABLE, 1);
+             s.Render(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+             s.Render(D3DRS_DESTBLENDALPHA, D3DBLEND_ONE);
+             s.Render(D3DRS_BLENDOPALPHA, D3DBLENDOP_REVSUBTRACT);
+         }),
+         {{15, 15, Channels([=](int c) { return c == 0 ? Dd(0) - S(0) : S(c); }), 1, 0xFFFFFFFF}}});
+    rules.push_back({"BlendSeparateAlphaOff",
+                     kBoth,
+                     scene([](Scene& s) {
+                         s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                         s.Render(D3DRS_SRCBLEND, D3DBLEND_ONE);
+                         s.Render(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+                         s.Render(D3DRS_SRCBLENDALPHA, D3DBLEND_ZERO);
+                         s.Render(D3DRS_DESTBLENDALPHA, D3DBLEND_ONE);
+                     }),
+                     {{15, 15, src, 1, 0xFFFFFFFF}}});
+    // Blending off, the source replaces the destination, alpha included.
+    rules.push_back({"BlendOff",
+                     kBoth,
+                     scene([](Scene& s) {
+                         s.Render(D3DRS_ALPHABLENDENABLE, 0);
+                         s.Render(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+                         s.Render(D3DRS_DESTBLEND, D3DBLEND_ONE);
+                     }),
+                     {{15, 15, src, 0, 0xFFFFFFFF}}});
+    return rules;
+}
+
+// Alpha testing against a reference of 0x80, with pixels of alpha 0x7F, 0x80 and 0x81.
+std::vector<Rule> AlphaTestRules() {
+    struct Row {
+        const char* name;
+        DWORD func;
+        bool below, equal, above;
+    };
+    const Row rows[] = {
+        {"Never", D3DCMP_NEVER, false, false, false},
+        {"Less", D3DCMP_LESS, true, false, false},
+        {"Equal", D3DCMP_EQUAL, false, true, false},
+        {"LessEqual", D3DCMP_LESSEQUAL, true, true, false},
+        {"Greater", D3DCMP_GREATER, false, false, true},
+        {"NotEqual", D3DCMP_NOTEQUAL, true, false, true},
+        {"GreaterEqual", D3DCMP_GREATEREQUAL, false, true, true},
+        {"Always", D3DCMP_ALWAYS, true, true, true},
+    };
+    auto draw = [](Scene& s) {
+        s.d->SetTexture(0, nullptr);
+        s.Rect(10, 10, 20, 20, D3DCOLOR_ARGB(0x7F, 255, 255, 255));
+        s.Rect(30, 10, 40, 20, D3DCOLOR_ARGB(0x80, 255, 255, 255));
+        s.Rect(50, 10, 60, 20, D3DCOLOR_ARGB(0x81, 255, 255, 255));
+    };
+    std::vector<Rule> rules;
+    for (const Row& r : rows) {
+        const DWORD func = r.func;
+        rules.push_back({std::string("AlphaTest") + r.name,
+                         kBoth,
+                         [=](Scene& s) {
+                             s.Render(D3DRS_ALPHATESTENABLE, 1);
+                             s.Render(D3DRS_ALPHAREF, 0x80);
+                             s.Render(D3DRS_ALPHAFUNC, func);
+                             draw(s);
+                         },
+                         {{15, 15, r.below ? kWhite : kBlack, 0},
+                          {35, 15, r.equal ? kWhite : kBlack, 0},
+                          {55, 15, r.above ? kWhite : kBlack, 0}}});
+    }
+    rules.push_back({"AlphaTestOff",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.Render(D3DRS_ALPHATESTENABLE, 0);
+                         s.Render(D3DRS_ALPHAFUNC, D3DCMP_NEVER);
+                         draw(s);
+                     },
+                     {{15, 15, kWhite, 0}, {35, 15, kWhite, 0}}});
+    return rules;
+}
+
+// Which channels a draw writes; clearing writes all of them.
+std::vector<Rule> ColorWriteRules() {
+    struct Row {
+        const char* name;
+        DWORD mask;
+    };
+    const Row rows[] = {{"Red", 1},   {"Green", 2}, {"Blue", 4},
+                        {"Alpha", 8}, {"None", 0},  {"All", 15}};
+    std::vector<Rule> rules;
+    for (const Row& r : rows) {
+        const DWORD mask = r.mask;
+        D3DCOLOR expected = 0;
+        for (int bit = 0; bit < 4; ++bit) {
+            // Bits red, green, blue, alpha; drawn white with alpha 0x80 over 0x40404040.
+            const int shift = bit == 3 ? 24 : 16 - 8 * bit;
+            const D3DCOLOR written = bit == 3 ? 0x80 : 0xFF;
+            expected |= ((mask >> bit) & 1 ? written : 0x40) << shift;
+        }
+        rules.push_back({std::string("ColorWrite") + r.name,
+                         kBoth,
+                         [=](Scene& s) {
+                             s.d->Clear(0, nullptr, D3DCLEAR_TARGET, 0x40404040, 1.0f, 0);
+                             s.d->SetTexture(0, nullptr);
+                             s.Render(D3DRS_COLORWRITEENABLE, mask);
+                             s.Rect(10, 10, 20, 20, 0x80FFFFFF);
+                         },
+                         {{15, 15, expected, 0, 0xFFFFFFFF}}});
+    }
+    return rules;
+}
+
+// Culling and fill modes on one clockwise and one counter-clockwise triangle, and primitives.
+std::vector<Rule> RasterRules() {
+    constexpr D3DCOLOR red = 0xFFFF0000, green = 0xFF00FF00;
+    auto pair = [](Scene& s) {
+        s.d->SetTexture(0, nullptr);
+        // On screen (y down): (10,10) (40,10) (10,40) turns clockwise.
+        s.Draw(D3DPT_TRIANGLELIST, 1,
+               {{10, 10, 0.5f, 1, red, 0, 0, 0},
+                {40, 10, 0.5f, 1, red, 0, 0, 0},
+                {10, 40, 0.5f, 1, red, 0, 0, 0}});
+        s.Draw(D3DPT_TRIANGLELIST, 1,
+               {{60, 10, 0.5f, 1, green, 0, 0, 0},
+                {60, 40, 0.5f, 1, green, 0, 0, 0},
+                {90, 10, 0.5f, 1, green, 0, 0, 0}});
+    };
+    std::vector<Rule> rules;
+    // Direct3D's default culls counter-clockwise triangles.
+    rules.push_back({"CullDefault", kDefaults, pair, {{15, 15, red, 0}, {65, 15, kBlack, 0}}});
+    rules.push_back({"CullCcw",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.Render(D3DRS_CULLMODE, D3DCULL_CCW);
+                         pair(s);
+                     },
+                     {{15, 15, red, 0}, {65, 15, kBlack, 0}}});
+    rules.push_back({"CullCw",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.Render(D3DRS_CULLMODE, D3DCULL_CW);
+                         pair(s);
+                     },
+                     {{15, 15, kBlack, 0}, {65, 15, green, 0}}});
+    rules.push_back({"CullNone",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.Render(D3DRS_CULLMODE, D3DCULL_NONE);
+                         pair(s);
+                     },
+                     {{15, 15, red, 0}, {65, 15, green, 0}}});
+    // Fill modes: solid fills, wireframe draws the edges, point the vertices.
+    auto fill = [=](DWORD mode) {
+        return [=](Scene& s) {
+            s.Render(D3DRS_CULLMODE, D3DCULL_NONE);
+            s.Render(D3DRS_FILLMODE, mode);
+            pair(s);
+        };
+    };
+    rules.push_back({"FillSolid",
+                     kBoth,
+                     fill(D3DFILL_SOLID),
+                     {{15, 15, red, 0}, {25, 10, red, 0}, {10, 10, red, 0}}});
+    rules.push_back(
+        {"FillWireframe",
+         kBoth,
+         fill(D3DFILL_WIREFRAME),
+         {{15, 15, kBlack, 0}, {25, 10, red, 0}, {10, 25, red, 0}, {65, 15, kBlack, 0}}});
+    rules.push_back(
+        {"FillPoint",
+         kBoth,
+         fill(D3DFILL_POINT),
+         {{15, 15, kBlack, 0}, {25, 10, kBlack, 0}, {10, 10, red, 0}, {60, 10, green, 0}}});
+    // Lines include their last pixel unless D3DRS_LASTPIXEL is off.
+    for (DWORD last : {0u, 1u}) {
+        rules.push_back(
+            {last ? "LastPixelOn" : "LastPixelOff",
+             kBoth,
+             [=](Scene& s) {
+                 s.d->SetTexture(0, nullptr);
+                 s.Render(D3DRS_LASTPIXEL, last);
+                 s.Draw(D3DPT_LINESTRIP, 1,
+                        {{10, 60, 0.5f, 1, red, 0, 0, 0}, {30, 60, 0.5f, 1, red, 0, 0, 0}});
+             },
+             {{10, 60, red, 0},
+              {29, 60, red, 0},
+              {30, 60, last ? red : kBlack, 0},
+              {9, 60, kBlack, 0}}});
+    }
+    // Each primitive type reads its vertices as documented.
+    rules.push_back(
+        {"PrimitivePointList",
+         kBoth,
+         [=](Scene& s) {
+             s.d->SetTexture(0, nullptr);
+             s.Draw(D3DPT_POINTLIST, 2,
+                    {{10, 70, 0.5f, 1, red, 0, 0, 0}, {20, 70, 0.5f, 1, green, 0, 0, 0}});
+         },
+         {{10, 70, red, 0}, {20, 70, green, 0}, {11, 70, kBlack, 0}, {10, 71, kBlack, 0}}});
+    rules.push_back({"PrimitiveLineList",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.d->SetTexture(0, nullptr);
+                         s.Draw(D3DPT_LINELIST, 2,
+                                {{10, 70, 0.5f, 1, red, 0, 0, 0},
+                                 {20, 70, 0.5f, 1, red, 0, 0, 0},
+                                 {10, 80, 0.5f, 1, green, 0, 0, 0},
+                                 {10, 90, 0.5f, 1, green, 0, 0, 0}});
+                     },
+                     {{15, 70, red, 0}, {10, 85, green, 0}, {15, 80, kBlack, 0}}});
+    rules.push_back(
+        {"PrimitiveTriangleFan",
+         kBoth,
+         [=](Scene& s) {
+             s.d->SetTexture(0, nullptr);
+             s.Draw(D3DPT_TRIANGLEFAN, 2,
+                    {{10, 70, 0.5f, 1, red, 0, 0, 0},
+                     {30, 70, 0.5f, 1, red, 0, 0, 0},
+                     {30, 80, 0.5f, 1, red, 0, 0, 0},
+                     {10, 80, 0.5f, 1, red, 0, 0, 0}});
+         },
+         {{10, 70, red, 0}, {29, 79, red, 0}, {30, 75, kBlack, 0}, {20, 80, kBlack, 0}}});
+    return rules;
+}
+
+// Point sizes (screen pixels, clamped to the minimum and maximum) and point sprites.
+std::vector<Rule> PointRules() {
+    constexpr D3DCOLOR red = 0xFFFF0000;
+    auto point = [](Scene& s, float x, float y) {
+        s.d->SetTexture(0, nullptr);
+        s.Draw(D3DPT_POINTLIST, 1, {{x, y, 0.5f, 1, red, 0, 0.5f, 0.5f}});
+    };
+    std::vector<Rule> rules;
+    // A point of size 3 at a pixel centre covers that pixel and its eight neighbours.
+    rules.push_back(
+        {"PointSize",
+         kBoth,
+         [=](Scene& s) {
+             s.RenderFloat(D3DRS_POINTSIZE, 3.0f);
+             point(s, 20, 20);
+         },
+         {{19, 19, red, 0}, {21, 21, red, 0}, {22, 20, kBlack, 0}, {20, 18, kBlack, 0}}});
+    // Size 2 with its edges through pixel centres: the top-left rule takes the left and top.
+    rules.push_back(
+        {"PointSizeEven",
+         kBoth,
+         [=](Scene& s) {
+             s.RenderFloat(D3DRS_POINTSIZE, 2.0f);
+             point(s, 20, 20);
+         },
+         {{19, 19, red, 0}, {20, 20, red, 0}, {21, 20, kBlack, 0}, {20, 21, kBlack, 0}}});
+    rules.push_back({"PointSizeMin",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.RenderFloat(D3DRS_POINTSIZE, 1.0f);
+                         s.RenderFloat(D3DRS_POINTSIZE_MIN, 3.0f);
+                         point(s, 20, 20);
+                     },
+                     {{19, 19, red, 0}, {21, 21, red, 0}, {22, 20, kBlack, 0}}});
+    rules.push_back({"PointSizeMax",
+                     kBoth,
+                     [=](Scene& s) {
+                         s.RenderFloat(D3DRS_POINTSIZE, 9.0f);
+                         s.RenderFloat(D3DRS_POINTSIZE_MAX, 3.0f);
+                         point(s, 20, 20);
+                     },
+                     {{21, 21, red, 0}, {22, 20, kBlack, 0}}});
+    // A sprite of size 4 at (30.5, 30.5) covers pixels 29 to 32 and runs its texture from (0,0)
+    // at the top left to (1,1) at the bottom right: each quarter shows one texel of a 2 x 2
+    // texture.
+    constexpr D3DCOLOR quarter[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+    rules.push_back(
+        {"PointSprite",
+         kBoth,
+         [=](Scene& s) {
+             s.Texture(2, 2, 1, [=](UINT, UINT x, UINT y) { return quarter[y * 2 + x]; });
+             s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+             s.Render(D3DRS_POINTSPRITEENABLE, 1);
+             s.RenderFloat(D3DRS_POINTSIZE, 4.0f);
+             s.Draw(D3DPT_POINTLIST, 1, {{30.5f, 30.5f, 0.5f, 1, kWhite, 0, 0.9f, 0.9f}});
+         },
+         {{29, 29, quarter[0], 0},
+          {32, 29, quarter[1], 0},
+          {29, 32, quarter[2], 0},
+          {32, 32, quarter[3], 0},
+          {33, 30, kBlack, 0}}});
+    // Without sprites a point takes the vertex's texture coordinates.
+    rules.push_back(
+        {"PointWithoutSprite",
+         kBoth,
+         [=](Scene& s) {
+             s.Texture(2, 2, 1, [=](UINT, UINT x, UINT y) { return quarter[y * 2 + x]; });
+             s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+             s.RenderFloat(D3DRS_POINTSIZE, 4.0f);
+             s.Draw(D3DPT_POINTLIST, 1, {{30.5f, 30.5f, 0.5f, 1, kWhite, 0, 0.9f, 0.9f}});
+         },
+         {{29, 29, quarter[3], 0}, {32, 32, quarter[3], 0}}});
+    // A point size in the vertex is not drawn.
+    rules.push_back({"PointSizePerVertexRefused",
+                     kBoth,
+                     [](Scene& s) {
+                         const float v[5] = {20, 20, 0.5f, 1, 4.0f};
+                         EXPECT_EQ(s.Draw(D3DPT_POINTLIST, 1, v, sizeof v,
+                                          D3DFVF_XYZRHW | D3DFVF_PSIZE, sizeof v),
+                                   D3DERR_INVALIDCALL);
+                     },
+                     {{20, 20, kBlack, 0}}});
+    return rules;
+}
+
+// Lighting without lights: ambient light x ambient source + emissive source, the diffuse
+// source's alpha; the material is black; pre-transformed vertices are not lit.
+std::vector<Rule> LightingRules() {
+    auto lit = [](std::function<void(Scene&)> states) {
+        return [=](Scene& s) {
+            s.PixelTransforms();
+            s.d->SetTexture(0, nullptr);
+            s.ColorOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+            s.AlphaOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+            s.Render(D3DRS_LIGHTING, 1);
+            states(s);
+            EXPECT_EQ(DrawWorld(s, WorldRect(10, 10, 20, 20, kDiffuse, kSpecular)), D3D_OK);
+        };
+    };
+    constexpr D3DCOLOR grey = 0xFF808080;
+    auto Sp = [](int c) { return Channel(kSpecular, c); };
+    std::vector<Rule> rules;
+    rules.push_back({"LightingDefault",
+                     kBoth,
+                     lit([](Scene&) {}),
+                     {{15, 15, kDiffuse & 0xFF000000, 0, 0xFFFFFFFF}}});
+    rules.push_back({"LightingAmbientFromDiffuse",
+                     kBoth,
+                     lit([](Scene& s) {
+                         s.Render(D3DRS_AMBIENT, grey);
+                         s.Render(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+                     }),
+                     {{15, 15, Channels([](int c) { return c ? D(c) * Channel(grey, c) : D(0); }),
+                       1, 0xFFFFFFFF}}});
+    rules.push_back(
+        {"LightingEmissiveFromSpecular",
+         kBoth,
+         lit([](Scene& s) { s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR2); }),
+         {{15, 15, (kSpecular & 0x00FFFFFF) | (kDiffuse & 0xFF000000), 1, 0xFFFFFFFF}}});
+    rules.push_back(
+        {"LightingAmbientPlusEmissive",
+         kBoth,
+         lit([](Scene& s) {
+             s.Render(D3DRS_AMBIENT, grey);
+             s.Render(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+             s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR2);
+         }),
+         {{15, 15, Channels([=](int c) { return c ? D(c) * Channel(grey, c) + Sp(c) : D(0); }), 1,
+           0xFFFFFFFF}}});
+    // Vertex colours off: every source is the (black) material.
+    rules.push_back({"LightingWithoutVertexColors",
+                     kBoth,
+                     lit([](Scene& s) {
+                         s.Render(D3DRS_COLORVERTEX, 0);
+                         s.Render(D3DRS_AMBIENT, grey);
+                         s.Render(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+                     }),
+                     {{15, 15, 0, 0, 0xFFFFFFFF}}});
+    rules.push_back({"LightingDiffuseFromMaterial",
+                     kBoth,
+                     lit([](Scene& s) {
+                         s.Render(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+                         s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+                     }),
+                     {{15, 15, kDiffuse & 0x00FFFFFF, 0, 0xFFFFFFFF}}});
+    rules.push_back({"LightingOff",
+                     kBoth,
+                     lit([](Scene& s) { s.Render(D3DRS_LIGHTING, 0); }),
+                     {{15, 15, kDiffuse, 0, 0xFFFFFFFF}}});
+    rules.push_back({"LightingLeavesTransformedVertices",
+                     kBoth,
+                     [](Scene& s) {
+                         s.d->SetTexture(0, nullptr);
+                         s.ColorOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+                         s.AlphaOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+                         s.Render(D3DRS_LIGHTING, 1);
+                         s.Rect(10, 10, 20, 20, kDiffuse);
+                     },
+                     {{15, 15, kDiffuse, 0, 0xFFFFFFFF}}});
+    // The specular colour of lit vertices comes from lights, which the device does not have.
+    rules.push_back({"LightingSpecularArgumentRefused",
+                     kBoth,
+                     [](Scene& s) {
+                         s.PixelTransforms();
+                         s.d->SetTexture(0, nullptr);
+                         s.Render(D3DRS_LIGHTING, 1);
+                         s.ColorOp(D3DTOP_SELECTARG1, D3DTA_SPECULAR, D3DTA_CURRENT);
+                         s.AlphaOp(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+                         EXPECT_EQ(DrawWorld(s, WorldRect(10, 10, 20, 20, kDiffuse, kSpecular)),
+                                   D3DERR_INVALIDCALL);
+                     },
+                     {{15, 15, kBlack, 0}}});
+    return rules;
+}
+
+// Untransformed vertices: row vectors times world, view and projection; positions with w or
+// with blend weights; the texture coordinate set a stage reads.
+std::vector<Rule> VertexRules() {
+    constexpr D3DCOLOR red = 0xFFFF0000;
+    auto plain = [](Scene& s) {
+        s.Render(D3DRS_LIGHTING, 0);
+        s.d->SetTexture(0, nullptr);
+    };
+    std::vector<Rule> rules;
+    rules.push_back(
+        {"TransformWorldThenView",
+         kBoth,
+         [=](Scene& s) {
+             plain(s);
+             D3DXMATRIX scale, move;
+             D3DXMatrixScaling(&scale, 2, 2, 1);
+             D3DXMatrixTranslation(&move, 30, 40, 0);
+             // (0.25..5.25) scaled by 2, then moved: 30.5..40.5 across.
+             s.PixelTransforms(scale, move);
+             DrawWorld(s, WorldRect(0.75f, 0.75f, 5.75f, 5.75f, red, 0));
+         },
+         {{31, 41, red, 0}, {40, 50, red, 0}, {30, 41, kBlack, 0}, {41, 50, kBlack, 0}}});
+    rules.push_back({"PositionWithW",
+                     kBoth,
+                     [=](Scene& s) {
+                         plain(s);
+                         s.PixelTransforms();
+                         // (x, y, z, w) = (2x', 2y', z, 2) lands at (x', y').
+                         struct V {
+                             float x, y, z, w;
+                             D3DCOLOR c;
+                         };
+                         const V v[4] = {{39, 39, 0.5f, 2, red},
+                                         {59, 39, 0.5f, 2, red},
+                                         {39, 59, 0.5f, 2, red},
+                                         {59, 59, 0.5f, 2, red}};
+                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
+                                          D3DFVF_XYZW | D3DFVF_DIFFUSE, sizeof(V)),
+                                   D3D_OK);
+                     },
+                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
+    rules.push_back({"PositionWithBlendWeight",
+                     kBoth,
+                     [=](Scene& s) {
+                         plain(s);
+                         s.PixelTransforms();
+                         struct V {
+                             float x, y, z, weight;
+                             D3DCOLOR c;
+                         };
+                         const V v[4] = {{19.5f, 19.5f, 0.5f, 7, red},
+                                         {29.5f, 19.5f, 0.5f, 7, red},
+                                         {19.5f, 29.5f, 0.5f, 7, red},
+                                         {29.5f, 29.5f, 0.5f, 7, red}};
+                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
+                                          D3DFVF_XYZB1 | D3DFVF_DIFFUSE, sizeof(V)),
+                                   D3D_OK);
+                     },
+                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
+    // Normals light nothing without lights; a point size is for points only.
+    rules.push_back({"FormatWithNormal",
+                     kBoth,
+                     [=](Scene& s) {
+                         plain(s);
+                         s.PixelTransforms();
+                         s.Render(D3DRS_LIGHTING, 1);
+                         s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+                         struct V {
+                             float x, y, z, nx, ny, nz;
+                             D3DCOLOR c;
+                         };
+                         const V v[4] = {{19.5f, 19.5f, 0.5f, 0, 0, -1, red},
+                                         {29.5f, 19.5f, 0.5f, 0, 0, -1, red},
+                                         {19.5f, 29.5f, 0.5f, 0, 0, -1, red},
+                                         {29.5f, 29.5f, 0.5f, 0, 0, -1, red}};
+                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
+                                          D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE, sizeof(V)),
+                                   D3D_OK);
+                     },
+                     {{20, 20, red, 0}, {30, 29, kBlack, 0}}});
+    rules.push_back({"FormatWithPointSizeOnTriangles",
+                     kBoth,
+                     [=](Scene& s) {
+                         plain(s);
+                         struct V {
+                             float x, y, z, rhw, size;
+                             D3DCOLOR c;
+                         };
+                         const V v[4] = {{19.5f, 19.5f, 0.5f, 1, 9, red},
+                                         {29.5f, 19.5f, 0.5f, 1, 9, red},
+                                         {19.5f, 29.5f, 0.5f, 1, 9, red},
+                                         {29.5f, 29.5f, 0.5f, 1, 9, red}};
+                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
+                                          D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE, sizeof(V)),
+                                   D3D_OK);
+                     },
+                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
+    // One-float coordinates read v as 0; three-float ones use their first two.
+    auto sized = [=](DWORD sizeBits, int floats) {
+        return [=](Scene& s) {
+            plain(s);
+            s.Texture(2, 2, 1,
+                      [](UINT, UINT x, UINT y) { return y ? kWhite : (x ? 0xFFFF0000u : kBlack); });
+            s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+            // x, y, z, rhw, then `floats` coordinates: u 0.75 and v (if any) 0.75.
+            std::vector<float> v;
+            const float corners[4][2] = {
+                {19.5f, 19.5f}, {29.5f, 19.5f}, {19.5f, 29.5f}, {29.5f, 29.5f}};
+            for (const auto& c : corners) {
+                v.insert(v.end(), {c[0], c[1], 0.5f, 1});
+                for (int i = 0; i < floats; ++i) v.push_back(i < 2 ? 0.75f : 0.25f);
+            }
+            const UINT stride = UINT(4 + floats) * 4;
+            EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v.data(), UINT(v.size() * 4),
+                             D3DFVF_XYZRHW | D3DFVF_TEX1 | sizeBits, stride),
+                      D3D_OK);
+        };
+    };
+    rules.push_back(
+        {"FormatOneFloatTexCoords", kBoth, sized(3u << 16, 1), {{25, 25, 0xFFFF0000, 0}}});
+    rules.push_back(
+        {"FormatThreeFloatTexCoords", kBoth, sized(1u << 16, 3), {{25, 25, kWhite, 0}}});
+    // A 2 x 1 texture, black then white; set 0 runs left to right, set 1 right to left.
+    auto sets = [](DWORD index) {
+        return [=](Scene& s) {
+            s.Render(D3DRS_LIGHTING, 0);
+            s.PixelTransforms();
+            s.Texture(2, 1, 1, [](UINT, UINT x, UINT) { return x ? kWhite : kBlack; });
+            s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+            s.Stage(D3DTSS_TEXCOORDINDEX, index);
+            DrawWorld(s, WorldRect(10, 10, 20, 12, kWhite, 0));
+        };
+    };
+    rules.push_back({"TexCoordIndex0", kBoth, sets(0), {{11, 10, kBlack, 0}, {18, 10, kWhite, 0}}});
+    rules.push_back({"TexCoordIndex1", kBoth, sets(1), {{11, 10, kWhite, 0}, {18, 10, kBlack, 0}}});
+    // A set the vertex lacks reads (0, 0): the first texel everywhere.
+    rules.push_back(
+        {"TexCoordIndexMissing", kBoth, sets(5), {{11, 10, kBlack, 0}, {18, 10, kBlack, 0}}});
+    return rules;
+}
+
+// States that change nothing on this device: the standard scene comes out the same.
+std::vector<Rule> NoEffectRules() {
+    struct Row {
+        const char* name;
+        std::function<HRESULT(IDirect3DDevice9*)> set;
+    };
+    auto rs = [](D3DRENDERSTATETYPE state, DWORD value) {
+        return [=](IDirect3DDevice9* d) { return d->SetRenderState(state, value); };
+    };
+    auto ts = [](DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+        return [=](IDirect3DDevice9* d) { return d->SetTextureStageState(stage, type, value); };
+    };
+    auto ss = [](DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+        return [=](IDirect3DDevice9* d) { return d->SetSamplerState(sampler, type, value); };
+    };
+    const D3DXMATRIX skew = [] {
+        D3DXMATRIX m;
+        D3DXMatrixScaling(&m, 3, 0.5f, 1);
+        return m;
+    }();
+    const Row rows[] = {
+        // No depth or stencil buffer.
+        {"ZEnable", rs(D3DRS_ZENABLE, D3DZB_TRUE)},
+        {"ZFuncNever", rs(D3DRS_ZFUNC, D3DCMP_NEVER)},
+        {"ZWriteOff", rs(D3DRS_ZWRITEENABLE, 0)},
+        {"StencilEnable", rs(D3DRS_STENCILENABLE, 1)},
+        {"StencilFuncNever", rs(D3DRS_STENCILFUNC, D3DCMP_NEVER)},
+        {"StencilFail", rs(D3DRS_STENCILFAIL, D3DSTENCILOP_DECR)},
+        {"StencilRef", rs(D3DRS_STENCILREF, 5)},
+        {"StencilZFail", rs(D3DRS_STENCILZFAIL, D3DSTENCILOP_DECR)},
+        {"StencilPass", rs(D3DRS_STENCILPASS, D3DSTENCILOP_DECR)},
+        {"StencilMask", rs(D3DRS_STENCILMASK, 0)},
+        {"StencilWriteMask", rs(D3DRS_STENCILWRITEMASK, 0)},
+        {"CcwStencilFail", rs(D3DRS_CCW_STENCILFAIL, D3DSTENCILOP_DECR)},
+        {"CcwStencilZFail", rs(D3DRS_CCW_STENCILZFAIL, D3DSTENCILOP_DECR)},
+        {"CcwStencilPass", rs(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_DECR)},
+        {"TwoSidedStencil", rs(D3DRS_TWOSIDEDSTENCILMODE, 1)},
+        {"CcwStencilFuncNever", rs(D3DRS_CCW_STENCILFUNC, D3DCMP_NEVER)},
+        {"DepthBias", rs(D3DRS_DEPTHBIAS, 0x3F800000)},
+        {"SlopeScaleDepthBias", rs(D3DRS_SLOPESCALEDEPTHBIAS, 0x3F800000)},
+        // Fog is off.
+        {"FogColor", rs(D3DRS_FOGCOLOR, 0xFFFF0000)},
+        {"FogTableMode", rs(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR)},
+        {"FogVertexMode", rs(D3DRS_FOGVERTEXMODE, D3DFOG_EXP)},
+        {"FogStart", rs(D3DRS_FOGSTART, 0x3F000000)},
+        {"FogEnd", rs(D3DRS_FOGEND, 0x3F000000)},
+        {"FogDensity", rs(D3DRS_FOGDENSITY, 0x3F000000)},
+        {"RangeFog", rs(D3DRS_RANGEFOGENABLE, 1)},
+        // 8 bits a channel, one sample, one render target, no lights, no patches.
+        {"Dither", rs(D3DRS_DITHERENABLE, 1)},
+        {"MultisampleOff", rs(D3DRS_MULTISAMPLEANTIALIAS, 0)},
+        {"MultisampleMask", rs(D3DRS_MULTISAMPLEMASK, 0)},
+        {"ColorWrite1", rs(D3DRS_COLORWRITEENABLE1, 0)},
+        {"ColorWrite2", rs(D3DRS_COLORWRITEENABLE2, 0)},
+        {"ColorWrite3", rs(D3DRS_COLORWRITEENABLE3, 0)},
+        {"ClippingOff", rs(D3DRS_CLIPPING, 0)},
+        {"ClipPlanes", rs(D3DRS_CLIPPLANEENABLE, 0x3F)},
+        {"Scissor", rs(D3DRS_SCISSORTESTENABLE, 1)},
+        {"LocalViewer", rs(D3DRS_LOCALVIEWER, 0)},
+        {"NormalizeNormals", rs(D3DRS_NORMALIZENORMALS, 1)},
+        {"PatchEdgeStyle", rs(D3DRS_PATCHEDGESTYLE, 1)},
+        {"PositionDegree", rs(D3DRS_POSITIONDEGREE, D3DDEGREE_LINEAR)},
+        {"NormalDegree", rs(D3DRS_NORMALDEGREE, D3DDEGREE_QUADRATIC)},
+        {"MinTessellation", rs(D3DRS_MINTESSELLATIONLEVEL, 0x40000000)},
+        {"MaxTessellation", rs(D3DRS_MAXTESSELLATIONLEVEL, 0x40000000)},
+        {"AdaptiveTessX", rs(D3DRS_ADAPTIVETESS_X, 0x3F800000)},
+        {"AdaptiveTessY", rs(D3DRS_ADAPTIVETESS_Y, 0x3F800000)},
+        {"AdaptiveTessZ", rs(D3DRS_ADAPTIVETESS_Z, 0)},
+        {"AdaptiveTessW", rs(D3DRS_ADAPTIVETESS_W, 0x3F800000)},
+        {"AdaptiveTessellation", rs(D3DRS_ENABLEADAPTIVETESSELLATION, 1)},
+        {"TweenFactor", rs(D3DRS_TWEENFACTOR, 0x3F000000)},
+        {"IndexedVertexBlend", rs(D3DRS_INDEXEDVERTEXBLENDENABLE, 1)},
+        {"PointScaleA", rs(D3DRS_POINTSCALE_A, 0x40000000)},
+        {"PointScaleB", rs(D3DRS_POINTSCALE_B, 0x40000000)},
+        {"PointScaleC", rs(D3DRS_POINTSCALE_C, 0x40000000)},
+        // Points only: the scene is triangles.
+        {"PointSizeOnTriangles", rs(D3DRS_POINTSIZE, 0x41000000)},
+        {"PointSpriteOnTriangles", rs(D3DRS_POINTSPRITEENABLE, 1)},
+        {"DebugMonitorToken", rs(D3DRS_DEBUGMONITORTOKEN, 1)},
+        {"SpecularSource", rs(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL)},
+        // Textures are sampled by stage 0 only; bump mapping is refused.
+        {"BumpEnvMat", ts(0, D3DTSS_BUMPENVMAT00, 0x3F800000)},
+        {"BumpEnvMat01", ts(0, D3DTEXTURESTAGESTATETYPE(D3DTSS_BUMPENVMAT00 + 1), 0x3F800000)},
+        {"BumpEnvMat10", ts(0, D3DTEXTURESTAGESTATETYPE(D3DTSS_BUMPENVMAT00 + 2), 0x3F800000)},
+        {"BumpEnvMat11", ts(0, D3DTSS_BUMPENVMAT11, 0x3F800000)},
+        {"BumpEnvLScale", ts(0, D3DTSS_BUMPENVLSCALE, 0x3F800000)},
+        {"BumpEnvLOffset", ts(0, D3DTSS_BUMPENVLOFFSET, 0x3F800000)},
+        {"SecondStageArgument", ts(1, D3DTSS_COLORARG1, D3DTA_TFACTOR)},
+        {"SecondStageAlphaOp", ts(1, D3DTSS_ALPHAOP, D3DTOP_ADD)},
+        {"SecondStageResultTemp", ts(1, D3DTSS_RESULTARG, D3DTA_TEMP)},
+        {"SecondStageTexCoords", ts(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_SPHEREMAP | 1)},
+        {"SecondStageTransform", ts(1, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT1 + 1)},
+        {"SecondSampler", ss(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR)},
+        {"ElementIndex", ss(0, D3DSAMP_ELEMENTINDEX, 3)},
+        {"DmapOffset", ss(0, D3DSAMP_DMAPOFFSET, 3)},
+        {"AddressW", ss(0, D3DSAMP_ADDRESSW, D3DTADDRESS_BORDER)},
+        {"SecondStageTexture",
+         [](IDirect3DDevice9* d) {
+             IDirect3DTexture9* t = nullptr;
+             d->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
+             const HRESULT hr = d->SetTexture(1, t);
+             t->Release();
+             return hr;
+         }},
+        // Texture transforms are off and vertex blending is refused.
+        {"TextureTransform",
+         [skew](IDirect3DDevice9* d) { return d->SetTransform(D3DTS_TEXTURE0, &skew); }},
+        {"SecondWorldMatrix",
+         [skew](IDirect3DDevice9* d) {
+             return d->SetTransform(D3DTRANSFORMSTATETYPE(D3DTS_WORLD + 1), &skew);
+         }},
+    };
+    // The standard scene: the texel modulated by the diffuse colour, alpha blended over grey.
+    const D3DCOLOR grey = 0xFF404040;
+    const D3DCOLOR expected = Channels([=](int c) {
+        const float a = X(0) * D(0);
+        return c ? X(c) * D(c) * a + Channel(grey, c) * (1 - a) : 0;
+    });
+    std::vector<Rule> rules;
+    for (const Row& r : rows) {
+        const auto set = r.set;
+        rules.push_back({std::string("NoEffect") + r.name,
+                         kBoth,
+                         [=](Scene& s) {
+                             EXPECT_EQ(set(s.d), D3D_OK);
+                             s.d->Clear(0, nullptr, D3DCLEAR_TARGET, grey, 1.0f, 0);
+                             s.Solid(kTexel);
+                             s.ColorOp(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+                             s.AlphaOp(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+                             s.Render(D3DRS_ALPHABLENDENABLE, 1);
+                             s.Render(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+                             s.Render(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+                             s.Rect(10, 10, 20, 20, kDiffuse);
+                         },
+                         {{15, 15, expected}, {9, 15, grey, 0}, {20, 15, grey, 0}}});
+    }
+    return rules;
+}
+
 std::vector<Rule> AllRules() {
     std::vector<Rule> all;
     for (auto table : {ColorOpRules, AlphaOpRules, ArgumentRules, MissingTextureRules, ShadeRules,
-                       SamplerRules}) {
+                       SamplerRules, BlendRules, AlphaTestRules, ColorWriteRules, RasterRules,
+                       PointRules, LightingRules, VertexRules, NoEffectRules}) {
         for (Rule& r : table()) all.push_back(std::move(r));
     }
     return all;
@@ -651,15 +1527,40 @@ std::vector<Case> Cases() {
     return cases;
 }
 
-class Conformance : public DeviceTest, public ::testing::WithParamInterface<Case> {
+// One device for the whole suite (a window and a device per rule would cost more than the
+// rules), with a back buffer that keeps alpha so that the alpha a draw writes can be read back.
+class SharedDevice : public ::testing::Environment {
+public:
+    static TestDevice& Get() {
+        static TestDevice device;
+        return device;
+    }
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(Get().Open(kWidth, kHeight));
+        Get().pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+        ASSERT_EQ(Get().device->Reset(&Get().pp), D3D_OK);
+    }
+    void TearDown() override { Get().Close(); }
+};
+::testing::Environment* const kSharedDevice = ::testing::AddGlobalTestEnvironment(new SharedDevice);
+
+// Each case starts from a reset device: every state at Direct3D's default.
+template <class Param>
+class OnSharedDevice : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override {
-        DeviceTest::SetUp();
-        // A back buffer with alpha, so that the alpha a draw writes can be read back; Reset
-        // returns every state to Direct3D's default.
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        ASSERT_EQ(device->Reset(&pp), D3D_OK);
-        if (GetParam().base == kEngine) SetEngineStates();
+        ASSERT_NE(SharedDevice::Get().device, nullptr);
+        device = SharedDevice::Get().device;
+        ASSERT_EQ(device->Reset(&SharedDevice::Get().pp), D3D_OK);
+    }
+    IDirect3DDevice9* device = nullptr;
+};
+
+class Conformance : public OnSharedDevice<Case> {
+protected:
+    void SetUp() override {
+        OnSharedDevice::SetUp();
+        if (GetParam().base == kEngine) SetEngineStates(device, kWidth, kHeight);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     }
 };
@@ -670,9 +1571,9 @@ TEST_P(Conformance, DrawsWhatTheDocumentationImplies) {
         Scene scene(device);
         rule.draw(scene);
     }
-    const auto f = Frame();
+    const auto f = SharedDevice::Get().Frame();
     for (const Probe& p : rule.expect) {
-        const D3DCOLOR got = At(f, p.x, p.y);
+        const D3DCOLOR got = f[size_t(p.y) * kWidth + p.x];
         for (int c = 0; c < 4; ++c) {
             if (((p.mask >> (24 - 8 * c)) & 0xFF) == 0) continue;
             const int want = int((p.color >> (24 - 8 * c)) & 0xFF);
@@ -739,7 +1640,7 @@ const Refusal kRefusals[] = {
     {"UnknownSamplerState", Refusal::kSampler, 0, 14, 0},
 };
 
-class Refused : public DeviceTest, public ::testing::WithParamInterface<Refusal> {};
+class Refused : public OnSharedDevice<Refusal> {};
 
 TEST_P(Refused, WithInvalidCallAndTheStateKeepsItsValue) {
     const Refusal& r = GetParam();

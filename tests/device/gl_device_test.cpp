@@ -578,6 +578,43 @@ TEST_F(DeviceTest, BadCallsAreRefusedWithoutDrawing) {
     vb->Release();
 }
 
+TEST_F(DeviceTest, ArgumentsItCannotDrawAreRefused) {
+    // No depth or stencil buffer, 8 bits a channel, one sample per pixel: a reset asking for
+    // otherwise fails and the device keeps drawing as before.
+    D3DPRESENT_PARAMETERS asked = pp;
+    asked.EnableAutoDepthStencil = 1;
+    asked.AutoDepthStencilFormat = D3DFMT_D24S8;
+    EXPECT_EQ(device->Reset(&asked), D3DERR_NOTAVAILABLE);
+    asked = pp;
+    asked.BackBufferFormat = D3DFMT_R5G6B5;
+    EXPECT_EQ(device->Reset(&asked), D3DERR_INVALIDCALL);
+    asked = pp;
+    asked.MultiSampleType = D3DMULTISAMPLE_TYPE(4);
+    EXPECT_EQ(device->Reset(&asked), D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+
+    // Levels made by the device itself; textures that cannot be drawn with.
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_MANAGED, &t, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(t, nullptr);
+    for (D3DPOOL pool : {D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
+        ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, pool, &t, nullptr), D3D_OK);
+        EXPECT_EQ(device->SetTexture(0, t), D3DERR_INVALIDCALL) << pool;
+        t->Release();
+    }
+
+    // Transform states: those Direct3D has are kept, others refused.
+    D3DXMATRIX m = Translation(3, 4), got;
+    EXPECT_EQ(device->SetTransform(D3DTS_TEXTURE7, &m), D3D_OK);
+    EXPECT_EQ(device->GetTransform(D3DTS_TEXTURE7, &got), D3D_OK);
+    EXPECT_EQ(got._41, 3.0f);
+    EXPECT_EQ(device->SetTransform(D3DTS_WORLDMATRIX255, &m), D3D_OK);
+    EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(24), &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetTransform(D3DTRANSFORMSTATETYPE(512), &got), D3DERR_INVALIDCALL);
+}
+
 TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL) {
     StartVideo();
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
