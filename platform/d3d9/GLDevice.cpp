@@ -368,7 +368,10 @@ HRESULT GLDevice::EndScene() {
     return D3D_OK;
 }
 
-HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
+HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                          const void* pDirtyRegion) {
+    // The whole back buffer goes to the device's window.
+    if (pSourceRect || pDestRect || hDestWindowOverride || pDirtyRegion) return D3DERR_INVALIDCALL;
     Flush();
     if (IsLost()) return D3DERR_DEVICELOST;
     MakeCurrent();
@@ -851,11 +854,10 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
                 alphaWrite && (k.colorWrite & 8) != 0);
-    if (k.primitive == GL_POINTS) {
-        float size;
-        std::memcpy(&size, &k.pointSize, 4);
-        glPointSize(std::max(size, 1.0f / 256.0f));
-    }
+    // Point primitives take D3DRS_POINTSIZE; the vertices of D3DFILL_POINT are single pixels.
+    float size = 1.0f;
+    if (k.primitive == GL_POINTS) std::memcpy(&size, &k.pointSize, 4);
+    glPointSize(std::max(size, 1.0f / 256.0f));
     float c[4];
     ColorFloats(k.textureFactor, c);
     glUniform4fv(program.factor, 1, c);

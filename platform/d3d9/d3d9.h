@@ -567,7 +567,8 @@ public:
     virtual HRESULT TestCooperativeLevel() = 0;
     // Applies new presentation parameters and returns every state to its default.
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
-    // Shows the back buffer. Only null rectangles, override window and region are supported.
+    // Shows the back buffer. Rectangles, an override window or a dirty region are refused with
+    // D3DERR_INVALIDCALL: the whole back buffer always goes to the device's window.
     virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect,
                             HWND hDestWindowOverride, const void* pDirtyRegion) = 0;
     virtual HRESULT BeginScene() = 0;

@@ -987,6 +987,17 @@ std::vector<Rule> RasterRules() {
          kBoth,
          fill(D3DFILL_WIREFRAME),
          {{15, 15, kBlack, 0}, {25, 10, red, 0}, {10, 25, red, 0}, {65, 15, kBlack, 0}}});
+    // Points of size 3 drawn first leave the point-filled vertices single pixels.
+    rules.push_back(
+        {"FillPointAfterSizedPoints",
+         kBoth,
+         [=](Scene& s) {
+             s.d->SetTexture(0, nullptr);
+             s.RenderFloat(D3DRS_POINTSIZE, 3.0f);
+             s.Draw(D3DPT_POINTLIST, 1, {{100, 60, 0.5f, 1, green, 0, 0, 0}});
+             fill(D3DFILL_POINT)(s);
+         },
+         {{10, 10, red, 0}, {11, 10, kBlack, 0}, {10, 11, kBlack, 0}, {101, 60, green, 0}}});
     rules.push_back(
         {"FillPoint",
          kBoth,

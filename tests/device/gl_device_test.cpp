@@ -613,6 +613,13 @@ TEST_F(DeviceTest, ArgumentsItCannotDrawAreRefused) {
     EXPECT_EQ(device->SetTransform(D3DTS_WORLDMATRIX255, &m), D3D_OK);
     EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(24), &m), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->GetTransform(D3DTRANSFORMSTATETYPE(512), &got), D3DERR_INVALIDCALL);
+
+    // Present shows the whole back buffer in the device's window, nothing else.
+    const RECT part{0, 0, 10, 10};
+    EXPECT_EQ(device->Present(&part, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, &part, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, nullptr, window, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
 TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL) {
