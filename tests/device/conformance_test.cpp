@@ -145,6 +145,17 @@ private:
     std::vector<IUnknown*> owned_;
 };
 
+// Pre-transformed vertices with a diffuse colour only: x, y (screen pixels) and colour.
+struct ColoredPoint {
+    float x, y;
+    D3DCOLOR color;
+};
+std::vector<ScreenVertex> Untextured(std::initializer_list<ColoredPoint> points) {
+    std::vector<ScreenVertex> v;
+    for (const ColoredPoint& p : points) v.push_back({p.x, p.y, 0.5f, 1, p.color, 0, 0, 0});
+    return v;
+}
+
 // Untransformed vertices with both colours and two texture coordinate sets.
 struct WorldVertex {
     float x, y, z;
@@ -162,6 +173,24 @@ std::vector<WorldVertex> WorldRect(float x0, float y0, float x1, float y1, D3DCO
             {x1, y0, 0.5f, diffuse, specular, 1, 0, 0, 1},
             {x0, y1, 0.5f, diffuse, specular, 0, 1, 1, 0},
             {x1, y1, 0.5f, diffuse, specular, 1, 1, 0, 0}};
+}
+
+// The rectangle over pixels [x0, x1) x [y0, y1), clockwise on screen, in vertices of format
+// `fvf`: x and y times `scale`, the floats of `rest`, then the diffuse colour.
+HRESULT FloatQuad(Scene& s, DWORD fvf, float x0, float y0, float x1, float y1, float scale,
+                  const std::vector<float>& rest, D3DCOLOR color) {
+    std::vector<float> v;
+    float c;
+    std::memcpy(&c, &color, 4);
+    for (float y : {y0 - 0.5f, y1 - 0.5f})
+        for (float x : {x0 - 0.5f, x1 - 0.5f}) {
+            v.push_back(x * scale);
+            v.push_back(y * scale);
+            v.insert(v.end(), rest.begin(), rest.end());
+            v.push_back(c);
+        }
+    return s.Draw(D3DPT_TRIANGLESTRIP, 2, v.data(), UINT(v.size() * 4), fvf,
+                  UINT(v.size() / 4 * 4));
 }
 
 HRESULT DrawWorld(Scene& s, const std::vector<WorldVertex>& v,
@@ -235,52 +264,57 @@ void TextureOpScene(Scene& s, const std::function<void(Scene&)>& stage) {
 }
 
 // A texture operation on texture (argument 1), diffuse (argument 2) and factor (argument 0),
-// and the documented result per channel.
+// and the documented result per channel (channel 0 alpha), the same for colour and alpha.
 struct OpRow {
     const char* name;
     DWORD op;
     std::function<float(int)> result;
+    bool colorOnly;  // documented for the colour operation only
 };
 
-std::vector<Rule> ColorOpRules() {
+const std::vector<OpRow>& Operations() {
     auto blend = [](float alpha) {
         return [alpha](int c) { return X(c) * alpha + D(c) * (1 - alpha); };
     };
-    const OpRow rows[] = {
-        {"Disable", D3DTOP_DISABLE, D},
-        {"SelectArg1", D3DTOP_SELECTARG1, X},
-        {"SelectArg2", D3DTOP_SELECTARG2, D},
-        {"Modulate", D3DTOP_MODULATE, [](int c) { return X(c) * D(c); }},
-        {"Modulate2x", D3DTOP_MODULATE2X, [](int c) { return 2 * X(c) * D(c); }},
-        {"Modulate4x", D3DTOP_MODULATE4X, [](int c) { return 4 * X(c) * D(c); }},
-        {"Add", D3DTOP_ADD, [](int c) { return X(c) + D(c); }},
-        {"AddSigned", D3DTOP_ADDSIGNED, [](int c) { return X(c) + D(c) - 0.5f; }},
-        {"AddSigned2x", D3DTOP_ADDSIGNED2X, [](int c) { return 2 * (X(c) + D(c) - 0.5f); }},
-        {"Subtract", D3DTOP_SUBTRACT, [](int c) { return X(c) - D(c); }},
-        {"AddSmooth", D3DTOP_ADDSMOOTH, [](int c) { return X(c) + D(c) * (1 - X(c)); }},
-        {"BlendDiffuseAlpha", D3DTOP_BLENDDIFFUSEALPHA, blend(D(0))},
-        {"BlendTextureAlpha", D3DTOP_BLENDTEXTUREALPHA, blend(X(0))},
-        {"BlendFactorAlpha", D3DTOP_BLENDFACTORALPHA, blend(F(0))},
+    static const std::vector<OpRow> rows = {
+        {"Disable", D3DTOP_DISABLE, D, true},
+        {"SelectArg1", D3DTOP_SELECTARG1, X, false},
+        {"SelectArg2", D3DTOP_SELECTARG2, D, false},
+        {"Modulate", D3DTOP_MODULATE, [](int c) { return X(c) * D(c); }, false},
+        {"Modulate2x", D3DTOP_MODULATE2X, [](int c) { return 2 * X(c) * D(c); }, false},
+        {"Modulate4x", D3DTOP_MODULATE4X, [](int c) { return 4 * X(c) * D(c); }, false},
+        {"Add", D3DTOP_ADD, [](int c) { return X(c) + D(c); }, false},
+        {"AddSigned", D3DTOP_ADDSIGNED, [](int c) { return X(c) + D(c) - 0.5f; }, false},
+        {"AddSigned2x", D3DTOP_ADDSIGNED2X, [](int c) { return 2 * (X(c) + D(c) - 0.5f); }, false},
+        {"Subtract", D3DTOP_SUBTRACT, [](int c) { return X(c) - D(c); }, false},
+        {"AddSmooth", D3DTOP_ADDSMOOTH, [](int c) { return X(c) + D(c) * (1 - X(c)); }, false},
+        {"BlendDiffuseAlpha", D3DTOP_BLENDDIFFUSEALPHA, blend(D(0)), false},
+        {"BlendTextureAlpha", D3DTOP_BLENDTEXTUREALPHA, blend(X(0)), false},
+        {"BlendFactorAlpha", D3DTOP_BLENDFACTORALPHA, blend(F(0)), false},
         {"BlendTextureAlphaPm", D3DTOP_BLENDTEXTUREALPHAPM,
-         [](int c) { return X(c) + D(c) * (1 - X(0)); }},
+         [](int c) { return X(c) + D(c) * (1 - X(0)); }, false},
         // At stage 0 the current alpha is the diffuse alpha.
-        {"BlendCurrentAlpha", D3DTOP_BLENDCURRENTALPHA, blend(D(0))},
+        {"BlendCurrentAlpha", D3DTOP_BLENDCURRENTALPHA, blend(D(0)), false},
         // With no stage after it, the stage's output is its first argument.
-        {"Premodulate", D3DTOP_PREMODULATE, X},
+        {"Premodulate", D3DTOP_PREMODULATE, X, false},
         {"ModulateAlphaAddColor", D3DTOP_MODULATEALPHA_ADDCOLOR,
-         [](int c) { return X(c) + X(0) * D(c); }},
+         [](int c) { return X(c) + X(0) * D(c); }, true},
         {"ModulateColorAddAlpha", D3DTOP_MODULATECOLOR_ADDALPHA,
-         [](int c) { return X(c) * D(c) + X(0); }},
+         [](int c) { return X(c) * D(c) + X(0); }, true},
         {"ModulateInvAlphaAddColor", D3DTOP_MODULATEINVALPHA_ADDCOLOR,
-         [](int c) { return (1 - X(0)) * D(c) + X(c); }},
+         [](int c) { return (1 - X(0)) * D(c) + X(c); }, true},
         {"ModulateInvColorAddAlpha", D3DTOP_MODULATEINVCOLOR_ADDALPHA,
-         [](int c) { return (1 - X(c)) * D(c) + X(0); }},
+         [](int c) { return (1 - X(c)) * D(c) + X(0); }, true},
         // Argument 0 is the third operand: arg0 + arg1 x arg2, arg0 x arg1 + (1 - arg0) x arg2.
-        {"MultiplyAdd", D3DTOP_MULTIPLYADD, [](int c) { return F(c) + X(c) * D(c); }},
-        {"Lerp", D3DTOP_LERP, [](int c) { return F(c) * X(c) + (1 - F(c)) * D(c); }},
+        {"MultiplyAdd", D3DTOP_MULTIPLYADD, [](int c) { return F(c) + X(c) * D(c); }, false},
+        {"Lerp", D3DTOP_LERP, [](int c) { return F(c) * X(c) + (1 - F(c)) * D(c); }, false},
     };
+    return rows;
+}
+
+std::vector<Rule> ColorOpRules() {
     std::vector<Rule> rules;
-    for (const OpRow& row : rows) {
+    for (const OpRow& row : Operations()) {
         const DWORD op = row.op;
         rules.push_back({std::string("ColorOp") + row.name,
                          kBoth,
@@ -312,32 +346,9 @@ std::vector<Rule> ColorOpRules() {
 }
 
 std::vector<Rule> AlphaOpRules() {
-    auto blend = [](float alpha) {
-        return [alpha](int) { return X(0) * alpha + D(0) * (1 - alpha); };
-    };
-    const OpRow rows[] = {
-        {"SelectArg1", D3DTOP_SELECTARG1, X},
-        {"SelectArg2", D3DTOP_SELECTARG2, D},
-        {"Modulate", D3DTOP_MODULATE, [](int c) { return X(c) * D(c); }},
-        {"Modulate2x", D3DTOP_MODULATE2X, [](int c) { return 2 * X(c) * D(c); }},
-        {"Modulate4x", D3DTOP_MODULATE4X, [](int c) { return 4 * X(c) * D(c); }},
-        {"Add", D3DTOP_ADD, [](int c) { return X(c) + D(c); }},
-        {"AddSigned", D3DTOP_ADDSIGNED, [](int c) { return X(c) + D(c) - 0.5f; }},
-        {"AddSigned2x", D3DTOP_ADDSIGNED2X, [](int c) { return 2 * (X(c) + D(c) - 0.5f); }},
-        {"Subtract", D3DTOP_SUBTRACT, [](int c) { return X(c) - D(c); }},
-        {"AddSmooth", D3DTOP_ADDSMOOTH, [](int c) { return X(c) + D(c) * (1 - X(c)); }},
-        {"BlendDiffuseAlpha", D3DTOP_BLENDDIFFUSEALPHA, blend(D(0))},
-        {"BlendTextureAlpha", D3DTOP_BLENDTEXTUREALPHA, blend(X(0))},
-        {"BlendFactorAlpha", D3DTOP_BLENDFACTORALPHA, blend(F(0))},
-        {"BlendTextureAlphaPm", D3DTOP_BLENDTEXTUREALPHAPM,
-         [](int) { return X(0) + D(0) * (1 - X(0)); }},
-        {"BlendCurrentAlpha", D3DTOP_BLENDCURRENTALPHA, blend(D(0))},
-        {"Premodulate", D3DTOP_PREMODULATE, X},
-        {"MultiplyAdd", D3DTOP_MULTIPLYADD, [](int c) { return F(c) + X(c) * D(c); }},
-        {"Lerp", D3DTOP_LERP, [](int c) { return F(c) * X(c) + (1 - F(c)) * D(c); }},
-    };
     std::vector<Rule> rules;
-    for (const OpRow& row : rows) {
+    for (const OpRow& row : Operations()) {
+        if (row.colorOnly) continue;
         const DWORD op = row.op;
         // The back buffer keeps alpha: what the stage's alpha operation gives is read back.
         rules.push_back({std::string("AlphaOp") + row.name,
@@ -449,69 +460,59 @@ std::vector<Rule> MissingTextureRules() {
 std::vector<Rule> ShadeRules() {
     constexpr D3DCOLOR r = 0xFFFF0000, g = 0xFF00FF00, b = 0xFF0000FF, y = 0xFFFFFF00;
     std::vector<Rule> rules;
-    auto flat = [](Scene& s) {
-        s.d->SetTexture(0, nullptr);
-        s.Render(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    struct Shape {
+        const char* name;
+        DWORD mode;
+        D3DPRIMITIVETYPE type;
+        UINT count;
+        std::vector<ScreenVertex> vertices;
+        std::vector<Probe> expect;
     };
-    rules.push_back({"ShadeFlatList",
-                     kBoth,
-                     [=](Scene& s) {
-                         flat(s);
-                         s.Draw(D3DPT_TRIANGLELIST, 2,
-                                {{10, 10, 0.5f, 1, g, 0, 0, 0},
-                                 {40, 10, 0.5f, 1, r, 0, 0, 0},
-                                 {10, 40, 0.5f, 1, b, 0, 0, 0},
-                                 {60, 10, 0.5f, 1, b, 0, 0, 0},
-                                 {90, 10, 0.5f, 1, g, 0, 0, 0},
-                                 {60, 40, 0.5f, 1, r, 0, 0, 0}});
-                     },
-                     {{12, 12, g, 0}, {36, 12, g, 0}, {12, 36, g, 0}, {62, 12, b, 0}}});
-    // The strip's triangles (0,1,2) and (1,2,3): the second is coloured by vertex 1.
-    rules.push_back({"ShadeFlatStrip",
-                     kBoth,
-                     [=](Scene& s) {
-                         flat(s);
-                         s.Draw(D3DPT_TRIANGLESTRIP, 2,
-                                {{10, 10, 0.5f, 1, r, 0, 0, 0},
-                                 {40, 10, 0.5f, 1, g, 0, 0, 0},
-                                 {10, 40, 0.5f, 1, b, 0, 0, 0},
-                                 {40, 40, 0.5f, 1, y, 0, 0, 0}});
-                     },
-                     {{12, 12, r, 0}, {37, 37, g, 0}}});
-    // The fan's triangles (0,1,2) and (0,2,3) are coloured by vertices 1 and 2.
-    rules.push_back({"ShadeFlatFan",
-                     kBoth,
-                     [=](Scene& s) {
-                         flat(s);
-                         s.Draw(D3DPT_TRIANGLEFAN, 2,
-                                {{10, 10, 0.5f, 1, r, 0, 0, 0},
-                                 {40, 10, 0.5f, 1, g, 0, 0, 0},
-                                 {40, 40, 0.5f, 1, b, 0, 0, 0},
-                                 {10, 40, 0.5f, 1, y, 0, 0, 0}});
-                     },
-                     {{37, 12, g, 0}, {12, 37, b, 0}}});
-    // A flat line is coloured by its first vertex, the last pixel too.
-    rules.push_back({"ShadeFlatLine",
-                     kBoth,
-                     [=](Scene& s) {
-                         flat(s);
-                         s.Draw(D3DPT_LINELIST, 1,
-                                {{10, 50, 0.5f, 1, r, 0, 0, 0}, {30, 50, 0.5f, 1, b, 0, 0, 0}});
-                     },
-                     {{10, 50, r, 0}, {29, 50, r, 0}, {30, 50, r, 0}}});
-    // Gouraud: red to blue over 30 pixels; at pixel 15 the colour is halfway.
-    rules.push_back({"ShadeGouraud",
-                     kBoth,
-                     [=](Scene& s) {
-                         s.d->SetTexture(0, nullptr);
-                         s.Render(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
-                         s.Draw(D3DPT_TRIANGLESTRIP, 2,
-                                {{0, 10, 0.5f, 1, r, 0, 0, 0},
-                                 {30, 10, 0.5f, 1, b, 0, 0, 0},
-                                 {0, 20, 0.5f, 1, r, 0, 0, 0},
-                                 {30, 20, 0.5f, 1, b, 0, 0, 0}});
-                     },
-                     {{15, 15, D3DCOLOR_ARGB(255, 128, 0, 128)}}});
+    const Shape shapes[] = {
+        {"ShadeFlatList",
+         D3DSHADE_FLAT,
+         D3DPT_TRIANGLELIST,
+         2,
+         Untextured({{10, 10, g}, {40, 10, r}, {10, 40, b}, {60, 10, b}, {90, 10, g}, {60, 40, r}}),
+         {{12, 12, g, 0}, {36, 12, g, 0}, {12, 36, g, 0}, {62, 12, b, 0}}},
+        // The strip's triangles (0,1,2) and (1,2,3): the second is coloured by vertex 1.
+        {"ShadeFlatStrip",
+         D3DSHADE_FLAT,
+         D3DPT_TRIANGLESTRIP,
+         2,
+         Untextured({{10, 10, r}, {40, 10, g}, {10, 40, b}, {40, 40, y}}),
+         {{12, 12, r, 0}, {37, 37, g, 0}}},
+        // The fan's triangles (0,1,2) and (0,2,3) are coloured by vertices 1 and 2.
+        {"ShadeFlatFan",
+         D3DSHADE_FLAT,
+         D3DPT_TRIANGLEFAN,
+         2,
+         Untextured({{10, 10, r}, {40, 10, g}, {40, 40, b}, {10, 40, y}}),
+         {{37, 12, g, 0}, {12, 37, b, 0}}},
+        // A flat line is coloured by its first vertex, the last pixel too.
+        {"ShadeFlatLine",
+         D3DSHADE_FLAT,
+         D3DPT_LINELIST,
+         1,
+         Untextured({{10, 50, r}, {30, 50, b}}),
+         {{10, 50, r, 0}, {29, 50, r, 0}, {30, 50, r, 0}}},
+        // Gouraud: red to blue over 30 pixels; at pixel 15 the colour is halfway.
+        {"ShadeGouraud",
+         D3DSHADE_GOURAUD,
+         D3DPT_TRIANGLESTRIP,
+         2,
+         Untextured({{0, 10, r}, {30, 10, b}, {0, 20, r}, {30, 20, b}}),
+         {{15, 15, D3DCOLOR_ARGB(255, 128, 0, 128)}}},
+    };
+    for (const Shape& shape : shapes) {
+        rules.push_back({shape.name, kBoth,
+                         [=](Scene& s) {
+                             s.d->SetTexture(0, nullptr);
+                             s.Render(D3DRS_SHADEMODE, shape.mode);
+                             s.Draw(shape.type, shape.count, shape.vertices);
+                         },
+                         shape.expect});
+    }
     return rules;
 }
 
@@ -523,60 +524,45 @@ std::vector<Rule> SamplerRules() {
         s.ColorOp(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     };
     std::vector<Rule> rules;
-    // Drawn 1:1 (level of detail 0) without mipmapping the largest level is sampled: level 0
-    // by default, the level D3DSAMP_MAXMIPLEVEL names otherwise.
-    for (DWORD level : {0u, 1u, 2u}) {
-        rules.push_back({"SamplerMaxMipLevel" + std::to_string(level),
+    // Which level is sampled: 8 texels drawn over `side` pixels (1:1 or 2:1), with a mip
+    // filter, a level-of-detail bias and the largest level allowed.
+    struct Mip {
+        const char* name;
+        DWORD filter;
+        float bias;
+        int side;
+        DWORD largest;
+        D3DCOLOR expected;
+        int tolerance;
+    };
+    const Mip mips[] = {
+        // At 1:1 without mipmapping the largest level is sampled: level 0 by default, the level
+        // D3DSAMP_MAXMIPLEVEL names otherwise.
+        {"SamplerMaxMipLevel0", D3DTEXF_NONE, 0, 8, 0, levelColor[0], 0},
+        {"SamplerMaxMipLevel1", D3DTEXF_NONE, 0, 8, 1, levelColor[1], 0},
+        {"SamplerMaxMipLevel2", D3DTEXF_NONE, 0, 8, 2, levelColor[2], 0},
+        // At 2:1: level 1 with point mip filtering, level 2 with a bias of +1, level 0 without
+        // a mip filter.
+        {"SamplerMipFilterPoint", D3DTEXF_POINT, 0, 4, 0, levelColor[1], 0},
+        {"SamplerMipMapLodBias", D3DTEXF_POINT, 1, 4, 0, levelColor[2], 0},
+        {"SamplerMipFilterNone", D3DTEXF_NONE, 0, 4, 0, levelColor[0], 0},
+        // Linear mip filtering halfway between levels 0 and 1 (a bias of 0.5 at 1:1).
+        {"SamplerMipFilterLinear", D3DTEXF_LINEAR, 0.5f, 8, 0, D3DCOLOR_ARGB(255, 128, 128, 0), 2},
+    };
+    for (const Mip& m : mips) {
+        rules.push_back({m.name,
                          kBoth,
                          [=](Scene& s) {
                              levels(s);
-                             s.Sampler(D3DSAMP_MAXMIPLEVEL, level);
-                             s.Rect(10, 10, 18, 18, kWhite);
+                             s.Sampler(D3DSAMP_MIPFILTER, m.filter);
+                             DWORD bias;
+                             std::memcpy(&bias, &m.bias, 4);
+                             s.Sampler(D3DSAMP_MIPMAPLODBIAS, bias);
+                             s.Sampler(D3DSAMP_MAXMIPLEVEL, m.largest);
+                             s.Rect(10, 10, float(10 + m.side), float(10 + m.side), kWhite);
                          },
-                         {{13, 13, levelColor[level], 0}}});
+                         {{10 + m.side / 2, 10 + m.side / 2, m.expected, m.tolerance}}});
     }
-    // Minified 2:1 with point mip filtering: level 1; a bias of +1 moves to level 2; no mip
-    // filter samples level 0.
-    rules.push_back({"SamplerMipFilterPoint",
-                     kBoth,
-                     [=](Scene& s) {
-                         levels(s);
-                         s.Sampler(D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-                         s.Rect(10, 10, 14, 14, kWhite);
-                     },
-                     {{12, 12, levelColor[1], 0}}});
-    rules.push_back({"SamplerMipMapLodBias",
-                     kBoth,
-                     [=](Scene& s) {
-                         levels(s);
-                         s.Sampler(D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-                         const float bias = 1.0f;
-                         DWORD bits;
-                         std::memcpy(&bits, &bias, 4);
-                         s.Sampler(D3DSAMP_MIPMAPLODBIAS, bits);
-                         s.Rect(10, 10, 14, 14, kWhite);
-                     },
-                     {{12, 12, levelColor[2], 0}}});
-    rules.push_back({"SamplerMipFilterNone",
-                     kBoth,
-                     [=](Scene& s) {
-                         levels(s);
-                         s.Rect(10, 10, 14, 14, kWhite);
-                     },
-                     {{12, 12, levelColor[0], 0}}});
-    // Linear mip filtering halfway between levels 0 and 1 (a bias of 0.5 at 1:1).
-    rules.push_back({"SamplerMipFilterLinear",
-                     kBoth,
-                     [=](Scene& s) {
-                         levels(s);
-                         s.Sampler(D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-                         const float bias = 0.5f;
-                         DWORD bits;
-                         std::memcpy(&bits, &bias, 4);
-                         s.Sampler(D3DSAMP_MIPMAPLODBIAS, bits);
-                         s.Rect(10, 10, 18, 18, kWhite);
-                     },
-                     {{13, 13, D3DCOLOR_ARGB(255, 128, 128, 0), 2}}});
 
     // A black and a white texel across 8 pixels: texel centres fall on the centres of pixels
     // 1.5 and 5.5, so pixel 3 takes 3/8 of the white one with linear filtering.
@@ -937,39 +923,31 @@ std::vector<Rule> RasterRules() {
     auto pair = [](Scene& s) {
         s.d->SetTexture(0, nullptr);
         // On screen (y down): (10,10) (40,10) (10,40) turns clockwise.
+        s.Draw(D3DPT_TRIANGLELIST, 1, Untextured({{10, 10, red}, {40, 10, red}, {10, 40, red}}));
         s.Draw(D3DPT_TRIANGLELIST, 1,
-               {{10, 10, 0.5f, 1, red, 0, 0, 0},
-                {40, 10, 0.5f, 1, red, 0, 0, 0},
-                {10, 40, 0.5f, 1, red, 0, 0, 0}});
-        s.Draw(D3DPT_TRIANGLELIST, 1,
-               {{60, 10, 0.5f, 1, green, 0, 0, 0},
-                {60, 40, 0.5f, 1, green, 0, 0, 0},
-                {90, 10, 0.5f, 1, green, 0, 0, 0}});
+               Untextured({{60, 10, green}, {60, 40, green}, {90, 10, green}}));
     };
     std::vector<Rule> rules;
     // Direct3D's default culls counter-clockwise triangles.
     rules.push_back({"CullDefault", kDefaults, pair, {{15, 15, red, 0}, {65, 15, kBlack, 0}}});
-    rules.push_back({"CullCcw",
-                     kBoth,
-                     [=](Scene& s) {
-                         s.Render(D3DRS_CULLMODE, D3DCULL_CCW);
-                         pair(s);
-                     },
-                     {{15, 15, red, 0}, {65, 15, kBlack, 0}}});
-    rules.push_back({"CullCw",
-                     kBoth,
-                     [=](Scene& s) {
-                         s.Render(D3DRS_CULLMODE, D3DCULL_CW);
-                         pair(s);
-                     },
-                     {{15, 15, kBlack, 0}, {65, 15, green, 0}}});
-    rules.push_back({"CullNone",
-                     kBoth,
-                     [=](Scene& s) {
-                         s.Render(D3DRS_CULLMODE, D3DCULL_NONE);
-                         pair(s);
-                     },
-                     {{15, 15, red, 0}, {65, 15, green, 0}}});
+    struct Cull {
+        const char* name;
+        DWORD mode;
+        bool clockwise, counterClockwise;  // drawn
+    };
+    for (const Cull& c :
+         {Cull{"CullCcw", D3DCULL_CCW, true, false}, Cull{"CullCw", D3DCULL_CW, false, true},
+          Cull{"CullNone", D3DCULL_NONE, true, true}}) {
+        const DWORD mode = c.mode;
+        rules.push_back({c.name,
+                         kBoth,
+                         [=](Scene& s) {
+                             s.Render(D3DRS_CULLMODE, mode);
+                             pair(s);
+                         },
+                         {{15, 15, c.clockwise ? red : kBlack, 0},
+                          {65, 15, c.counterClockwise ? green : kBlack, 0}}});
+    }
     // Fill modes: solid fills, wireframe draws the edges, point the vertices.
     auto fill = [=](DWORD mode) {
         return [=](Scene& s) {
@@ -994,7 +972,7 @@ std::vector<Rule> RasterRules() {
          [=](Scene& s) {
              s.d->SetTexture(0, nullptr);
              s.RenderFloat(D3DRS_POINTSIZE, 3.0f);
-             s.Draw(D3DPT_POINTLIST, 1, {{100, 60, 0.5f, 1, green, 0, 0, 0}});
+             s.Draw(D3DPT_POINTLIST, 1, Untextured({{100, 60, green}}));
              fill(D3DFILL_POINT)(s);
          },
          {{10, 10, red, 0}, {11, 10, kBlack, 0}, {10, 11, kBlack, 0}, {101, 60, green, 0}}});
@@ -1005,19 +983,17 @@ std::vector<Rule> RasterRules() {
          {{15, 15, kBlack, 0}, {25, 10, kBlack, 0}, {10, 10, red, 0}, {60, 10, green, 0}}});
     // Lines include their last pixel unless D3DRS_LASTPIXEL is off.
     for (DWORD last : {0u, 1u}) {
-        rules.push_back(
-            {last ? "LastPixelOn" : "LastPixelOff",
-             kBoth,
-             [=](Scene& s) {
-                 s.d->SetTexture(0, nullptr);
-                 s.Render(D3DRS_LASTPIXEL, last);
-                 s.Draw(D3DPT_LINESTRIP, 1,
-                        {{10, 60, 0.5f, 1, red, 0, 0, 0}, {30, 60, 0.5f, 1, red, 0, 0, 0}});
-             },
-             {{10, 60, red, 0},
-              {29, 60, red, 0},
-              {30, 60, last ? red : kBlack, 0},
-              {9, 60, kBlack, 0}}});
+        rules.push_back({last ? "LastPixelOn" : "LastPixelOff",
+                         kBoth,
+                         [=](Scene& s) {
+                             s.d->SetTexture(0, nullptr);
+                             s.Render(D3DRS_LASTPIXEL, last);
+                             s.Draw(D3DPT_LINESTRIP, 1, Untextured({{10, 60, red}, {30, 60, red}}));
+                         },
+                         {{10, 60, red, 0},
+                          {29, 60, red, 0},
+                          {30, 60, last ? red : kBlack, 0},
+                          {9, 60, kBlack, 0}}});
     }
     // Each primitive type reads its vertices as documented.
     rules.push_back(
@@ -1025,31 +1001,25 @@ std::vector<Rule> RasterRules() {
          kBoth,
          [=](Scene& s) {
              s.d->SetTexture(0, nullptr);
-             s.Draw(D3DPT_POINTLIST, 2,
-                    {{10, 70, 0.5f, 1, red, 0, 0, 0}, {20, 70, 0.5f, 1, green, 0, 0, 0}});
+             s.Draw(D3DPT_POINTLIST, 2, Untextured({{10, 70, red}, {20, 70, green}}));
          },
          {{10, 70, red, 0}, {20, 70, green, 0}, {11, 70, kBlack, 0}, {10, 71, kBlack, 0}}});
-    rules.push_back({"PrimitiveLineList",
-                     kBoth,
-                     [=](Scene& s) {
-                         s.d->SetTexture(0, nullptr);
-                         s.Draw(D3DPT_LINELIST, 2,
-                                {{10, 70, 0.5f, 1, red, 0, 0, 0},
-                                 {20, 70, 0.5f, 1, red, 0, 0, 0},
-                                 {10, 80, 0.5f, 1, green, 0, 0, 0},
-                                 {10, 90, 0.5f, 1, green, 0, 0, 0}});
-                     },
-                     {{15, 70, red, 0}, {10, 85, green, 0}, {15, 80, kBlack, 0}}});
+    rules.push_back(
+        {"PrimitiveLineList",
+         kBoth,
+         [=](Scene& s) {
+             s.d->SetTexture(0, nullptr);
+             s.Draw(D3DPT_LINELIST, 2,
+                    Untextured({{10, 70, red}, {20, 70, red}, {10, 80, green}, {10, 90, green}}));
+         },
+         {{15, 70, red, 0}, {10, 85, green, 0}, {15, 80, kBlack, 0}}});
     rules.push_back(
         {"PrimitiveTriangleFan",
          kBoth,
          [=](Scene& s) {
              s.d->SetTexture(0, nullptr);
              s.Draw(D3DPT_TRIANGLEFAN, 2,
-                    {{10, 70, 0.5f, 1, red, 0, 0, 0},
-                     {30, 70, 0.5f, 1, red, 0, 0, 0},
-                     {30, 80, 0.5f, 1, red, 0, 0, 0},
-                     {10, 80, 0.5f, 1, red, 0, 0, 0}});
+                    Untextured({{10, 70, red}, {30, 70, red}, {30, 80, red}, {10, 80, red}}));
          },
          {{10, 70, red, 0}, {29, 79, red, 0}, {30, 75, kBlack, 0}, {20, 80, kBlack, 0}}});
     return rules;
@@ -1252,81 +1222,45 @@ std::vector<Rule> VertexRules() {
              DrawWorld(s, WorldRect(0.75f, 0.75f, 5.75f, 5.75f, red, 0));
          },
          {{31, 41, red, 0}, {40, 50, red, 0}, {30, 41, kBlack, 0}, {41, 50, kBlack, 0}}});
-    rules.push_back({"PositionWithW",
-                     kBoth,
-                     [=](Scene& s) {
-                         plain(s);
-                         s.PixelTransforms();
-                         // (x, y, z, w) = (2x', 2y', z, 2) lands at (x', y').
-                         struct V {
-                             float x, y, z, w;
-                             D3DCOLOR c;
-                         };
-                         const V v[4] = {{39, 39, 0.5f, 2, red},
-                                         {59, 39, 0.5f, 2, red},
-                                         {39, 59, 0.5f, 2, red},
-                                         {59, 59, 0.5f, 2, red}};
-                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
-                                          D3DFVF_XYZW | D3DFVF_DIFFUSE, sizeof(V)),
-                                   D3D_OK);
-                     },
-                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
-    rules.push_back({"PositionWithBlendWeight",
-                     kBoth,
-                     [=](Scene& s) {
-                         plain(s);
-                         s.PixelTransforms();
-                         struct V {
-                             float x, y, z, weight;
-                             D3DCOLOR c;
-                         };
-                         const V v[4] = {{19.5f, 19.5f, 0.5f, 7, red},
-                                         {29.5f, 19.5f, 0.5f, 7, red},
-                                         {19.5f, 29.5f, 0.5f, 7, red},
-                                         {29.5f, 29.5f, 0.5f, 7, red}};
-                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
-                                          D3DFVF_XYZB1 | D3DFVF_DIFFUSE, sizeof(V)),
-                                   D3D_OK);
-                     },
-                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
-    // Normals light nothing without lights; a point size is for points only.
-    rules.push_back({"FormatWithNormal",
-                     kBoth,
-                     [=](Scene& s) {
-                         plain(s);
-                         s.PixelTransforms();
-                         s.Render(D3DRS_LIGHTING, 1);
-                         s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
-                         struct V {
-                             float x, y, z, nx, ny, nz;
-                             D3DCOLOR c;
-                         };
-                         const V v[4] = {{19.5f, 19.5f, 0.5f, 0, 0, -1, red},
-                                         {29.5f, 19.5f, 0.5f, 0, 0, -1, red},
-                                         {19.5f, 29.5f, 0.5f, 0, 0, -1, red},
-                                         {29.5f, 29.5f, 0.5f, 0, 0, -1, red}};
-                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
-                                          D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE, sizeof(V)),
-                                   D3D_OK);
-                     },
-                     {{20, 20, red, 0}, {30, 29, kBlack, 0}}});
-    rules.push_back({"FormatWithPointSizeOnTriangles",
-                     kBoth,
-                     [=](Scene& s) {
-                         plain(s);
-                         struct V {
-                             float x, y, z, rhw, size;
-                             D3DCOLOR c;
-                         };
-                         const V v[4] = {{19.5f, 19.5f, 0.5f, 1, 9, red},
-                                         {29.5f, 19.5f, 0.5f, 1, 9, red},
-                                         {19.5f, 29.5f, 0.5f, 1, 9, red},
-                                         {29.5f, 29.5f, 0.5f, 1, 9, red}};
-                         EXPECT_EQ(s.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof v,
-                                          D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE, sizeof(V)),
-                                   D3D_OK);
-                     },
-                     {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
+    // Vertex formats whose extra parts change nothing here: (x, y, z, w) = (2x', 2y', z, 2)
+    // lands at (x', y'); blend weights are skipped; normals light nothing without lights; a
+    // point size is for points only. Each draws the rectangle over pixels 20..29.
+    struct Format {
+        const char* name;
+        DWORD fvf;
+        float scale;
+        std::vector<float> rest;  // after x and y
+        bool lit;
+    };
+    const Format formats[] = {
+        {"PositionWithW", D3DFVF_XYZW | D3DFVF_DIFFUSE, 2, {0.5f, 2}, false},
+        {"PositionWithBlendWeight", D3DFVF_XYZB1 | D3DFVF_DIFFUSE, 1, {0.5f, 7}, false},
+        {"FormatWithNormal",
+         D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE,
+         1,
+         {0.5f, 0, 0, -1},
+         true},
+        {"FormatWithPointSizeOnTriangles",
+         D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE,
+         1,
+         {0.5f, 1, 9},
+         false},
+    };
+    for (const Format& f : formats) {
+        rules.push_back({f.name,
+                         kBoth,
+                         [=](Scene& s) {
+                             plain(s);
+                             s.PixelTransforms();
+                             if (f.lit) {
+                                 s.Render(D3DRS_LIGHTING, 1);
+                                 s.Render(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+                             }
+                             EXPECT_EQ(FloatQuad(s, f.fvf, 20, 20, 30, 30, f.scale, f.rest, red),
+                                       D3D_OK);
+                         },
+                         {{20, 20, red, 0}, {29, 29, red, 0}, {30, 29, kBlack, 0}}});
+    }
     // One-float coordinates read v as 0; three-float ones use their first two.
     auto sized = [=](DWORD sizeBits, int floats) {
         return [=](Scene& s) {

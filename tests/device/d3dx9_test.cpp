@@ -44,17 +44,27 @@ D3DCOLOR Texel(IDirect3DTexture9* t, UINT level, int x, int y) {
     return c;
 }
 
+// A 100 x 50 picture, its left half red and its right half blue.
+std::string RedBlueHalves() {
+    return Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+}
+
+// The size of level 0 of `t`.
+std::pair<UINT, UINT> Size(IDirect3DTexture9* t) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
+    return {desc.Width, desc.Height};
+}
+
 using D3DXTest = DeviceTest;
 
 TEST_F(D3DXTest, PictureIsStretchedOverAPowerOfTwoTextureWithItsMipmaps) {
-    const std::string png =
-        Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+    const std::string png = RedBlueHalves();
     IDirect3DTexture9* t = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    EXPECT_EQ(Size(t), std::make_pair(128u, 64u));
     D3DSURFACE_DESC desc;
     ASSERT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 128u);
-    EXPECT_EQ(desc.Height, 64u);
     EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
     EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
     EXPECT_EQ(t->GetLevelCount(), 8u);
@@ -211,14 +221,10 @@ TEST(D3DXOnRecordingDevice, APictureLargerThanTheDeviceTakesIsCutDownToItsLarges
     auto* device = new RecordingDevice(pp);
     device->MaxTextureSize = 64;
     // 100 x 50: rounded up to 128 x 64, then cut down to 64 x 64, the picture squeezed across.
-    const std::string png =
-        Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+    const std::string png = RedBlueHalves();
     IDirect3DTexture9* t = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
-    D3DSURFACE_DESC desc;
-    ASSERT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 64u);
-    EXPECT_EQ(desc.Height, 64u);
+    EXPECT_EQ(Size(t), std::make_pair(64u, 64u));
     EXPECT_EQ(Texel(t, 0, 20, 30), 0xFFFF0000u);
     EXPECT_EQ(Texel(t, 0, 44, 30), 0xFF0000FFu);
     // Asked for explicitly, a side is cut down too.
@@ -227,9 +233,7 @@ TEST(D3DXOnRecordingDevice, APictureLargerThanTheDeviceTakesIsCutDownToItsLarges
                                                   0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                                   D3DX_DEFAULT, 0, nullptr, nullptr, &wide),
               D3D_OK);
-    ASSERT_EQ(wide->GetLevelDesc(0, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 64u);
-    EXPECT_EQ(desc.Height, 16u);
+    EXPECT_EQ(Size(wide), std::make_pair(64u, 16u));
     wide->Release();
     t->Release();
     device->Release();

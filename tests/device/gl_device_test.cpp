@@ -238,54 +238,6 @@ TEST_F(DeviceTest, ColourModesModulateOrPaintFlatKeepingTheShape) {
     texture->Release();
 }
 
-TEST_F(DeviceTest, AStageReadingAMissingTextureIsSkipped) {
-    // Without a texture, a stage that reads D3DTA_TEXTURE passes the diffuse colour and alpha;
-    // one that does not read it is processed as set.
-    struct Case {
-        DWORD colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
-        D3DCOLOR expected;
-    };
-    const D3DCOLOR diffuse = D3DCOLOR_ARGB(0x80, 0x20, 0x60, 0xA0);
-    const D3DCOLOR factor = D3DCOLOR_ARGB(0xFF, 0x10, 0x10, 0x10);
-    const Case cases[] = {
-        // Direct3D's defaults: modulate the texture with the current (diffuse) colour.
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE,
-         D3DTA_CURRENT, diffuse},
-        // The engine's colour overlay: texture plus factor, alpha texture times current.
-        {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_TFACTOR, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT,
-         diffuse},
-        {D3DTOP_SELECTARG2, D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_SELECTARG2, D3DTA_TFACTOR,
-         D3DTA_TEXTURE, diffuse},
-        // The texture is not read: the factor comes through.
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_TEXTURE, D3DTOP_SELECTARG1, D3DTA_TFACTOR,
-         D3DTA_TEXTURE, factor},
-    };
-    IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(8, 8, 8, 8, diffuse));
-    device->SetTexture(0, nullptr);
-    device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
-    for (const Case& c : cases) {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
-        device->SetTextureStageState(0, D3DTSS_COLOROP, c.colorOp);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.colorArg1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.colorArg2);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, c.alphaOp);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, c.alphaArg1);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG2, c.alphaArg2);
-        // Alpha shows as the blend weight over black: colour x alpha.
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-        Draw(vb, D3DPT_TRIANGLESTRIP, 2, Translation(10.5f, 10.5f));
-        const D3DCOLOR got = At(Frame(), 14, 14);
-        const int a = int(c.expected >> 24);
-        EXPECT_NEAR(Red(got), Red(c.expected) * a / 255, 1) << c.colorOp << " " << c.colorArg1;
-        EXPECT_NEAR(Green(got), Green(c.expected) * a / 255, 1) << c.colorOp << " " << c.colorArg1;
-        EXPECT_NEAR(Blue(got), Blue(c.expected) * a / 255, 1) << c.colorOp << " " << c.colorArg1;
-    }
-    vb->Release();
-}
-
 TEST_F(DeviceTest, AlphaBlendingMixesAndAdditiveBlendingAdds) {
     IDirect3DTexture9* texture =
         MakeTexture(8, 8, [](int, int) { return D3DCOLOR_ARGB(128, 200, 0, 0); });
