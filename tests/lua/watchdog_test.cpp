@@ -62,8 +62,12 @@ TEST_P(ScriptWatchdogTest, ALateCallLogsWhereTheScriptIsOnceAndRunsOn) {
     EXPECT_NE(text.find("a call into the script has not returned for 0 s; the game waits for it"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("in function 'spin'"), std::string::npos) << text;
-    EXPECT_NE(text.find("in function 'A_Update'"), std::string::npos) << text;
+    // LuaJIT runs hooks only outside machine code it has compiled, so the stack it reports may
+    // be taken after the busy loop; Lua 5.1 reports it inside.
+    if (GetParam().find("luajit") == std::string::npos) {
+        EXPECT_NE(text.find("in function 'spin'"), std::string::npos) << text;
+        EXPECT_NE(text.find("in function 'A_Update'"), std::string::npos) << text;
+    }
     // One warning per late call, not one per check.
     EXPECT_EQ(text.find("has not returned"), text.rfind("has not returned")) << text;
 
