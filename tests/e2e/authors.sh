@@ -4,6 +4,30 @@ set -uo pipefail
 case_name=$1
 bin=$2
 source "$(dirname "$0")/lib.sh"
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+
+# Starts the binary in the background with the given arguments and waits for its window:
+# sets $pid and $wid.
+start_window() {
+    "$bin" "$@" > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
+}
+# Sends a key to the window and waits for the program to end; sets $code.
+key_and_wait() {
+    xdotool windowfocus --sync "$wid"
+    xdotool key --clearmodifiers "$1"
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "$1 did not end the game"; }
+    wait "$pid"
+    code=$?
+}
+# "R G B" of the client-area pixel (x, y) of the window, from a fresh screenshot.
+pixel() {
+    import -window "$wid" shot.png
+    convert shot.png -crop "1x1+$1+$2" -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
+}
 
 case "$case_name" in
 log_warnings_for_authors)
@@ -98,6 +122,48 @@ LUA
     [ "$(sed -n 6p drawn.txt)" = "00000111100000000" ] || fail "row 31: $(sed -n 6p drawn.txt)"
     [ "$(sed -n 10p drawn.txt)" = "00000111100000000" ] || fail "row 35: $(sed -n 10p drawn.txt)"
     [ "$(sed -n 11p drawn.txt)" = "00000000000000000" ] || fail "row 36: $(sed -n 11p drawn.txt)"
+    ;;
+new_game_runs)
+    # A game made by tools/new-game runs as it is: loading, the gem drawn, a click that counts
+    # and is saved, print() on standard output, and the saved value read back by a second run.
+    "$repo/tools/new-game" mygame > made.txt || fail "tools/new-game failed: $(cat made.txt)"
+    expect_in made.txt "cd mygame && "
+    for f in data/AllLua.lua data/Textures/atlas.png data/Sounds/click.wav; do
+        [ -s "mygame/$f" ] || fail "mygame/$f was not made"
+    done
+    # An existing folder is never overwritten.
+    echo mine > mygame/notes.txt
+    code=0; "$repo/tools/new-game" mygame > out.txt 2> err.txt || code=$?
+    expect_code 1
+    expect_in err.txt "exists and is not an empty folder"
+    expect_file mygame/notes.txt mine
+    cd mygame
+    # The first spot is (448, 320): the gem's 128 x 128 pixels land from (449, 321).
+    SDL_AUDIODRIVER=dummy start_window -w '[1024,768]'
+    drawn=""
+    for _ in $(seq 40); do
+        sleep 0.25
+        read -r r g b <<< "$(pixel 512 420)"
+        if [ "$b" -gt 150 ] && [ "$r" -gt 100 ] && [ "$g" -lt 100 ]; then drawn=1; break; fi
+    done
+    [ -n "$drawn" ] || { kill "$pid"; fail "no gem at (512, 420): $r $g $b"; }
+    xdotool mousemove --window "$wid" 512 400 click 1
+    for _ in $(seq 50); do grep -q found=1 "$user/Profile.txt" 2>/dev/null && break; sleep 0.1; done
+    expect_in "$user/Profile.txt" "found=1"
+    # The gem moved on: the old spot shows the background now.
+    sleep 0.8
+    read -r r g b <<< "$(pixel 512 420)"
+    [ "$b" -lt 100 ] || { kill "$pid"; fail "the gem is still at (512, 420): $r $g $b"; }
+    key_and_wait Escape
+    expect_code 0
+    expect_in out.txt "Find the gem: found 0 times so far"
+    expect_in out.txt "found the gem at 512, 400 (1 in all)"
+    expect_in "$log" "[ Errors : 0 ,  Warnings : 0"
+    SDL_AUDIODRIVER=dummy start_window -w '[1024,768]'
+    sleep 0.5
+    key_and_wait Escape
+    expect_code 0
+    expect_in out.txt "Find the gem: found 1 times so far"
     ;;
 *)
     fail "unknown case"
