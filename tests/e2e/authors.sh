@@ -127,7 +127,7 @@ new_game_runs)
     # A game made by tools/new-game runs as it is: loading, the gem drawn, a click that counts
     # and is saved, print() on standard output, and the saved value read back by a second run.
     "$repo/tools/new-game" mygame > made.txt || fail "tools/new-game failed: $(cat made.txt)"
-    expect_in made.txt "cd mygame && "
+    expect_in made.txt "halvardine --game mygame -w"
     for f in data/AllLua.lua data/Textures/atlas.png data/Sounds/click.wav; do
         [ -s "mygame/$f" ] || fail "mygame/$f was not made"
     done
@@ -164,6 +164,32 @@ new_game_runs)
     key_and_wait Escape
     expect_code 0
     expect_in out.txt "Find the gem: found 1 times so far"
+    ;;
+version_and_game_folder)
+    # --version answers without a window and writes nothing.
+    mkdir empty && cd empty
+    code=0; timeout 10 "$bin" --version > ../out.txt 2> ../err.txt || code=$?
+    cd ..
+    expect_code 0
+    version=$(sed -n 's/^project(Halvardine VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
+    expect_file out.txt "halvardine $version"
+    [ -z "$(ls -A empty)" ] || fail "--version wrote $(ls -A empty)"
+    # A game run from another folder, by option and by variable: the game's own arguments
+    # follow, and anything after the first of them is the game's, "--game" included.
+    mkdir -p far/data elsewhere
+    ( cd far && record_init_and_quit )
+    cd elsewhere
+    run --game ../far -s my.save.dat -w
+    expect_code 0
+    expect_file "$user/init.txt" "number|0|1|1||my|false"
+    [ -f ../far/data/AllLua.luac ] || fail "the game did not run in its folder"
+    [ ! -e data ] || fail "the game wrote into the folder it was started from"
+    HALVARDINE_GAME_DIR="$game/far" run -e a --game b
+    expect_code 0
+    expect_file "$user/init.txt" "number|0|1|1|a;--game;b;||true"
+    run --game "$game/nowhere" -w
+    expect_code 2
+    expect_in err.txt "cannot enter $game/nowhere"
     ;;
 *)
     fail "unknown case"
