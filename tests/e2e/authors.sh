@@ -191,6 +191,36 @@ version_and_game_folder)
     expect_code 2
     expect_in err.txt "cannot enter $game/nowhere"
     ;;
+window_icon)
+    # The window carries the program's icon, pixel for pixel, and the class the desktop entry
+    # names.
+    script <<'LUA'
+function A_Init() SetSystemResolution(320, 240) end
+function A_Update() end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
+function G_EndGame() end
+LUA
+    start_window -w
+    xprop -id "$wid" WM_CLASS > class.txt
+    xprop -id "$wid" -f _NET_WM_ICON 32c ' = $0+\n' _NET_WM_ICON | cut -d= -f2 | tr -d ' ' |
+        tr ',' '\n' > icon.txt
+    key_and_wait alt+F4
+    expect_code 0
+    expect_in class.txt '"halvardine", "halvardine"'
+    [ "$(sed -n 1,2p icon.txt | tr '\n' ' ')" = "64 64 " ] || fail "icon size: $(head -c 40 icon.txt)"
+    for xy in "32 32" "10 50" "0 0" "20 14"; do
+        read -r x y <<< "$xy"
+        argb=$(convert "$repo/packaging/halvardine-64.png" -crop "1x1+$x+$y" \
+            -format '%[fx:int(255*a)] %[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
+        read -r a r g b <<< "$argb"
+        expected=$(( (a << 24) | (r << 16) | (g << 8) | b ))
+        got=$(sed -n "$((3 + y * 64 + x))p" icon.txt)
+        [ "$got" = "$expected" ] || fail "icon pixel ($x, $y) is $got, expected $expected ($argb)"
+    done
+    ;;
 *)
     fail "unknown case"
     ;;
