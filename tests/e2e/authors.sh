@@ -247,6 +247,49 @@ LUA
         fi
     done
     ;;
+loading_progress_and_print)
+    # What A_Loading sees while 8 pictures load with progress, printed with print(): from 0 to
+    # 88, never 100, for LoadTextures and LoadPictures alike; print() reaches standard output.
+    mkdir -p data/Textures
+    convert -size 16x16 xc:red PNG32:data/Textures/a.png
+    {
+        echo '-- START Textures.lua'
+        echo 'Textures = {'
+        for i in 1 2 3 4 5 6 7 8; do
+            echo "{name=\"p$i.png\"; Texture=\"a\"; PosX=0; PosY=0; Width=8; Height=8; Rotate=false; Compress=false;},"
+        done
+        echo '}'
+        echo '-- END Textures.lua'
+        cat <<'LUA'
+seen = {}
+function A_Init()
+  SetSystemResolution(320, 240)
+  LoadTextures("a", true)
+  print("textures: " .. table.concat(seen, " "))
+  seen = {}
+  LoadPictures("q1.png|a|0|0|8|8|false;q2.png|a|0|0|8|8|false;q3.png|a|0|0|8|8|false;" ..
+               "q4.png|a|0|0|8|8|false;q5.png|a|0|0|8|8|false;q6.png|a|0|0|8|8|false;" ..
+               "q7.png|a|0|0|8|8|false;q8.png|a|0|0|8|8|false", true)
+  print("pictures: " .. table.concat(seen, " "))
+  QuitGame()
+end
+function A_Loading(time, progress) seen[#seen + 1] = progress end
+LUA
+    } > data/AllLua.lua
+    run -w
+    expect_code 0
+    expect_in out.txt "textures: 0 12 25 38 50 62 75 88"
+    expect_in out.txt "pictures: 0 12 25 38 50 62 75 88"
+    expect_count out.txt "textures: " 1
+    ;;
+placement_picture_tool)
+    # The tool that makes the documentation's placement picture checks the rule on a screenshot
+    # of the program; it must succeed and make a picture.
+    HALVARDINE_BIN="$bin" timeout 60 "$repo/tools/make-placement-picture" "$game/placement.png" \
+        > out.txt 2> err.txt || fail "make-placement-picture failed: $(cat err.txt)"
+    [ "$(identify -format %wx%h placement.png)" = "$(identify -format %wx%h "$repo/docs/images/placement.png")" ] ||
+        fail "the picture's size differs from the documentation's"
+    ;;
 *)
     fail "unknown case"
     ;;
