@@ -48,9 +48,12 @@ struct TOutput {
     std::unordered_map<DWORD, TStream> Streams;
 };
 
+// Never destroyed: the program ends without closing the output (as the original host did), and
+// the sounds it loaded must stay with it until the process is gone, not be orphaned by the
+// destruction of static objects while the mixer still runs.
 TOutput& Output() {
-    static TOutput output;
-    return output;
+    static TOutput* const output = new TOutput;
+    return *output;
 }
 
 thread_local int lastError = BASS_OK;
