@@ -148,8 +148,8 @@ new_game_runs)
     done
     [ -n "$drawn" ] || { kill "$pid"; fail "no gem at (512, 420): $r $g $b"; }
     xdotool mousemove --window "$wid" 512 400 click 1
-    for _ in $(seq 50); do grep -q found=1 "$user/Profile.txt" 2>/dev/null && break; sleep 0.1; done
-    expect_in "$user/Profile.txt" "found=1"
+    for _ in $(seq 50); do grep -q found=1 "$APPDATA/My Games/Orvandel/MyGame/Profile.txt" 2>/dev/null && break; sleep 0.1; done
+    expect_in "$APPDATA/My Games/Orvandel/MyGame/Profile.txt" "found=1"
     # The gem moved on: the old spot shows the background now.
     sleep 0.8
     read -r r g b <<< "$(pixel 512 420)"
@@ -158,7 +158,7 @@ new_game_runs)
     expect_code 0
     expect_in out.txt "Find the gem: found 0 times so far"
     expect_in out.txt "found the gem at 512, 400 (1 in all)"
-    expect_in "$log" "[ Errors : 0 ,  Warnings : 0"
+    expect_in "$APPDATA/My Games/Orvandel/MyGame/MyGame.log" "[ Errors : 0 ,  Warnings : 0"
     SDL_AUDIODRIVER=dummy start_window -w '[1024,768]'
     sleep 0.5
     key_and_wait Escape

@@ -45,6 +45,9 @@ end
 -- A_Init(time, 0, 1, 1, effects, startName, fullScreen): once, at start. Create the display
 -- first (nothing is drawn before it), then load the pictures and sounds.
 function A_Init(time, a, b, c, effects, startName, fullScreen)
+  -- The game's own name: the player's profile, settings and log live in a folder of that name
+  -- (~/.local/share/My Games/Orvandel/MyGame/). Name it first, before the profile is read.
+  LoadLuas("", "", "ProjectName=MyGame;")
   SetSystemResolution(GAME_W, GAME_H)
   InitSound()
   game.click = LoadSound("Sounds\\click.wav")   -- 0 when it cannot be opened: then silent
