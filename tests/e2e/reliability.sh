@@ -70,6 +70,71 @@ LUA
     expect_in "$log" "in function 'think'"
     expect_in "$log" "in function 'A_Update'"
     ;;
+special_files)
+    # FIFOs and devices where the game expects files: none may hold the game or be read without
+    # end. Pictures, sounds and the farewell link the game can do without are skipped with a
+    # warning; the stores, the bundle and the configuration end the start naming the file.
+    script <<'LUA'
+-- START Textures.lua
+Textures = {
+{name="a.png"; Texture="fifo"; PosX=0; PosY=0; Width=4; Height=4; Rotate=false; Compress=false;},
+{name="b.png"; Texture="zero"; PosX=0; PosY=0; Width=4; Height=4; Rotate=false; Compress=false;},
+}
+-- END Textures.lua
+function A_Init()
+  SetSystemResolution(640, 480)
+  InitSound()
+  local fifo, zero = LoadSound("fifo.wav"), LoadSound("zero.wav")
+  InitLogFile("ran.txt") WriteToLogFile(fifo .. " " .. zero)
+  LoadTextures("fifo;zero", false)
+  frames = 0
+end
+function A_Update()
+  frames = frames + 1
+  DrawPicture("src", "a.png", "x", 0, "y", 0)
+  DrawPicture("src", "b.png", "x", 0, "y", 0)
+  if frames == 3 then ParseParameters() QuitGame() end
+end
+function A_MouseMove() end
+LUA
+    mkdir -p data/Textures "$user"
+    mkfifo data/Textures/fifo.png data/fifo.wav Link.url
+    ln -s /dev/zero data/Textures/zero.png
+    ln -s /dev/urandom data/zero.wav
+    run -w
+    expect_code 0
+    expect_file "$user/ran.txt" "0 0"
+    expect_in "$log" "Texture not load! fifo.png"
+    expect_in "$log" "Texture not load! zero.png"
+    expect_in "$log" "TMainForm.OpenUrl Link.url not opened: Cannot open file \"Link.url\". Not a regular file"
+
+    mkfifo KavViewer.config
+    run -w
+    expect_code 1
+    expect_in err.txt "Exception EInOutError in module halvardine"
+    expect_in err.txt "Cannot open file \"KavViewer.config\". Not a regular file"
+    rm KavViewer.config
+
+    for store in Profile GameParams; do
+        mkfifo "$user/$store.txt"
+        run -w
+        expect_code 1
+        expect_in err.txt "Cannot open file \"$user/$store.txt\". Not a regular file"
+        rm "$user/$store.txt"
+        ln -s /dev/zero "$user/$store.txt"
+        run -w
+        expect_code 1
+        expect_in err.txt "Cannot open file \"$user/$store.txt\". Not a regular file"
+        [ -L "$user/$store.txt" ] || fail "the link in place of $store.txt was replaced"
+        rm "$user/$store.txt"
+    done
+
+    mv data/AllLua.lua bundle.lua
+    mkfifo data/AllLua.lua
+    run -w
+    expect_code 1
+    expect_in err.txt "Cannot open file \"data/AllLua.lua\". Not a regular file"
+    ;;
 *)
     fail "unknown case"
     ;;
