@@ -351,7 +351,9 @@ private:
     // Parses "key=value;" pairs of `text` into `store` (cleared first).
     static void FillFromSettings(tAssArray& store, const std::string& text);
     // Empties the store and loads it from UserDataDir + fileName (a missing file leaves it
-    // empty), first removing what saves of it cut short by a crash left behind.
+    // empty), first removing what saves of it cut short by a crash left behind. A file the game
+    // cannot have saved (see DamagedStore.h) leaves the store empty; it is copied beside itself
+    // under DamagedStoreName and a warning is logged.
     static void LoadStore(tAssArray& store, const char* fileName);
     // Saves the changed store to UserDataDir and notes the change.
     void SaveGameParams();
