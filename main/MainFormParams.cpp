@@ -60,14 +60,24 @@ void TMainForm::LoadStore(tAssArray& store, const char* fileName) {
     }
 }
 
+void TMainForm::SaveStore(const tAssArray& store, const char* fileName) {
+    try {
+        store.SaveToFile(UserDataDir + fileName);
+    } catch (const EInOutError& e) {
+        // The old file stays whole; the game goes on with the store in memory, and the next
+        // change saves it all again.
+        LogEngine().AddError(std::string("TMainForm ") + fileName + " not saved: " + e.Message());
+    }
+}
+
 void TMainForm::SaveGameParams() {
     GameParamsChanged = true;
-    GameParams.SaveToFile(UserDataDir + kGameParamsFile);
+    SaveStore(GameParams, kGameParamsFile);
 }
 
 void TMainForm::SaveProfile() {
     ProfileChanged = true;
-    Profile.SaveToFile(UserDataDir + kProfileFile);
+    SaveStore(Profile, kProfileFile);
 }
 
 void TMainForm::FollowUserDataDir() {

@@ -135,6 +135,100 @@ LUA
     expect_code 1
     expect_in err.txt "Cannot open file \"data/AllLua.lua\". Not a regular file"
     ;;
+unwritable_user_folder)
+    # The per-user folder cannot be made (a file stands where it should be; permission bits would
+    # not stop root): the game runs, its log goes to standard error, and the failed saves are
+    # reported there.
+    script <<'LUA'
+function A_Init() SetSystemResolution(640, 480) SetProfileParam("level=2") frames = 0 end
+function A_Update()
+  frames = frames + 1
+  if frames == 3 then
+    local f = io.open("ran.txt", "w") f:write(GetProfileFromCode()) f:close()
+    QuitGame()
+  end
+end
+function A_MouseMove() end
+LUA
+    touch blocker
+    export APPDATA="$game/blocker"
+    run -w
+    expect_code 0
+    expect_file ran.txt "level!2!"
+    expect_in err.txt "cannot create the log file \"$game/blocker/My Games/Orvandel/Halvardine/Halvardine.log\" (Not a directory); its lines go to standard error"
+    expect_in err.txt ".ERROR !!! TMainForm Profile.txt not saved: Cannot create file \"$game/blocker/My Games/Orvandel/Halvardine/Profile.txt\". Not a directory"
+    expect_in err.txt "TMainForm.QuitGame"
+    expect_count err.txt "cannot create the log file" 1
+    ;;
+no_font)
+    # Fontconfig knows no font at all: one warning, the text is skipped, the game runs.
+    script <<'LUA'
+function A_Init() SetSystemResolution(640, 480) frames = 0 end
+function A_Update()
+  OutTextXY("no face for this", 10, 10)
+  frames = frames + 1
+  if frames == 3 then SetSystemResolution(800, 600) end
+  if frames == 6 then QuitGame() end
+end
+function A_MouseMove() end
+function A_ChangeResolution() end
+LUA
+    printf '<?xml version="1.0"?>\n<fontconfig></fontconfig>\n' > no-fonts.conf
+    FONTCONFIG_FILE="$game/no-fonts.conf" run -w
+    expect_code 0
+    # Once, though the second resolution made a new device.
+    expect_count "$log" "Warning! TKavSurfaceEngine3D.InitD3D no font found: text is not drawn" 1
+    expect_count "$log" "SetSystemResolution width=800 height=600" 1
+    expect_in "$log" "TMainForm.QuitGame"
+    ;;
+disk_full)
+    # A save that does not fit on the disk: the old profile stays whole, the error is logged,
+    # no temporary file is left, and the game goes on. The disk is a small file system of its
+    # own where a user namespace allows one; a limit on the size of files stands in for it
+    # everywhere (with the signal of that limit ignored, a write past it fails as on a full disk).
+    script <<'LUA'
+function A_Init()
+  SetProfileParam("hoard=" .. string.rep("x", 400000))
+  SetProfileParam("level=9")
+  local f = io.open("ran.txt", "w") f:write("went on") f:close()
+  QuitGame()
+end
+LUA
+    export SDL_VIDEODRIVER=offscreen
+    mkdir -p "$user"
+    disks="file-size-limit"
+    unshare -rm true 2>/dev/null && disks="$disks small-file-system"
+    for disk in $disks; do
+        rm -rf ran.txt after
+        printf 'level=3\r\n' > "$user/Profile.txt"
+        if [ "$disk" = small-file-system ]; then
+            # The game and the checks run in the namespace, where the file system is; what it
+            # holds is copied out before it goes.
+            unshare -rm bash -c 'mount -t tmpfs -o size=256k tmpfs "$1" &&
+                printf "level=3\r\n" > "$1/Profile.txt" || exit 99
+                timeout 30 "$2" -w > out.txt 2> err.txt
+                code=$?
+                cp -r "$1" after
+                exit $code' - "$user" "$bin"
+            code=$?
+            [ "$code" -ne 99 ] || fail "no small file system could be made"
+            why="No space left on device"
+            after=after
+        else
+            (ulimit -f 256; trap '' XFSZ; exec timeout 30 "$bin" -w > out.txt 2> err.txt)
+            code=$?
+            why="File too large"
+            after=$user
+        fi
+        echo "$disk: $(grep -o 'Profile.txt not saved.*' "$after/Halvardine.log" | head -1)"
+        expect_code 0
+        expect_file ran.txt "went on"
+        expect_file "$after/Profile.txt" "level=3"
+        expect_in "$after/Halvardine.log" ".ERROR !!! TMainForm Profile.txt not saved: Cannot write file \"$user/Profile.txt\". $why"
+        leftovers=$(find "$after" -name '.Profile.txt.tmp*')
+        [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
+    done
+    ;;
 *)
     fail "unknown case"
     ;;
