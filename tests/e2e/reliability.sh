@@ -229,6 +229,82 @@ LUA
         [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
     done
     ;;
+hostile_arguments)
+    # Every host function of the form's published-method table, called by the real game in its
+    # window with NaN, infinities, the largest doubles, -2^31 and its neighbours and a megabyte
+    # of text in every argument. A host error may end the game with its report (the next run
+    # goes on with the next function); a crash, a hang or a silent end may not.
+    table="$(dirname "$0")/../../main/MainFormMethods.cpp"
+    names=$(grep -o 'HV_PUBLISH(TMainForm, [A-Za-z_0-9]*)' "$table" | sed 's/.*, \(.*\))/"\1",/' |
+            grep -v -e '"QuitGame"' -e '"WSurvey_BOk"')  # these two end the game by design
+    [ "$(echo "$names" | wc -l)" -gt 40 ] || fail "no host functions found in $table"
+    { echo "-- START Textures.lua"
+      echo "Textures = {"
+      echo '{name="pic"; Texture="pic"; PosX=0; PosY=0; Width=8; Height=8; Rotate=false; Compress=false;},'
+      echo "}"
+      echo "-- END Textures.lua"
+      echo "NAMES = {" $names "}"
+      cat <<'LUA'
+local values = {0/0, 1/0, -1/0, 1e308, -1e308, -2^31, -2^31 - 1, 2^31, 2^32, 2^53,
+                string.rep("\255", 2^20), string.rep("9", 2^20)}
+local function shapes(H)
+  return {
+    {H, H, H, H, H, H, H, H, H, H, H, H},
+    {"pic", H, H, H, H, H, H, H, H, H, H, H},
+    {"pic", "pic", H, H, H, H, H, H, H, H, H, H},
+    {"src", "pic", "x", H, "y", H, "alpha", H, "angle", H, "scalex", H, "scaley", H,
+     "transx", H, "transy", H, "color", H, "colorpower", H, "filter", H, "outputmode", H,
+     "rect", H, "bump", H, "dest", H, "splash", H},
+  }
+end
+local function progress(text) local f = io.open("next.txt", "w") f:write(text) f:close() end
+function A_Init()
+  SetSystemResolution(640, 480)
+  InitSound()
+  LoadTextures("pic")
+  local f = io.open("next.txt") at = tonumber(f:read("*a")) f:close()
+end
+function A_Update()
+  DrawPicture("src", "pic", "x", 0, "y", 0)
+  local name = NAMES[at]
+  if not name then progress("done") QuitGame() end
+  at = at + 1
+  -- Written first: if this function ends the game, the next run goes on after it.
+  progress(tostring(at))
+  for _, value in ipairs(values) do
+    for _, args in ipairs(shapes(value)) do pcall(_G[name], unpack(args)) end
+  end
+end
+function A_Loading() end
+function A_MouseMove() end
+function A_MouseDown() end
+function A_MouseUp() end
+function A_KeyDown() end
+function A_ChangeResolution() end
+LUA
+    } | script
+    mkdir -p data/Textures
+    # An 8 x 8 opaque white PNG.
+    convert -size 8x8 xc:white PNG32:data/Textures/pic.png
+    echo 1 > next.txt
+    runs=0
+    while [ "$(cat next.txt)" != done ]; do
+        at=$(cat next.txt)
+        run -w
+        runs=$((runs + 1))
+        [ "$runs" -le 60 ] || fail "more runs than functions"
+        case $code in
+        0) ;;
+        1)  expect_in err.txt "Application Error"
+            name=$(echo "$names" | sed -n "$(($(cat next.txt) - 1))p" | tr -d '",')
+            echo "refused by $name: $(grep -A1 '^Exception' err.txt | tr '\n' ' ' | cut -c1-200)" ;;
+        *)  fail "the game ended with code $code at function $(cat next.txt): $(tail -5 err.txt)" ;;
+        esac
+        [ "$(cat next.txt)" = done ] || [ "$(cat next.txt)" -gt "$at" ] ||
+            fail "the game ended before function $at: $(tail -5 err.txt)"
+    done
+    echo "$(echo "$names" | wc -l) functions called with every value in $runs runs"
+    ;;
 *)
     fail "unknown case"
     ;;
