@@ -307,6 +307,57 @@ LUA
     done
     echo "$(echo "$names" | wc -l) functions called with every value in $runs runs"
     ;;
+hostile_inputs)
+    # Scripts and bundles no one should ship: each ends with the report the host defines (exit 1)
+    # or runs, never with a crash, a hang or an unbounded log.
+    user_log_limit=200000
+    ended_with_report() {  # $1: what the report must say
+        expect_code 1
+        expect_in err.txt "Application Error"
+        expect_in err.txt "$1"
+        # Control bytes of the message reach the terminal escaped.
+        ! LC_ALL=C grep -q $'[\x01-\x08\x0B\x0C\x0E-\x1A\x1C-\x1F]' err.txt ||
+            fail "raw control bytes in the report"
+        [ "$(stat -c %s "$log")" -lt "$user_log_limit" ] || fail "the log grew to $(stat -c %s "$log") bytes"
+    }
+    stored() {  # the stored form of the text on standard input, as the host writes it
+        python3 -c '
+import sys
+key = b"tavrin"; block = bytes(key[i % len(key)] for i in range(8))
+data = sys.stdin.buffer.read()
+sys.stdout.buffer.write(bytes(b ^ block[i % 8] for i, b in enumerate(data)))'
+    }
+
+    # A script that recurses without end.
+    printf 'function A_Init() local function f(n) return 1 + f(n + 1) end f(1) end\n' | script
+    run -w
+    ended_with_report "stack overflow"
+
+    # An error whose message is a megabyte long.
+    printf 'function A_Init() error(string.rep("y", 2^20)) end\n' | script
+    run -w
+    ended_with_report "yyyyyyyy"
+
+    # A stored bundle cut in half, and one of random bytes (no plain text beside it).
+    rm -f data/AllLua.lua
+    { printf 'function A_Init()\r\n'; for i in $(seq 40); do printf '  x%d = %d\r\n' "$i" "$i"; done
+      printf '  QuitGame()\r\nend\r\n'; } | stored > whole.luac
+    head -c $(( $(stat -c %s whole.luac) / 2 )) whole.luac > data/AllLua.luac
+    run -w
+    ended_with_report "Exception"
+    head -c 4096 /dev/urandom > data/AllLua.luac
+    run -w
+    ended_with_report "Exception"
+    rm -f data/AllLua.luac
+
+    # A bundle of 100,000 lines and text that is not UTF-8: it runs.
+    { printf 'function A_Init()\n'
+      printf '  SetFormCaption("caf\351 \377\376")\n'
+      printf '  QuitGame()\nend\n'
+      seq 100000 | sed 's/^/v = /'; } | script
+    run -w
+    expect_code 0
+    ;;
 *)
     fail "unknown case"
     ;;
