@@ -25,6 +25,7 @@
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "engine3d/NameIndex.h"
 
 namespace hv {
 
@@ -232,7 +233,7 @@ public:
     // colorPower > 0, added to the picture below when outputMode is 1, cut to `subRect` when
     // given, then scaled by the group scale and moved by the group offset. `filter` forces
     // linear filtering. Unknown names and textures that cannot be made are logged.
-    void Draw(const std::string& name, uint8_t alpha, double x, double y, double angle,
+    void Draw(std::string_view name, uint8_t alpha, double x, double y, double angle,
               double scaleX, double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
               const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
               double groupScaleY, double pivotX, double pivotY, bool filter);
@@ -274,6 +275,9 @@ private:
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();
+
+    TNameIndex<TKavSurface> surfaceIndex_;
+    TNameIndex<TTexture> textureIndex_;
 };
 
 }  // namespace hv

@@ -74,7 +74,7 @@ bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
     return false;
 }
 
-void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x, double y,
+void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, double y,
                                double angle, double scaleX, double scaleY, uint32_t color,
                                uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
                                double offsetX, double offsetY, double groupScaleX,
@@ -82,7 +82,7 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
     if (name.empty()) return;
     const int i = FindSurface(name);
     if (i < 0) {
-        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + name +
+        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + std::string(name) +
                                ",...) - Src Surface does not exists!");
         return;
     }
@@ -117,8 +117,8 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
         }
     }
     if (!t || !t->Loaded) {
-        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + name + ",...) - Texture not load! " +
-                               (t ? t->Name : s.TextureName));
+        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + std::string(name) +
+                               ",...) - Texture not load! " + (t ? t->Name : s.TextureName));
         return;
     }
 

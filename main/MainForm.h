@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine3d/NameIndex.h"
 #include "log/ScriptLogFile.h"
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
@@ -358,6 +359,9 @@ private:
     void SaveProfile();
     // After LoadLuas moved the per-user folder: the stores follow it as LoadLuas describes.
     void FollowUserDataDir();
+
+    // Finds PictureCatalogue entries by name for FindCatalogueEntry (every DrawPicture asks).
+    TNameIndex<tTexSurface> catalogueIndex_;
 };
 
 }  // namespace hv
