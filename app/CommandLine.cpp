@@ -29,6 +29,41 @@ void ReadWindowSize(const std::string& arg, int32_t& width, int32_t& height) {
 
 }  // namespace
 
+THostOptions ReadHostOptions(const std::vector<std::string>& args,
+                             const std::optional<std::string>& gameFolderVariable) {
+    THostOptions o;
+    size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            ++i;
+            break;
+        }
+        if (arg == "--version") {
+            o.Version = true;
+        } else if (arg == "--help") {
+            o.Help = true;
+        } else if (arg == "--game" || arg.starts_with("--game=")) {
+            if (arg == "--game") {
+                if (++i == args.size()) {
+                    o.Error = "--game needs a folder";
+                    break;
+                }
+                o.GameFolder = args[i];
+            } else {
+                o.GameFolder = arg.substr(7);
+            }
+            if (o.GameFolder->empty()) o.Error = "--game needs a folder";
+        } else {
+            break;
+        }
+    }
+    o.GameArgsFrom = i;
+    if (!o.GameFolder && gameFolderVariable && !gameFolderVariable->empty())
+        o.GameFolder = gameFolderVariable;
+    return o;
+}
+
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     TCommandLine c;
     for (const std::string& arg : args) {

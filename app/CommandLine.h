@@ -22,6 +22,23 @@ struct TCommandLine {
     bool EndAtOnce = false;
 };
 
+// Options of the program itself, as opposed to the game's. They are read only at the front of
+// the command line, before the first argument that is not one of them, and "--" ends them; so
+// no argument a game gets (an effect list, a start name) is ever taken for one.
+//   --version           print the program's name and version and end
+//   --help              print the usage and end
+//   --game DIR          run the game in folder DIR (also --game=DIR)
+// The environment variable HALVARDINE_GAME_DIR names the game folder when --game is not given.
+struct THostOptions {
+    bool Version = false;
+    bool Help = false;
+    std::optional<std::string> GameFolder;  // unset: the current folder is the game folder
+    size_t GameArgsFrom = 0;                // index of the game's first argument
+    std::string Error;                      // not empty: the options cannot be used
+};
+THostOptions ReadHostOptions(const std::vector<std::string>& args,
+                             const std::optional<std::string>& gameFolderVariable);
+
 // Reads the arguments (without the program name). All comparisons are exact. A window size
 // whose parts are not integers ("[100,20", "[a,b]") throws EConvertError; one whose width or
 // height is outside 1 to 16384 (other than [0,0], no size) throws ERangeError naming the

@@ -103,9 +103,11 @@ void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, d
                                double groupScaleY, double pivotX, double pivotY, bool filter) {
     if (name.empty()) return;
     const int i = FindSurface(name);
+    // The script draws every frame: a missing picture is logged once, and the log's end says
+    // how often it was asked for.
     if (i < 0) {
-        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + std::string(name) +
-                               ",...) - Src Surface does not exists!");
+        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
+                                   ",...) - Src Surface does not exists!");
         return;
     }
     TKavSurface& s = Surfaces[size_t(i)];
@@ -139,8 +141,8 @@ void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, d
         }
     }
     if (!t || !t->Loaded) {
-        LogEngine().AddWarning("TKavSurfaceEngine3D.Draw(" + std::string(name) +
-                               ",...) - Texture not load! " + (t ? t->Name : s.TextureName));
+        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
+                                   ",...) - Texture not load! " + (t ? t->Name : s.TextureName));
         return;
     }
 

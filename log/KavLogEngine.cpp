@@ -419,9 +419,27 @@ void TLogFile::WriteMessage(const std::string& text, uint8_t kind) {
     WriteLine(ExpandTemplate(LineTemplate + message));
 }
 
+void TLogFile::WriteMessageOnce(const std::string& text, uint8_t kind) {
+    auto [it, first] = onceIndex_.try_emplace(text, onceTexts_.size());
+    if (!first) {
+        ++onceTexts_[it->second].Count;
+        return;
+    }
+    onceTexts_.push_back({text, kind, 1});
+    WriteMessage(text, kind);
+}
+
 void TLogFile::WriteFooter() {
     if (Disabled || !Opened) return;
     if (!OpenLogFile()) return;
+    // The tally is a plain line, so it adds to no counter, but it shows only where the
+    // message itself could.
+    for (const OnceText& once : onceTexts_)
+        if (once.Count > 1 && once.Kind <= DetalizationMode)
+            WriteMessage(once.Text + " (" + IntToStr(once.Count) + " times in all, logged once)",
+                         lmMessage);
+    onceTexts_.clear();
+    onceIndex_.clear();
     FlushRepeats();
     AppendText(ExpandTemplate(FooterTemplate) + kCrLf);
 }
@@ -513,6 +531,9 @@ void TKavLogEngine::AddWarning(const std::string& text) {
 }
 void TKavLogEngine::AddHint(const std::string& text) {
     if (DefaultLogFile) AddMessageToFile(text, lmHint, DefaultLogFile->FileName);
+}
+void TKavLogEngine::AddWarningOnce(const std::string& text) {
+    if (DefaultLogFile) DefaultLogFile->WriteMessageOnce(text, lmWarning);
 }
 
 void TKavLogEngine::CloseLogFiles() {

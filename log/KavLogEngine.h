@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/sysinfo/sysinfo.h"
@@ -105,6 +106,10 @@ public:
 
     // The message path: count, cut, filter, collapse repeats, write.
     void WriteMessage(const std::string& text, uint8_t kind);
+    // For a message that would otherwise come every frame: the first time a text arrives it
+    // takes the message path; later arrivals of the same text are only counted, and the
+    // footer is preceded by one plain line per such text saying how often it came.
+    void WriteMessageOnce(const std::string& text, uint8_t kind);
     // Makes sure the file exists and carries a header. False when that could not be done.
     bool OpenLogFile();
     // Appends one line (CR LF added). False when the line was dropped.
@@ -132,6 +137,14 @@ private:
     bool CreateEmpty();
     void ReportFailure(const char* what);
     bool failureReported_ = false;  // a notice went to standard error since the last success
+    // Texts given to WriteMessageOnce, in order of first arrival, with how often each came.
+    struct OnceText {
+        std::string Text;
+        uint8_t Kind;
+        int64_t Count;
+    };
+    std::vector<OnceText> onceTexts_;
+    std::unordered_map<std::string, size_t> onceIndex_;
 };
 
 using TLogFilesList = std::vector<std::unique_ptr<TLogFile>>;
@@ -168,6 +181,9 @@ public:
     void AddError(const std::string& text);
     void AddWarning(const std::string& text);
     void AddHint(const std::string& text);
+    // A warning that a frame would repeat without end (a picture the script draws but that
+    // does not exist): written once per text and file, counted after that (WriteMessageOnce).
+    void AddWarningOnce(const std::string& text);
 
     // Writes the footer of every file, in registration order. The program's engine does this
     // by itself once at program end (normal end, Halt, top-level failure); program code does

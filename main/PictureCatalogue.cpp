@@ -1,5 +1,6 @@
 #include "main/PictureCatalogue.h"
 
+#include "log/KavLogEngine.h"
 #include "platform/convert.h"
 #include "platform/exceptions.h"
 #include "support/SFunctions.h"
@@ -84,6 +85,29 @@ tTexSurface ReadCatalogueLine(std::string_view line, int lineNumber) {
     return entry;
 }
 
+std::string CatalogueLineProblem(std::string_view line) {
+    const size_t brace = line.find_first_not_of(" \t");
+    if (brace == std::string_view::npos || line[brace] != '{') return {};
+    if (brace > 0) return "it starts with a blank, so it is not an entry";
+    const size_t sep = line.find(';');
+    if (sep == std::string_view::npos) return "its fields are not ended by \";\"";
+    if (sep < 8 || line[5] != '=' || line[6] != '"' || line[sep - 1] != '"')
+        return "its name is not written as {name=\"...\"; right at the start";
+    const std::string_view keys[] = {"Texture", "PosX", "PosY", "Width", "Height"};
+    for (std::string_view key : keys)
+        if (line.find(std::string(key) + "=") == std::string_view::npos)
+            return "it has no " + std::string(key) + "=";
+    // Optional fields, but a written one must be readable.
+    for (std::string_view key : {"Rotate", "Compress"})
+        if (line.find(key) != std::string_view::npos &&
+            line.find(std::string(key) + "=") == std::string_view::npos)
+            return "its " + std::string(key) + " is not followed by \"=\"";
+    const size_t texture = line.find("Texture=") + 8;
+    if (texture >= line.size() || line[texture] != '"')
+        return "its Texture= is not followed by a quoted name";
+    return {};
+}
+
 void ReadTexturesLua(const std::vector<std::string>& lines, TPictureCatalogue& catalogue) {
     catalogue.clear();
     size_t i = 0;
@@ -92,6 +116,14 @@ void ReadTexturesLua(const std::vector<std::string>& lines, TPictureCatalogue& c
     // The line right after the start marker is the section's own header and is not read.
     for (i += 2; i < lines.size() && lines[i] != kSectionEnd; ++i) {
         const std::string& line = lines[i];
+        const std::string problem = CatalogueLineProblem(line);
+        if (!problem.empty())
+            LogEngine().AddWarning(
+                "TMainForm.ReadTexturesLua line " + std::to_string(i + 1) +
+                " looks like a picture but " + problem +
+                " (write it as {name=\"a.png\"; Texture=\"atlas\"; PosX=0; "
+                "PosY=0; Width=64; Height=64; Rotate=false; Compress=false;}): " +
+                line);
         if (line.empty() || line[0] != '{') continue;
         catalogue.push_back(ReadCatalogueLine(line, int(i) + 1));
     }

@@ -26,8 +26,14 @@ using TPictureCatalogue = std::vector<tTexSurface>;
 // `lines` (a line whose first character is "{"). A catalogue line looks like
 //   {Name="hero.png";Texture="atlas01";PosX=0;PosY=0;Width=64;Height=64;Rotate=false;Compress=0;
 // Numbers are read leniently (never an error); Rotate and Compress must be "True"/"False" in any
-// case or a number, otherwise EConvertError names the offending line.
+// case or a number, otherwise EConvertError names the offending line. A line of the section
+// that looks like an entry but cannot be read as one is read (or skipped) as before, and a
+// warning names its script line and what is wrong with it.
 void ReadTexturesLua(const std::vector<std::string>& lines, TPictureCatalogue& catalogue);
+
+// Why a line of the section that looks like a picture entry (its first non-blank character is
+// "{") does not give the picture its author meant: empty when it reads as written.
+std::string CatalogueLineProblem(std::string_view line);
 
 // Reads one entry line into a fresh entry. `lineNumber` (1-based, in the script) only serves
 // the error message.

@@ -32,7 +32,11 @@ Textures = {
 -- texels. Rotate=true: the picture is stored turned a quarter clockwise in the atlas (arrow.png
 -- is 48 x 128 there and 128 x 48 on screen). Atlases should have power-of-two sizes.
 
--- The game's coordinate space. The host scales it to the window or the screen.
+-- The game's coordinate space, in pixels. In a window nothing is scaled: the play area is drawn
+-- at this size from the window's top-left corner, and a window chosen larger than it (the host
+-- picks the window's size from the desktop unless the command line gives one, as in -w
+-- [1024,768]) shows black beyond it. Only in full screen, when the screen has no mode of this
+-- size, is the play area stretched over the whole screen.
 GAME_W, GAME_H = 1024, 768
 
 -- Colours (red in the low byte).
@@ -43,8 +47,9 @@ GRID = 0xA08020
 HILL = 0x301810
 PANEL = 0x200C08
 
--- The crystal the player clicks: top-left corner and size as drawn.
-CRYSTAL_X, CRYSTAL_Y, CRYSTAL_SIZE = 676, 296, 128
+-- The crystal the player clicks, drawn unturned and unscaled at this position (the
+-- DrawPicture "x" and "y"), so that a click can be tested against its pixels exactly.
+CRYSTAL_X, CRYSTAL_Y = 676, 296
 
 state = {}
 
@@ -86,9 +91,7 @@ function A_Init(time, a, b, c, effects, startName, fullScreen)
   state.fps, state.frames, state.fpsSince = 0, 0, time
   state.mouseX, state.mouseY = -1, -1
   state.hover = false
-  state.spin = 0          -- the crystal's angle, radians
-  state.spinSpeed = 0.6   -- radians per second
-  state.pulse = 0         -- 1 right after a click, fading to 0
+  state.glow = 0          -- the crystal's glow: 1 right after a click, fading to 0
   state.ripples = {}
   state.message, state.messageUntil = "", 0
 
@@ -161,9 +164,15 @@ local function drawCrystal(time)
   local frame = "(700,276)(780,276)(828,330)(828,390)(780,444)(700,444)(652,390)(652,330)"
   DrawPoligon(frame, state.hover and GOLD or 0x803060)
 
-  local scale = 1 + 0.04 * math.sin(time / 250) + 0.25 * state.pulse
-  DrawPicture("src", "crystal.png", "x", CRYSTAL_X, "y", CRYSTAL_Y, "angle", state.spin,
-              "scalex", scale, "scaley", scale)
+  -- The crystal stays put (its hit test below takes it as drawn unturned and unscaled); a
+  -- copy drawn on top with additive blending makes it glow after a click and shimmer under
+  -- the mouse.
+  DrawPicture("src", "crystal.png", "x", CRYSTAL_X, "y", CRYSTAL_Y)
+  local glow = math.max(state.glow, state.hover and 0.25 + 0.1 * math.sin(time / 150) or 0)
+  if glow > 0 then
+    DrawPicture("src", "crystal.png", "x", CRYSTAL_X, "y", CRYSTAL_Y, "alpha", alpha(255 * glow),
+                "outputmode", 1)
+  end
   -- Ripples spread from each click and fade out.
   local keep = {}
   for _, r in ipairs(state.ripples) do
@@ -202,9 +211,7 @@ function A_Update(time)
   end
 
   -- Animation by elapsed time, so it runs at the same speed at any frame rate.
-  state.spin = state.spin + state.spinSpeed * dt
-  state.spinSpeed = 0.6 + (state.spinSpeed - 0.6) * math.exp(-dt * 2)
-  state.pulse = state.pulse * math.exp(-dt * 8)
+  state.glow = state.glow * math.exp(-dt * 3)
 
   drawSky(time)
   drawGround()
@@ -218,10 +225,21 @@ function A_Update(time)
   OutTextXY(mode .. " " .. state.viewW .. " x " .. state.viewH, 780, 8)
 end
 
+-- Is the game pixel (px, py) on a visible pixel of the picture drawn unturned and unscaled at
+-- (x, y)? A picture drawn at (x, y) lands one pixel right and down: its texel (i, j) shows on
+-- the pixel (x + 1 + i, y + 1 + j), and its last texel column and row are not drawn, so a
+-- w x h picture covers x + 1 .. x + w - 1 across and y + 1 .. y + h - 1 down. InsidePicture is
+-- given that corner and radius 0, so it reads exactly the texel under the point; the point
+-- counts when that texel is more than 40% opaque (alpha above the default threshold 102).
+local function overPicture(name, x, y, px, py)
+  local w, h = GetPictureSize(name)
+  if px < x + 1 or px > x + w - 1 or py < y + 1 or py > y + h - 1 then return false end
+  return InsidePicture(name, x + 1, y + 1, px, py, 0)
+end
+
+-- True on the crystal's visible pixels, not on the transparent corners of its rectangle.
 local function overCrystal(x, y)
-  -- True on the crystal's visible pixels (and up to 4 pixels around them), not on the
-  -- transparent corners of its rectangle.
-  return InsidePicture("crystal.png", CRYSTAL_X, CRYSTAL_Y, x, y, 4)
+  return overPicture("crystal.png", CRYSTAL_X, CRYSTAL_Y, x, y)
 end
 
 function A_MouseMove(oldX, oldY, x, y)
@@ -236,8 +254,7 @@ end
 function A_MouseDown(x, y)
   if overCrystal(x, y) then
     state.clicks = state.clicks + 1
-    state.spinSpeed = state.spinSpeed + 12
-    state.pulse = 1
+    state.glow = 1
     state.ripples[#state.ripples + 1] = {x = x, y = y, time = state.last}
     PlaySound(state.pop, 80)
   end

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/bass/alsa_quiet.h"
 #include "platform/bass/SoundDecoder.h"
 #include "platform/bass/SoundStream.h"
 #include "platform/exceptions.h"
@@ -53,9 +54,12 @@ struct TOutput {
     std::unordered_map<DWORD, TStream> Streams;
 };
 
+// Never destroyed: the program ends without closing the output (as the original host did), and
+// the sounds it loaded must stay with it until the process is gone, not be orphaned by the
+// destruction of static objects while the mixer still runs.
 TOutput& Output() {
-    static TOutput output;
-    return output;
+    static TOutput* const output = new TOutput;
+    return *output;
 }
 
 thread_local int lastError = BASS_OK;
@@ -220,6 +224,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void*) {
     if (out.Open) return Fail(BASS_ERROR_ALREADY);
     if (device != -1 && device != 1) return Fail(BASS_ERROR_DEVICE);
     if (freq == 0 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
+    // A machine without a sound card gets the log's one line, not ALSA's prints.
+    SilenceAlsaErrors();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
     // Decoders that are missing on this system simply leave their formats undecodable.
     Mix_Init(MIX_INIT_FLAC | MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_OPUS | MIX_INIT_MOD |

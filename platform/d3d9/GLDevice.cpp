@@ -15,103 +15,8 @@ namespace {
 
 GLDevice* g_current = nullptr;
 
-// Vertices move this far (in pixels) less than half a pixel right and down, so that no edge
-// lies exactly on a pixel centre (see GLDeviceImpl.h).
-constexpr float kTieBreak = 1.0f / 128.0f;
-
 // A batch is drawn once it holds this many vertices, to keep its memory bounded.
 constexpr size_t kMaxBatchVertices = 1 << 18;
-
-const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
-layout(location = 1) in vec4 aColor;
-layout(location = 2) in vec2 aUV;
-uniform vec2 uPixelShift;
-out vec4 vColor;
-out vec2 vUV;
-void main() {
-    // Direct3D depth runs from 0 to w, OpenGL's from -w to w.
-    gl_Position = vec4(aPosition.xy + uPixelShift * aPosition.w,
-                       2.0 * aPosition.z - aPosition.w, aPosition.w);
-    vColor = aColor;
-    vUV = aUV;
-}
-)";
-
-// Texture stage 0 of the fixed-function pipeline. Argument codes and operations are
-// Direct3D's D3DTA_* and D3DTOP_* values. The stage's set-up comes in as constants, one program
-// per set-up, so that the compiler drops every branch the set-up does not take (a software
-// renderer otherwise pays for all of them on every pixel).
-const char* kFragmentShader = R"(
-in vec4 vColor;
-in vec2 vUV;
-uniform sampler2D uTexture;
-uniform vec4 uFactor;
-uniform int uAlphaRef;      // 0..255
-out vec4 fragColor;
-
-vec4 Arg(int code, vec4 texel) {
-    int source = code & 15;
-    vec4 v = vec4(0.0);
-    if (source == 0 || source == 1) v = vColor;
-    else if (source == 2) v = texel;
-    else if (source == 3) v = uFactor;
-    if ((code & 16) != 0) v = vec4(1.0) - v;
-    if ((code & 32) != 0) v = vec4(v.a);
-    return v;
-}
-
-vec4 Op(int op, vec4 a, vec4 b) {
-    vec4 r;
-    if (op == 2) r = a;
-    else if (op == 3) r = b;
-    else if (op == 4) r = a * b;
-    else if (op == 5) r = 2.0 * a * b;
-    else if (op == 6) r = 4.0 * a * b;
-    else if (op == 7) r = a + b;
-    else if (op == 8) r = a + b - 0.5;
-    else if (op == 9) r = 2.0 * (a + b - 0.5);
-    else if (op == 10) r = a - b;
-    else if (op == 11) r = a + b - a * b;
-    else r = vColor;
-    return clamp(r, 0.0, 1.0);
-}
-
-bool Passes(int func, int value, int reference) {
-    if (func == 1) return false;
-    if (func == 2) return value < reference;
-    if (func == 3) return value == reference;
-    if (func == 4) return value <= reference;
-    if (func == 5) return value > reference;
-    if (func == 6) return value != reference;
-    if (func == 7) return value >= reference;
-    return true;
-}
-
-void main() {
-    vec4 texel = kHasTexture ? texture(uTexture, vUV) : vec4(1.0);
-    vec3 rgb = Op(kColorStage.x, Arg(kColorStage.y, texel), Arg(kColorStage.z, texel)).rgb;
-    float a = Op(kAlphaStage.x, Arg(kAlphaStage.y, texel), Arg(kAlphaStage.z, texel)).a;
-    if (!Passes(kAlphaFunc, int(a * 255.0 + 0.5), uAlphaRef)) discard;
-    fragColor = vec4(rgb, a);
-}
-)";
-
-GLuint CompileShader(GLenum type, const char* source) {
-    GLuint s = glCreateShader(type);
-    glShaderSource(s, 1, &source, nullptr);
-    glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[2048] = {};
-        glGetShaderInfoLog(s, sizeof log, nullptr, log);
-        std::fprintf(stderr, "OpenGL device: shader does not compile: %s\n", log);
-        glDeleteShader(s);
-        return 0;
-    }
-    return s;
-}
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -150,6 +55,10 @@ GLenum BlendFactor(uint32_t b) {
             return GL_ONE_MINUS_DST_COLOR;
         case D3DBLEND_SRCALPHASAT:
             return GL_SRC_ALPHA_SATURATE;
+        case D3DBLEND_BLENDFACTOR:
+            return GL_CONSTANT_COLOR;
+        case D3DBLEND_INVBLENDFACTOR:
+            return GL_ONE_MINUS_CONSTANT_COLOR;
         default:
             return GL_ONE;
     }
@@ -193,15 +102,29 @@ GLint AddressMode(uint32_t a) {
         case D3DTADDRESS_BORDER:
             return GL_CLAMP_TO_BORDER;
         case D3DTADDRESS_MIRRORONCE:
-            return epoxy_gl_version() >= 44 ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+            return GL_MIRROR_CLAMP_TO_EDGE;
         default:
             return GL_REPEAT;
     }
 }
 
+// The back buffer is 8 bits a channel: 16-bit formats would draw with other rounding and
+// dithering than Direct3D's, so they are refused.
 bool IsBackBufferFormat(D3DFORMAT f) {
-    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 ||
-           f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5;
+    return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8;
+}
+
+// A D3DCOLOR as red, green, blue, alpha from 0 to 1.
+void ColorFloats(D3DCOLOR c, float (&out)[4]) {
+    out[0] = float((c >> 16) & 0xFF) / 255.0f;
+    out[1] = float((c >> 8) & 0xFF) / 255.0f;
+    out[2] = float(c & 0xFF) / 255.0f;
+    out[3] = float(c >> 24) / 255.0f;
+}
+
+// Whether `value` enables blending with the constant blend factor.
+bool UsesBlendFactor(uint32_t value) {
+    return value == D3DBLEND_BLENDFACTOR || value == D3DBLEND_INVBLENDFACTOR;
 }
 
 }  // namespace
@@ -258,8 +181,22 @@ bool GLDevice::InitGL() {
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
-    vertexShader_ = CompileShader(GL_VERTEX_SHADER, kVertexShader);
+    vertexShader_ = CompileVertexShader();
     if (!vertexShader_) return false;
+    // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
+    const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
+    pixels_ = ProbePixelConvention(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'));
+    // Anisotropic filtering only from a driver whose filter leaves undistorted textures alone.
+    if (!AnisotropyKeepsTexels(vertexShader_, pixels_, maxAnisotropy_)) maxAnisotropy_ = 1.0f;
+    // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
+    glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
+    // Flat shading takes the first vertex of each primitive (the index order keeps Direct3D's
+    // first vertex first); point sprites start at their top-left corner.
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, pixels_.flipY ? GL_LOWER_LEFT : GL_UPPER_LEFT);
+    mirrorOnce_ = epoxy_gl_version() >= 44 ||
+                  epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+                  epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
     DrawKey plain;
     std::memset(&plain, 0, sizeof plain);
     plain.colorOp = D3DTOP_MODULATE;
@@ -272,16 +209,7 @@ bool GLDevice::InitGL() {
     glGenBuffers(1, &ibo_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, x)));
-    // GL_BGRA size reads the D3DCOLOR bytes (blue, green, red, alpha) as red, green, blue, alpha.
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, color)));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
-                          reinterpret_cast<void*>(offsetof(GLVertex, u)));
+    BindVertexLayout();
 
     glGenFramebuffers(1, &fbo_);
     glGenRenderbuffers(1, &colorBuffer_);
@@ -359,6 +287,9 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
             SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (!IsBackBufferFormat(p.BackBufferFormat)) return D3DERR_INVALIDCALL;
+    // There is no depth or stencil buffer and one sample per pixel.
+    if (p.EnableAutoDepthStencil || p.MultiSampleType != D3DMULTISAMPLE_NONE)
+        return D3DERR_NOTAVAILABLE;
     MakeCurrent();
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
@@ -387,6 +318,8 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
 void GLDevice::SetDefaultStates() {
     states_.SetDefaults(pp_.EnableAutoDepthStencil);
     world_ = view_ = projection_ = Identity();
+    textureTransforms_.fill(Identity());
+    blendWorlds_.fill(Identity());
     wvpDirty_ = true;
     fvf_ = 0;
     if (texture_) std::exchange(texture_, nullptr)->Release();
@@ -435,7 +368,10 @@ HRESULT GLDevice::EndScene() {
     return D3D_OK;
 }
 
-HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
+HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                          const void* pDirtyRegion) {
+    // The whole back buffer goes to the device's window.
+    if (pSourceRect || pDestRect || hDestWindowOverride || pDirtyRegion) return D3DERR_INVALIDCALL;
     Flush();
     if (IsLost()) return D3DERR_DEVICELOST;
     MakeCurrent();
@@ -446,8 +382,8 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBlitFramebuffer(0, 0, w, h, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT,
-                      (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    glBlitFramebuffer(0, 0, w, h, 0, pixels_.flipY ? dh : 0, dw, pixels_.flipY ? 0 : dh,
+                      GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window_);
     // Every Present completes its frame: wait for the previous one, so that at most one frame
     // is ever waiting in the driver (some drivers otherwise queue frames without bound).
@@ -464,9 +400,12 @@ HRESULT GLDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 
 HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float,
                         DWORD) {
-    if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
-    Flush();
+    // As real drivers do: a list with a count of 0 clears nothing, a count without a list
+    // clears the whole target.
+    if (Count == 0 && pRects) return D3D_OK;
+    if (!pRects) Count = 0;
     if (!(Flags & D3DCLEAR_TARGET)) return D3D_OK;
+    Flush();
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -485,7 +424,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         const LONG x1 = std::clamp(pRects[i].x1, 0, w), x2 = std::clamp(pRects[i].x2, 0, w);
         const LONG y1 = std::clamp(pRects[i].y1, 0, h), y2 = std::clamp(pRects[i].y2, 0, h);
         if (x2 <= x1 || y2 <= y1) continue;
-        glScissor(x1, h - y2, x2 - x1, y2 - y1);
+        glScissor(x1, pixels_.flipY ? y1 : h - y2, x2 - x1, y2 - y1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
@@ -494,41 +433,35 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 
 // ---- State ----------------------------------------------------------------------------------
 
-HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
-    switch (State) {
+D3DMATRIX* GLDevice::Transform(D3DTRANSFORMSTATETYPE state) {
+    switch (state) {
         case D3DTS_WORLD:
-            world_ = *pMatrix;
-            break;
+            return &world_;
         case D3DTS_VIEW:
-            view_ = *pMatrix;
-            break;
+            return &view_;
         case D3DTS_PROJECTION:
-            projection_ = *pMatrix;
-            break;
+            return &projection_;
         default:
-            return D3D_OK;  // texture transforms are not used by the fixed pipeline here
+            if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)
+                return &textureTransforms_[state - D3DTS_TEXTURE0];
+            if (state > D3DTS_WORLD && state <= D3DTS_WORLDMATRIX255)
+                return &blendWorlds_[state - D3DTS_WORLD - 1];
+            return nullptr;
     }
+}
+
+HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    D3DMATRIX* m = Transform(State);
+    if (!pMatrix || !m) return D3DERR_INVALIDCALL;
+    *m = *pMatrix;
     wvpDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GLDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
-    switch (State) {
-        case D3DTS_WORLD:
-            *pMatrix = world_;
-            break;
-        case D3DTS_VIEW:
-            *pMatrix = view_;
-            break;
-        case D3DTS_PROJECTION:
-            *pMatrix = projection_;
-            break;
-        default:
-            *pMatrix = Identity();
-            break;
-    }
+    const D3DMATRIX* m = Transform(State);
+    if (!pMatrix || !m) return D3DERR_INVALIDCALL;
+    *pMatrix = *m;
     return D3D_OK;
 }
 
@@ -549,6 +482,9 @@ HRESULT GLDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Typ
 }
 
 HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+    const bool address =
+        Type == D3DSAMP_ADDRESSU || Type == D3DSAMP_ADDRESSV || Type == D3DSAMP_ADDRESSW;
+    if (address && Value == D3DTADDRESS_MIRRORONCE && !mirrorOnce_) return D3DERR_INVALIDCALL;
     return states_.SetSampler(Sampler, Type, Value);
 }
 
@@ -562,8 +498,11 @@ HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
     if (pTexture) {
         t = dynamic_cast<GLTexture*>(pTexture);
         if (!t || t->Device() != this) return D3DERR_INVALIDCALL;
+        // Scratch and system-memory textures cannot be drawn with.
+        if (t->Pool() == D3DPOOL_SCRATCH || t->Pool() == D3DPOOL_SYSTEMMEM)
+            return D3DERR_INVALIDCALL;
     }
-    if (Stage != 0) return D3D_OK;  // only stage 0 is drawn with
+    if (Stage != 0) return D3D_OK;  // stages 1 to 7 are always disabled
     if (t) t->AddRef();
     if (texture_) texture_->Release();
     texture_ = t;
@@ -605,9 +544,10 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     const DWORD* rs = states_.Render;
     const DWORD* ts = states_.Stage[0];
     const DWORD* ss = states_.Sampler[0];
-    k.texture = texture_;
     k.primitive = primitive;
-    if (texture_) {
+    StageKey(ts, texture_ != nullptr, k);
+    if (texture_ && StageReads(k, D3DTA_TEXTURE)) {
+        k.texture = texture_;
         k.minFilter = ss[D3DSAMP_MINFILTER];
         k.magFilter = ss[D3DSAMP_MAGFILTER];
         k.mipFilter = ss[D3DSAMP_MIPFILTER];
@@ -615,7 +555,11 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
         k.addressV = ss[D3DSAMP_ADDRESSV];
         k.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
         k.border = ss[D3DSAMP_BORDERCOLOR];
+        k.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
+        k.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
     }
+    if (StageReads(k, D3DTA_TFACTOR)) k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+    if (StageReads(k, D3DTA_CONSTANT)) k.constant = ts[D3DTSS_CONSTANT];
     k.blendEnable = rs[D3DRS_ALPHABLENDENABLE] != 0;
     if (k.blendEnable) {
         k.srcBlend = rs[D3DRS_SRCBLEND];
@@ -627,14 +571,18 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
             k.destBlendAlpha = rs[D3DRS_DESTBLENDALPHA];
             k.blendOpAlpha = rs[D3DRS_BLENDOPALPHA];
         }
+        const bool factor = UsesBlendFactor(k.srcBlend) || UsesBlendFactor(k.destBlend) ||
+                            UsesBlendFactor(k.srcBlendAlpha) || UsesBlendFactor(k.destBlendAlpha);
+        if (factor) k.blendFactor = rs[D3DRS_BLENDFACTOR];
     }
-    k.colorOp = ts[D3DTSS_COLOROP];
-    k.colorArg1 = ts[D3DTSS_COLORARG1];
-    k.colorArg2 = ts[D3DTSS_COLORARG2];
-    k.alphaOp = ts[D3DTSS_ALPHAOP];
-    k.alphaArg1 = ts[D3DTSS_ALPHAARG1];
-    k.alphaArg2 = ts[D3DTSS_ALPHAARG2];
-    k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+    k.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    if (primitive == GL_POINTS) {
+        const float size = std::clamp(
+            StateFloat(rs[D3DRS_POINTSIZE]), StateFloat(rs[D3DRS_POINTSIZE_MIN]),
+            std::max(StateFloat(rs[D3DRS_POINTSIZE_MIN]), StateFloat(rs[D3DRS_POINTSIZE_MAX])));
+        std::memcpy(&k.pointSize, &size, 4);
+        k.pointSprite = rs[D3DRS_POINTSPRITEENABLE] != 0;
+    }
     k.cullMode = primitive == GL_TRIANGLES ? rs[D3DRS_CULLMODE] : D3DCULL_NONE;
     k.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
     if (k.alphaTest) {
@@ -667,18 +615,27 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     if (PrimitiveType == D3DPT_POINTLIST) primitive = GL_POINTS;
     if (PrimitiveType == D3DPT_LINELIST || PrimitiveType == D3DPT_LINESTRIP) primitive = GL_LINES;
     const DrawKey key = CurrentKey(primitive);
+    const LightingSetup lighting = LightingFor(states_.Render, layout);
+    // Points sized per vertex, and the specular colour of lit vertices (which depends on
+    // lights the device does not have), are not drawn.
+    if (primitive == GL_POINTS && layout.PointSize) return D3DERR_INVALIDCALL;
+    if (lighting.on && StageReads(key, D3DTA_SPECULAR)) return D3DERR_INVALIDCALL;
     if (!batchIndices_.empty() &&
         (!(key == batchKey_) || batchVertices_.size() + n + 2 > kMaxBatchVertices))
         Flush();
     batchKey_ = key;
     UpdateTransform();
 
+    // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
+    const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+    const int tex = int(set) < layout.TexCount ? layout.Tex[set] : -1;
+    const int texFloats = tex >= 0 ? std::min(layout.TexFloats[set], 2) : 0;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
     const uint32_t base = uint32_t(batchVertices_.size());
     for (UINT i = 0; i < n; ++i) {
         const uint8_t* src = bytes.data() + first + uint64_t(i) * stride;
         float p[4] = {0, 0, 0, 1};
-        std::memcpy(p, src + layout.Position, layout.Transformed ? 16 : 12);
+        std::memcpy(p, src + layout.Position, size_t(layout.PositionFloats) * 4);
         GLVertex v;
         if (layout.Transformed) {
             // Screen pixels and 1/w: back to clip space.
@@ -689,26 +646,35 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             v.w = cw;
         } else {
             const D3DMATRIX& m = wvp_;
-            v.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
-            v.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42;
-            v.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43;
-            v.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44;
+            v.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + p[3] * m._41;
+            v.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + p[3] * m._42;
+            v.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + p[3] * m._43;
+            v.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + p[3] * m._44;
         }
-        v.color = 0xFFFFFFFF;
-        if (layout.Diffuse >= 0) std::memcpy(&v.color, src + layout.Diffuse, 4);
+        // A colour the vertex lacks reads opaque white.
+        v.diffuse = v.specular = 0xFFFFFFFF;
+        if (layout.Diffuse >= 0) std::memcpy(&v.diffuse, src + layout.Diffuse, 4);
+        if (layout.Specular >= 0) std::memcpy(&v.specular, src + layout.Specular, 4);
+        if (lighting.on) {
+            v.diffuse = LitDiffuse(lighting, v.diffuse, v.specular);
+            v.specular = 0;
+        }
         v.u = v.v = 0.0f;
-        if (layout.Tex0 >= 0) {
-            std::memcpy(&v.u, src + layout.Tex0, 4);
-            if (layout.Tex0Size >= 2) std::memcpy(&v.v, src + layout.Tex0 + 4, 4);
-        }
+        if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
+        if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
         batchVertices_.push_back(v);
     }
 
     auto& idx = batchIndices_;
     // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
-    // does. A one-pixel segment from the end point, which covers just that pixel, adds it.
-    auto addLastPixel = [&](uint32_t end) {
+    // does. A one-pixel segment from the end point, which covers just that pixel, adds it, in
+    // the colour the segment from `start` gives it.
+    auto addLastPixel = [&](uint32_t start, uint32_t end) {
         GLVertex a = batchVertices_[end];
+        if (key.flat) {
+            a.diffuse = batchVertices_[start].diffuse;
+            a.specular = batchVertices_[start].specular;
+        }
         GLVertex b = a;
         b.x += 2.0f / w * b.w;
         const uint32_t at = uint32_t(batchVertices_.size());
@@ -718,6 +684,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         idx.push_back(at + 1);
     };
     const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
+    // Each primitive starts with the vertex Direct3D's flat shading takes its colour from.
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
             for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
@@ -726,7 +693,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             for (UINT i = 0; i < PrimitiveCount; ++i) {
                 idx.push_back(base + 2 * i);
                 idx.push_back(base + 2 * i + 1);
-                if (lastPixel) addLastPixel(base + 2 * i + 1);
+                if (lastPixel) addLastPixel(base + 2 * i, base + 2 * i + 1);
             }
             break;
         case D3DPT_LINESTRIP:
@@ -734,24 +701,25 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
                 idx.push_back(base + i);
                 idx.push_back(base + i + 1);
             }
-            if (lastPixel) addLastPixel(base + PrimitiveCount);
+            if (lastPixel) addLastPixel(base + PrimitiveCount - 1, base + PrimitiveCount);
             break;
         case D3DPT_TRIANGLELIST:
             for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
             break;
         case D3DPT_TRIANGLESTRIP:
-            // Odd triangles swap their first two vertices to keep the strip's winding.
+            // Triangle i starts at vertex i; odd ones swap the other two to keep the winding.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + ((i & 1) ? i + 1 : i));
-                idx.push_back(base + ((i & 1) ? i : i + 1));
-                idx.push_back(base + i + 2);
+                idx.push_back(base + i);
+                idx.push_back(base + ((i & 1) ? i + 2 : i + 1));
+                idx.push_back(base + ((i & 1) ? i + 1 : i + 2));
             }
             break;
         case D3DPT_TRIANGLEFAN:
+            // Triangle i is (0, i + 1, i + 2), started at vertex i + 1.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base);
                 idx.push_back(base + i + 1);
                 idx.push_back(base + i + 2);
+                idx.push_back(base);
             }
             break;
     }
@@ -774,8 +742,8 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
 }
 
 GLuint GLDevice::SamplerFor(const DrawKey& k) {
-    std::vector<uint32_t> id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
-                                k.addressV,  k.maxAnisotropy, k.border};
+    const SamplerId id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
+                          k.addressV,  k.maxAnisotropy, k.border,    k.lodBias};
     auto it = samplers_.find(id);
     if (it != samplers_.end()) return it->second;
     GLuint s = 0;
@@ -791,57 +759,44 @@ GLuint GLDevice::SamplerFor(const DrawKey& k) {
                         k.magFilter >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glSamplerParameteri(s, GL_TEXTURE_WRAP_S, AddressMode(k.addressU));
     glSamplerParameteri(s, GL_TEXTURE_WRAP_T, AddressMode(k.addressV));
-    const float border[4] = {float((k.border >> 16) & 0xFF) / 255.0f,
-                             float((k.border >> 8) & 0xFF) / 255.0f,
-                             float(k.border & 0xFF) / 255.0f, float(k.border >> 24) / 255.0f};
+    float border[4];
+    ColorFloats(k.border, border);
     glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+    glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, StateFloat(k.lodBias));
     if (maxAnisotropy_ > 1.0f) {
         const bool aniso = k.minFilter == D3DTEXF_ANISOTROPIC || k.magFilter == D3DTEXF_ANISOTROPIC;
         const float a = aniso ? std::clamp(float(k.maxAnisotropy), 1.0f, maxAnisotropy_) : 1.0f;
         glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, a);
     }
-    samplers_.emplace(std::move(id), s);
+    samplers_.emplace(id, s);
     return s;
 }
 
 const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
-    const std::array<uint32_t, 8> id = {k.texture != nullptr,
-                                        k.colorOp,
-                                        k.colorArg1,
-                                        k.colorArg2,
-                                        k.alphaOp,
-                                        k.alphaArg1,
-                                        k.alphaArg2,
-                                        k.alphaTest ? k.alphaFunc : 8};
+    const StageProgram id = {k.texture != nullptr,
+                             k.colorOp,
+                             k.colorArg0,
+                             k.colorArg1,
+                             k.colorArg2,
+                             k.alphaOp,
+                             k.alphaArg0,
+                             k.alphaArg1,
+                             k.alphaArg2,
+                             k.alphaTest ? k.alphaFunc : 8,
+                             k.flat,
+                             k.pointSprite};
     auto it = programs_.find(id);
     if (it != programs_.end()) return it->second;
     Program p;
-    char constants[512];
-    std::snprintf(constants, sizeof constants,
-                  "#version 330 core\n"
-                  "const bool kHasTexture = %s;\n"
-                  "const ivec3 kColorStage = ivec3(%u, %u, %u);\n"
-                  "const ivec3 kAlphaStage = ivec3(%u, %u, %u);\n"
-                  "const int kAlphaFunc = %u;\n",
-                  id[0] ? "true" : "false", id[1], id[2], id[3], id[4], id[5], id[6], id[7]);
-    const std::string source = std::string(constants) + kFragmentShader;
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, source.c_str());
-    if (fs) {
-        p.id = glCreateProgram();
-        glAttachShader(p.id, vertexShader_);
-        glAttachShader(p.id, fs);
-        glLinkProgram(p.id);
+    if (GLuint fs = CompileStageShader(id, pixels_)) {
+        p.id = LinkProgram(vertexShader_, fs);
         glDeleteShader(fs);
-        GLint ok = 0;
-        glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            glDeleteProgram(p.id);
-            p.id = 0;
-        }
     }
     if (p.id) {
         p.pixelShift = glGetUniformLocation(p.id, "uPixelShift");
+        p.flipY = glGetUniformLocation(p.id, "uFlipY");
         p.factor = glGetUniformLocation(p.id, "uFactor");
+        p.constant = glGetUniformLocation(p.id, "uConstant");
         p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
         glUseProgram(p.id);
         glUniform1i(glGetUniformLocation(p.id, "uTexture"), 0);
@@ -857,6 +812,7 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     glActiveTexture(GL_TEXTURE0);
     if (k.texture) {
         glBindTexture(GL_TEXTURE_2D, k.texture->Bind());
+        k.texture->SetLargestLevel(k.maxMipLevel);
         glBindSampler(0, SamplerFor(k));
     } else {
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -874,14 +830,20 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         }
         glBlendFuncSeparate(s, d, sa, da);
         glBlendEquationSeparate(op, opA);
+        if (k.blendFactor) {
+            float c[4];
+            ColorFloats(k.blendFactor, c);
+            glBlendColor(c[0], c[1], c[2], c[3]);
+        }
     } else {
         glDisable(GL_BLEND);
     }
     if (k.cullMode == D3DCULL_CW || k.cullMode == D3DCULL_CCW) {
-        // Screen y runs down in Direct3D and up in OpenGL, so windings swap: Direct3D's
-        // clockwise front faces are OpenGL's counter-clockwise ones.
+        // Both name a winding as it is seen on screen (OpenGL counts in window coordinates, y
+        // up, and an upright picture shows y up): Direct3D's counter-clockwise faces are
+        // OpenGL's front faces, glFrontFace being set for the buffer's direction.
         glEnable(GL_CULL_FACE);
-        glCullFace(k.cullMode == D3DCULL_CCW ? GL_BACK : GL_FRONT);
+        glCullFace(k.cullMode == D3DCULL_CCW ? GL_FRONT : GL_BACK);
     } else {
         glDisable(GL_CULL_FACE);
     }
@@ -892,13 +854,20 @@ void GLDevice::ApplyKey(const DrawKey& k) {
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
                 alphaWrite && (k.colorWrite & 8) != 0);
-    const uint32_t f = k.textureFactor;
-    glUniform4f(program.factor, float((f >> 16) & 0xFF) / 255.0f, float((f >> 8) & 0xFF) / 255.0f,
-                float(f & 0xFF) / 255.0f, float(f >> 24) / 255.0f);
+    // Point primitives take D3DRS_POINTSIZE; the vertices of D3DFILL_POINT are single pixels.
+    float size = 1.0f;
+    if (k.primitive == GL_POINTS) std::memcpy(&size, &k.pointSize, 4);
+    glPointSize(std::max(size, 1.0f / 256.0f));
+    float c[4];
+    ColorFloats(k.textureFactor, c);
+    glUniform4fv(program.factor, 1, c);
+    ColorFloats(k.constant, c);
+    glUniform4fv(program.constant, 1, c);
     glUniform1i(program.alphaRef, GLint(k.alphaRef));
-    const float shift = 1.0f - 2.0f * kTieBreak;
-    glUniform2f(program.pixelShift, shift / float(pp_.BackBufferWidth),
-                -shift / float(pp_.BackBufferHeight));
+    // Half a pixel right and down, less the sample point's offset from the centre.
+    glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
+                -(1.0f - 2.0f * pixels_.nudgeY) / float(pp_.BackBufferHeight));
+    glUniform1f(program.flipY, pixels_.flipY ? -1.0f : 1.0f);
 }
 
 void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
@@ -949,7 +918,8 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.y = 1.0f - q.y / h * 2.0f;
         v.z = 0.0f;
         v.w = 1.0f;
-        v.color = color;
+        v.diffuse = color;
+        v.specular = 0xFFFFFFFF;
         vertices.push_back(v);
     }
     for (uint32_t q = 0; q + 3 < vertices.size(); q += 4) {
@@ -972,6 +942,8 @@ HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usag
                                 D3DPOOL Pool, IDirect3DTexture9** ppTexture, void*) {
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
+    // Levels the device would have to make by itself are not made.
+    if (Usage & D3DUSAGE_AUTOGENMIPMAP) return D3DERR_INVALIDCALL;
     const HRESULT hr =
         MemoryTexture::CheckCreate(Width, Height, Levels, Format, UINT(maxTextureSize_));
     if (FAILED(hr)) return hr;
@@ -1010,10 +982,11 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     pixels.resize(rows.size());
     const bool hasAlpha =
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
-    // OpenGL's rows run bottom up.
+    // OpenGL's rows run bottom up, unless the picture is kept upside down.
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
-            D3DCOLOR c = rows[size_t(height - 1 - y) * width + x];
+            const UINT row = pixels_.flipY ? y : height - 1 - y;
+            D3DCOLOR c = rows[size_t(row) * width + x];
             pixels[size_t(y) * width + x] = hasAlpha ? c : (c | 0xFF000000u);
         }
     return D3D_OK;
@@ -1093,6 +1066,13 @@ void GLTexture::Evict() {
     id_ = 0;
 }
 
+void GLTexture::SetLargestLevel(UINT level) {
+    const GLint base = GLint(std::min<size_t>(level, Levels().size() - 1));
+    if (base == baseLevel_) return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, base);
+    baseLevel_ = base;
+}
+
 GLuint GLTexture::Bind() {
     const GLFormat f = GLFormatOf(Format());
     const auto& levels = Levels();
@@ -1100,6 +1080,7 @@ GLuint GLTexture::Bind() {
         glGenTextures(1, &id_);
         glBindTexture(GL_TEXTURE_2D, id_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        baseLevel_ = 0;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
         if (f.alphaOnly) {
             const GLint swizzle[4] = {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED};

@@ -21,6 +21,12 @@ HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, 
 // every DrawPrimitive is one OpenGL draw call.
 void SetBatching(IDirect3DDevice9* device, bool on);
 
+// Pixel centres: a new device asks the driver which way round its rule for centres lying on
+// edges is Direct3D's top-left rule, and draws that way. The environment variable
+// HV_D3D_OFFSET_SAMPLES=1 skips the question and samples a fraction of a pixel off the centre
+// instead, as it does for drivers whose rule matches neither way (attributes are still taken
+// at the centre).
+
 // OpenGL draw calls the device has issued since it was created.
 uint64_t GLDrawCallCount(IDirect3DDevice9* device);
 

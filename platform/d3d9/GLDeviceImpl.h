@@ -4,14 +4,18 @@
 // - Vertices are transformed on the CPU by world x view x projection (row vectors) into clip
 //   space, so draws with different world matrices can share one OpenGL draw call.
 // - Pixel centres: Direct3D puts them at integer screen coordinates, OpenGL at half-integers.
-//   Every vertex moves half a pixel right and down after projection, less 1/128 pixel, which
-//   turns Direct3D's top-left fill rule into a rule without ties: an edge that lies exactly on
-//   a pixel centre includes it on the left and top side of a shape and excludes it on the right
-//   and bottom side, whatever tie rule the OpenGL driver has.
+//   Every vertex moves half a pixel right and down after projection, so that attributes are
+//   taken at Direct3D's centres; the picture is kept upside down in the off-screen buffer when
+//   the driver's rule for centres on edges is Direct3D's top-left rule only that way round
+//   (GLDriverProbes.cpp).
 // - Drawing goes into an off-screen colour buffer of the back buffer's size; Present copies it
 //   to the window (stretched when the window's size differs) and swaps.
-// - Texture stage 0's colour and alpha operations are evaluated in the fragment shader; a stage
-//   without a texture reads opaque white, the temporary register reads zero.
+// - Texture stage 0's colour and alpha operations are evaluated in the fragment shader
+//   (GLShaders.cpp); stages 1 to 7 are always disabled. A stage that reads its texture while
+//   none is set is skipped: the diffuse colour and alpha go through, as Direct3D does.
+// - Lighting without lights (the device offers no lights and no materials, so the material is
+//   black): a lit vertex's colour is the ambient light times the ambient source plus the
+//   emissive source, with the diffuse source's alpha, computed on the CPU.
 // - Consecutive draws with identical state are merged: primitives are turned into indexed
 //   lists and appended to one batch, drawn when the state changes or at Clear, EndScene,
 //   Present and any read of the back buffer.
@@ -46,6 +50,9 @@ public:
     // Drops the OpenGL copy (eviction); the next Bind uploads again.
     void Evict();
     GLDevice* Device() const { return device_; }
+    // Makes `level` (clamped to the levels there are) the largest level sampled; the texture
+    // is bound.
+    void SetLargestLevel(UINT level);
 
 protected:
     ~GLTexture() override;
@@ -55,27 +62,81 @@ protected:
 private:
     GLDevice* device_;
     GLuint id_ = 0;
+    GLint baseLevel_ = 0;
     std::vector<bool> dirty_;
 };
 
 // Everything that decides how a batched vertex becomes pixels. Two draws merge when their
-// keys are equal.
+// keys are equal, so states a draw does not use are left at zero.
 struct DrawKey {
     GLTexture* texture;
     uint32_t primitive;  // GL_TRIANGLES, GL_LINES or GL_POINTS
     uint32_t minFilter, magFilter, mipFilter, addressU, addressV, maxAnisotropy, border;
+    uint32_t lodBias, maxMipLevel;
     uint32_t blendEnable, srcBlend, destBlend, blendOp;
-    uint32_t separateAlpha, srcBlendAlpha, destBlendAlpha, blendOpAlpha;
-    uint32_t colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
-    uint32_t textureFactor, cullMode, alphaTest, alphaFunc, alphaRef, colorWrite, fillMode;
+    uint32_t separateAlpha, srcBlendAlpha, destBlendAlpha, blendOpAlpha, blendFactor;
+    uint32_t colorOp, colorArg0, colorArg1, colorArg2, alphaOp, alphaArg0, alphaArg1, alphaArg2;
+    uint32_t textureFactor, constant, flat, pointSize, pointSprite;
+    uint32_t cullMode, alphaTest, alphaFunc, alphaRef, colorWrite, fillMode;
     bool operator==(const DrawKey& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
 };
 
 struct GLVertex {
-    float x, y, z, w;  // clip space, Direct3D depth range (0..w)
-    uint32_t color;    // D3DCOLOR
+    float x, y, z, w;   // clip space, Direct3D depth range (0..w)
+    uint32_t diffuse;   // D3DCOLOR
+    uint32_t specular;  // D3DCOLOR
     float u, v;
 };
+
+// The constants of one fragment program: texture present; colour operation and its arguments
+// 0, 1, 2; alpha operation and its arguments; alpha-test function (8 when off); flat shading;
+// point sprite.
+using StageProgram = std::array<uint32_t, 12>;
+
+// How Direct3D's pixel centres sit on OpenGL's pixels.
+struct PixelConvention {
+    bool flipY = false;  // Direct3D's top row is OpenGL's row 0 (the picture upside down)
+    // Where OpenGL samples, in pixels right of and below Direct3D's centre: 0 when the driver's
+    // rule for centres on edges is Direct3D's, a fraction otherwise (see GLDriverProbes.cpp).
+    float nudgeX = 0.0f, nudgeY = 0.0f;
+};
+
+// ---- What the driver does (GLDriverProbes.cpp) ----
+// Finds the convention under which the driver of the current context fills like Direct3D;
+// without `probe`, the one for drivers that fill otherwise.
+PixelConvention ProbePixelConvention(GLuint vertexShader, bool probe);
+
+// ---- Stage 0 and lighting (GLStage.cpp) ----
+// Fills the stage-0 operations and arguments of `k` from texture-stage states `ts`, in the form
+// that draws alike for alike set-ups (skipped stages, unread arguments).
+void StageKey(const DWORD* ts, bool hasTexture, DrawKey& k);
+// Whether the stage of `k` reads `source` (a D3DTA_* source).
+bool StageReads(const DrawKey& k, DWORD source);
+
+// Lighting of untransformed vertices as the device does it: no lights, a black material.
+struct LightingSetup {
+    bool on = false;
+    bool vertexColors = true, hasDiffuse = false, hasSpecular = false;
+    D3DCOLOR ambientLight = 0;
+    DWORD diffuseSource = 0, ambientSource = 0, emissiveSource = 0;
+};
+LightingSetup LightingFor(const DWORD* renderStates, const FvfLayout& layout);
+// The lit diffuse colour of a vertex with colours `diffuse` and `specular`.
+D3DCOLOR LitDiffuse(const LightingSetup& l, D3DCOLOR diffuse, D3DCOLOR specular);
+
+// Whether the driver's anisotropic filter, at `maxAnisotropy`, samples a texture mapped texel
+// for texel as its texels (see GLDriverProbes.cpp).
+bool AnisotropyKeepsTexels(GLuint vertexShader, const PixelConvention& pixels, float maxAnisotropy);
+
+// ---- Shaders (GLShaders.cpp) ----
+GLuint CompileShader(GLenum type, const char* source);
+GLuint CompileVertexShader();
+// Null when the shaders do not link.
+GLuint LinkProgram(GLuint vertexShader, GLuint fragmentShader);
+// The fragment shader of one set-up of texture stage 0.
+GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels);
+// Attribute pointers of GLVertex for the bound array buffer.
+void BindVertexLayout();
 
 class GLDevice final : public IDirect3DDevice9 {
 public:
@@ -146,6 +207,8 @@ private:
     void ApplyKey(const DrawKey& key);
     GLuint SamplerFor(const DrawKey& key);
     void UpdateTransform();
+    // The matrix a transform state names; null for one Direct3D does not have.
+    D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state);
     void DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
                    const std::vector<uint32_t>& indices);
     bool IsLost();
@@ -162,10 +225,16 @@ private:
     uint64_t drawCalls_ = 0;
     GLint maxTextureSize_ = 2048;
     float maxAnisotropy_ = 1.0f;
+    bool mirrorOnce_ = false;  // the driver has OpenGL's mirror-clamp-to-edge
+    PixelConvention pixels_;
 
     // Direct3D state.
     D3DStateBlock states_;
     D3DMATRIX world_{}, view_{}, projection_{};
+    // Kept for GetTransform: texture transforms are off and vertex blending is refused, so
+    // these never move a vertex.
+    std::array<D3DMATRIX, 8> textureTransforms_{};
+    std::array<D3DMATRIX, 255> blendWorlds_{};  // D3DTS_WORLDMATRIX(1) to (255)
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;
     DWORD fvf_ = 0;
@@ -182,13 +251,15 @@ private:
     // A linked program for one set-up of texture stage 0, with its uniforms.
     struct Program {
         GLuint id = 0;
-        GLint pixelShift = -1, factor = -1, alphaRef = -1;
+        GLint pixelShift = -1, flipY = -1, factor = -1, constant = -1, alphaRef = -1;
     };
     const Program& ProgramFor(const DrawKey& key);
     GLuint vertexShader_ = 0;
-    std::map<std::array<uint32_t, 8>, Program> programs_;
+    std::map<StageProgram, Program> programs_;
     GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
-    std::map<std::vector<uint32_t>, GLuint> samplers_;
+    // Filters, address modes, anisotropy, border colour and level-of-detail bias.
+    using SamplerId = std::array<uint32_t, 8>;
+    std::map<SamplerId, GLuint> samplers_;
     GLsync frameFence_ = nullptr;
     std::unordered_set<GLTexture*> textures_;
 };

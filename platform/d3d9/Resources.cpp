@@ -31,54 +31,49 @@ FvfLayout DecodeFvf(DWORD fvf) {
     switch (fvf & D3DFVF_POSITION_MASK) {
         case D3DFVF_XYZ:
             offset = 12;
-            l.Valid = true;
             break;
         case D3DFVF_XYZRHW:
             offset = 16;
-            l.Valid = true;
+            l.PositionFloats = 4;
             l.Transformed = true;
             break;
-        case 0x006:
+        case D3DFVF_XYZW:
             offset = 16;
-            break;  // positions with blend weights: sized, not drawn
-        case 0x008:
-            offset = 20;
-            break;
-        case 0x00A:
-            offset = 24;
-            break;
-        case 0x00C:
-            offset = 28;
-            break;
-        case 0x00E:
-            offset = 32;
-            break;
-        case 0x4002:
-            offset = 16;
+            l.PositionFloats = 4;
             break;
         default:
-            return FvfLayout{};
+            // x, y, z and one to five blend weights, which only vertex blending reads.
+            if ((fvf & D3DFVF_POSITION_MASK) < D3DFVF_XYZB1 ||
+                (fvf & D3DFVF_POSITION_MASK) > D3DFVF_XYZB5)
+                return FvfLayout{};
+            offset = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZB1) / 2 + 1);
+            break;
     }
     if (fvf & D3DFVF_NORMAL) offset += 12;
-    if (fvf & D3DFVF_PSIZE) offset += 4;
+    if (fvf & D3DFVF_PSIZE) {
+        l.PointSize = true;
+        offset += 4;
+    }
     if (fvf & D3DFVF_DIFFUSE) {
         l.Diffuse = static_cast<int>(offset);
         offset += 4;
     }
-    if (fvf & D3DFVF_SPECULAR) offset += 4;
+    if (fvf & D3DFVF_SPECULAR) {
+        l.Specular = static_cast<int>(offset);
+        offset += 4;
+    }
     const UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
     if (texCount > 8) return FvfLayout{};
+    l.TexCount = int(texCount);
     for (UINT i = 0; i < texCount; ++i) {
         // Two bits per set above bit 16: 0 two floats, 1 three, 2 four, 3 one.
         static constexpr int kFloats[4] = {2, 3, 4, 1};
-        const int floats = kFloats[(fvf >> (16 + 2 * i)) & 3];
-        if (i == 0) {
-            l.Tex0 = static_cast<int>(offset);
-            l.Tex0Size = floats;
-        }
-        offset += 4 * floats;
+        l.Tex[i] = static_cast<int>(offset);
+        l.TexFloats[i] = kFloats[(fvf >> (16 + 2 * i)) & 3];
+        offset += 4 * UINT(l.TexFloats[i]);
     }
     l.Size = offset;
+    l.Valid = true;
     return l;
 }
 

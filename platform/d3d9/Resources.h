@@ -71,6 +71,7 @@ public:
     HRESULT UnlockRect(UINT Level) override;
 
     D3DFORMAT Format() const { return format_; }
+    D3DPOOL Pool() const { return pool_; }
     const std::vector<Level>& Levels() const { return levels_; }
 
     // Checks the arguments of CreateTexture; D3D_OK when a texture of that shape may be made.
@@ -107,10 +108,14 @@ public:
 struct FvfLayout {
     bool Valid = false;
     bool Transformed = false;  // XYZRHW: screen pixels and 1/w, no transforms
+    int PositionFloats = 3;    // x, y, z; 4 with w (XYZRHW, XYZW); blend weights are skipped
     int Position = 0;
+    bool PointSize = false;  // a point size per vertex
     int Diffuse = -1;
-    int Tex0 = -1;
-    int Tex0Size = 2;  // floats in the first texture coordinate set
+    int Specular = -1;
+    int TexCount = 0;
+    int Tex[8] = {};        // offsets of the texture coordinate sets
+    int TexFloats[8] = {};  // floats in each set
     UINT Size = 0;
 };
 FvfLayout DecodeFvf(DWORD fvf);

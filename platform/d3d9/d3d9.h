@@ -205,6 +205,9 @@ constexpr DWORD D3DCLEAR_STENCIL = 0x4;
 // Flexible vertex format bits. The engine's one layout is XYZ | DIFFUSE | TEX1 (0x142).
 constexpr DWORD D3DFVF_XYZ = 0x002;
 constexpr DWORD D3DFVF_XYZRHW = 0x004;
+constexpr DWORD D3DFVF_XYZB1 = 0x006;  // XYZB1 to XYZB5: positions followed by blend weights
+constexpr DWORD D3DFVF_XYZB5 = 0x00E;
+constexpr DWORD D3DFVF_XYZW = 0x4002;
 constexpr DWORD D3DFVF_POSITION_MASK = 0x400E;
 constexpr DWORD D3DFVF_NORMAL = 0x010;
 constexpr DWORD D3DFVF_PSIZE = 0x020;
@@ -228,8 +231,10 @@ enum D3DPRIMITIVETYPE : uint32_t {
 enum D3DTRANSFORMSTATETYPE : uint32_t {
     D3DTS_VIEW = 2,
     D3DTS_PROJECTION = 3,
-    D3DTS_TEXTURE0 = 16,
-    D3DTS_WORLD = 256,
+    D3DTS_TEXTURE0 = 16,  // to D3DTS_TEXTURE7 = 23
+    D3DTS_TEXTURE7 = 23,
+    D3DTS_WORLD = 256,  // D3DTS_WORLDMATRIX(n) = 256 + n, n up to 255
+    D3DTS_WORLDMATRIX255 = 511,
 };
 
 enum D3DRENDERSTATETYPE : uint32_t {
@@ -249,16 +254,77 @@ enum D3DRENDERSTATETYPE : uint32_t {
     D3DRS_ALPHABLENDENABLE = 27,
     D3DRS_FOGENABLE = 28,
     D3DRS_SPECULARENABLE = 29,
+    D3DRS_FOGCOLOR = 34,
+    D3DRS_FOGTABLEMODE = 35,
+    D3DRS_FOGSTART = 36,
+    D3DRS_FOGEND = 37,
+    D3DRS_FOGDENSITY = 38,
+    D3DRS_RANGEFOGENABLE = 48,
     D3DRS_STENCILENABLE = 52,
+    D3DRS_STENCILFAIL = 53,
+    D3DRS_STENCILZFAIL = 54,
+    D3DRS_STENCILPASS = 55,
+    D3DRS_STENCILFUNC = 56,
+    D3DRS_STENCILREF = 57,
+    D3DRS_STENCILMASK = 58,
+    D3DRS_STENCILWRITEMASK = 59,
     D3DRS_TEXTUREFACTOR = 60,
+    D3DRS_WRAP0 = 128,  // to D3DRS_WRAP7 = 135
+    D3DRS_WRAP7 = 135,
     D3DRS_CLIPPING = 136,
     D3DRS_LIGHTING = 137,
     D3DRS_AMBIENT = 139,
+    D3DRS_FOGVERTEXMODE = 140,
     D3DRS_COLORVERTEX = 141,
+    D3DRS_LOCALVIEWER = 142,
     D3DRS_NORMALIZENORMALS = 143,
-    D3DRS_BLENDOP = 171,
-    D3DRS_SCISSORTESTENABLE = 174,
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,
+    D3DRS_SPECULARMATERIALSOURCE = 146,
+    D3DRS_AMBIENTMATERIALSOURCE = 147,
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,
+    D3DRS_VERTEXBLEND = 151,
+    D3DRS_CLIPPLANEENABLE = 152,
+    D3DRS_POINTSIZE = 154,
+    D3DRS_POINTSIZE_MIN = 155,
+    D3DRS_POINTSPRITEENABLE = 156,
+    D3DRS_POINTSCALEENABLE = 157,
+    D3DRS_POINTSCALE_A = 158,
+    D3DRS_POINTSCALE_B = 159,
+    D3DRS_POINTSCALE_C = 160,
+    D3DRS_MULTISAMPLEANTIALIAS = 161,
+    D3DRS_MULTISAMPLEMASK = 162,
+    D3DRS_PATCHEDGESTYLE = 163,
+    D3DRS_DEBUGMONITORTOKEN = 165,
+    D3DRS_POINTSIZE_MAX = 166,
+    D3DRS_INDEXEDVERTEXBLENDENABLE = 167,
     D3DRS_COLORWRITEENABLE = 168,
+    D3DRS_TWEENFACTOR = 170,
+    D3DRS_BLENDOP = 171,
+    D3DRS_POSITIONDEGREE = 172,
+    D3DRS_NORMALDEGREE = 173,
+    D3DRS_SCISSORTESTENABLE = 174,
+    D3DRS_SLOPESCALEDEPTHBIAS = 175,
+    D3DRS_ANTIALIASEDLINEENABLE = 176,
+    D3DRS_MINTESSELLATIONLEVEL = 178,
+    D3DRS_MAXTESSELLATIONLEVEL = 179,
+    D3DRS_ADAPTIVETESS_X = 180,
+    D3DRS_ADAPTIVETESS_Y = 181,
+    D3DRS_ADAPTIVETESS_Z = 182,
+    D3DRS_ADAPTIVETESS_W = 183,
+    D3DRS_ENABLEADAPTIVETESSELLATION = 184,
+    D3DRS_TWOSIDEDSTENCILMODE = 185,
+    D3DRS_CCW_STENCILFAIL = 186,
+    D3DRS_CCW_STENCILZFAIL = 187,
+    D3DRS_CCW_STENCILPASS = 188,
+    D3DRS_CCW_STENCILFUNC = 189,
+    D3DRS_COLORWRITEENABLE1 = 190,
+    D3DRS_COLORWRITEENABLE2 = 191,
+    D3DRS_COLORWRITEENABLE3 = 192,
+    D3DRS_BLENDFACTOR = 193,
+    D3DRS_SRGBWRITEENABLE = 194,
+    D3DRS_DEPTHBIAS = 195,
+    D3DRS_WRAP8 = 198,  // to D3DRS_WRAP15 = 205
+    D3DRS_WRAP15 = 205,
     D3DRS_SEPARATEALPHABLENDENABLE = 206,
     D3DRS_SRCBLENDALPHA = 207,
     D3DRS_DESTBLENDALPHA = 208,
@@ -268,7 +334,7 @@ constexpr UINT kRenderStateCount = 210;  // render state numbers are below this
 
 enum D3DZBUFFERTYPE : uint32_t { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
 enum D3DFILLMODE : uint32_t { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
-enum D3DSHADEMODE : uint32_t { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };
+enum D3DSHADEMODE : uint32_t { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
 enum D3DCULL : uint32_t { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
 
 enum D3DCMPFUNC : uint32_t {
@@ -296,6 +362,28 @@ enum D3DBLEND : uint32_t {
     D3DBLEND_SRCALPHASAT = 11,
     D3DBLEND_BOTHSRCALPHA = 12,
     D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_BLENDFACTOR = 14,
+    D3DBLEND_INVBLENDFACTOR = 15,
+    D3DBLEND_SRCCOLOR2 = 16,
+    D3DBLEND_INVSRCCOLOR2 = 17,
+};
+
+// Where lighting takes the material's colours from.
+enum D3DMATERIALCOLORSOURCE : uint32_t {
+    D3DMCS_MATERIAL = 0,
+    D3DMCS_COLOR1 = 1,  // the vertex's diffuse colour
+    D3DMCS_COLOR2 = 2,  // the vertex's specular colour
+};
+
+enum D3DFOGMODE : uint32_t { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+
+enum D3DSTENCILOP : uint32_t { D3DSTENCILOP_KEEP = 1, D3DSTENCILOP_DECR = 8 };
+
+enum D3DDEGREETYPE : uint32_t {
+    D3DDEGREE_LINEAR = 1,
+    D3DDEGREE_QUADRATIC = 2,
+    D3DDEGREE_CUBIC = 3,
+    D3DDEGREE_QUINTIC = 5,
 };
 
 enum D3DBLENDOP : uint32_t {
@@ -313,7 +401,11 @@ enum D3DTEXTURESTAGESTATETYPE : uint32_t {
     D3DTSS_ALPHAOP = 4,
     D3DTSS_ALPHAARG1 = 5,
     D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_BUMPENVMAT00 = 7,  // to D3DTSS_BUMPENVMAT11 = 10
+    D3DTSS_BUMPENVMAT11 = 10,
     D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_BUMPENVLSCALE = 22,
+    D3DTSS_BUMPENVLOFFSET = 23,
     D3DTSS_TEXTURETRANSFORMFLAGS = 24,
     D3DTSS_COLORARG0 = 26,
     D3DTSS_ALPHAARG0 = 27,
@@ -323,8 +415,19 @@ enum D3DTEXTURESTAGESTATETYPE : uint32_t {
 constexpr UINT kTextureStageStateCount = 33;
 constexpr UINT kTextureStageCount = 8;
 
-// Texture stage operations. The OpenGL device evaluates DISABLE, SELECTARG1, SELECTARG2,
-// MODULATE, MODULATE2X, MODULATE4X, ADD, ADDSIGNED, ADDSIGNED2X and SUBTRACT on stage 0.
+// Texture coordinates generated from camera-space values, ORed into D3DTSS_TEXCOORDINDEX.
+constexpr DWORD D3DTSS_TCI_PASSTHRU = 0x00000;
+constexpr DWORD D3DTSS_TCI_SPHEREMAP = 0x40000;
+
+enum D3DTEXTURETRANSFORMFLAGS : uint32_t {
+    D3DTTFF_DISABLE = 0,
+    D3DTTFF_COUNT1 = 1,
+    D3DTTFF_COUNT4 = 4,
+    D3DTTFF_PROJECTED = 256,
+};
+
+// Texture stage operations. Every operation but the two bump-mapping ones is evaluated on
+// stage 0; stages 1 to 7 stay disabled.
 enum D3DTEXTUREOP : uint32_t {
     D3DTOP_DISABLE = 1,
     D3DTOP_SELECTARG1 = 2,
@@ -337,6 +440,21 @@ enum D3DTEXTUREOP : uint32_t {
     D3DTOP_ADDSIGNED2X = 9,
     D3DTOP_SUBTRACT = 10,
     D3DTOP_ADDSMOOTH = 11,
+    D3DTOP_BLENDDIFFUSEALPHA = 12,
+    D3DTOP_BLENDTEXTUREALPHA = 13,
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDTEXTUREALPHAPM = 15,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_PREMODULATE = 17,
+    D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+    D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+    D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+    D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+    D3DTOP_BUMPENVMAP = 22,
+    D3DTOP_BUMPENVMAPLUMINANCE = 23,
+    D3DTOP_DOTPRODUCT3 = 24,
+    D3DTOP_MULTIPLYADD = 25,
+    D3DTOP_LERP = 26,
 };
 
 // Texture stage arguments: a source in the low bits, optionally with modifiers.
@@ -362,6 +480,9 @@ enum D3DSAMPLERSTATETYPE : uint32_t {
     D3DSAMP_MIPMAPLODBIAS = 8,
     D3DSAMP_MAXMIPLEVEL = 9,
     D3DSAMP_MAXANISOTROPY = 10,
+    D3DSAMP_SRGBTEXTURE = 11,
+    D3DSAMP_ELEMENTINDEX = 12,
+    D3DSAMP_DMAPOFFSET = 13,
 };
 constexpr UINT kSamplerStateCount = 14;
 
@@ -370,6 +491,9 @@ enum D3DTEXTUREFILTERTYPE : uint32_t {
     D3DTEXF_POINT = 1,
     D3DTEXF_LINEAR = 2,
     D3DTEXF_ANISOTROPIC = 3,
+    D3DTEXF_PYRAMIDALQUAD = 6,
+    D3DTEXF_GAUSSIANQUAD = 7,
+    D3DTEXF_CONVOLUTIONMONO = 8,
 };
 
 enum D3DTEXTUREADDRESS : uint32_t {
@@ -443,13 +567,16 @@ public:
     virtual HRESULT TestCooperativeLevel() = 0;
     // Applies new presentation parameters and returns every state to its default.
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
-    // Shows the back buffer. Only null rectangles, override window and region are supported.
+    // Shows the back buffer. Rectangles, an override window or a dirty region are refused with
+    // D3DERR_INVALIDCALL: the whole back buffer always goes to the device's window.
     virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect,
                             HWND hDestWindowOverride, const void* pDirtyRegion) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    // Fills the back buffer (D3DCLEAR_TARGET) with `Color`, within the rectangles when
-    // Count > 0. There is no depth or stencil buffer; those flags are accepted and ignored.
+    // Fills the back buffer (D3DCLEAR_TARGET) with `Color`: within the `Count` rectangles of
+    // `pRects` (right and bottom edges excluded, clipped to the back buffer); the whole back
+    // buffer when `pRects` is null, whatever `Count` says; nothing when `Count` is 0 but a list
+    // is given. There is no depth or stencil buffer; those flags are accepted and ignored.
     virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
                           DWORD Stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
@@ -462,7 +589,8 @@ public:
                                          DWORD* pValue) = 0;
     virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
     virtual HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) = 0;
-    // Binds a texture to a stage (null: none; a stage without a texture reads opaque white).
+    // Binds a texture to a stage (null: none; a stage that reads its texture while none is set
+    // is skipped, and the diffuse colour and alpha go through).
     // The device holds a reference to the bound texture.
     virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
     virtual HRESULT SetFVF(DWORD FVF) = 0;

@@ -251,10 +251,10 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
                     const float fx0 = float(x0) - 0.5f, fy0 = float(y0) - 0.5f;
                     const float fx1 = float(x1) - 0.5f, fy1 = float(y1) - 0.5f;
                     auto& q = quads[size_t(g.Page)];
-                    q.push_back({fx0, fy0, 0, 1, 0, u0, v0});
-                    q.push_back({fx0, fy1, 0, 1, 0, u0, v1});
-                    q.push_back({fx1, fy0, 0, 1, 0, u1, v0});
-                    q.push_back({fx1, fy1, 0, 1, 0, u1, v1});
+                    q.push_back({fx0, fy0, 0, 1, 0, 0, u0, v0});
+                    q.push_back({fx0, fy1, 0, 1, 0, 0, u0, v1});
+                    q.push_back({fx1, fy0, 0, 1, 0, 0, u1, v0});
+                    q.push_back({fx1, fy1, 0, 1, 0, 0, u1, v1});
                 }
             }
             x += g.Advance;

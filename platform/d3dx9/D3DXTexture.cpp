@@ -17,7 +17,8 @@ namespace hv {
 
 namespace {
 
-// Largest picture side we decode, whatever the device could hold.
+// Largest picture side we decode (a larger one would take gigabytes before being cut down to
+// the device's largest texture).
 constexpr UINT kMaxPictureSide = 16384;
 // Largest picture file we read.
 constexpr uintmax_t kMaxPictureFileBytes = 256u << 20;
@@ -140,8 +141,10 @@ UINT NextPowerOfTwo(UINT v) {
     return p;
 }
 
-// `src` resampled to w x h with `filter` (a D3DX_FILTER_* value without flags).
-Image Resample(const Image& src, UINT w, UINT h, DWORD filter) {
+// `src` resampled to w x h with `filter` (a D3DX_FILTER_* value with its flags): beyond its
+// edges the picture wraps round, or is mirrored where a D3DX_FILTER_MIRROR_* flag says so.
+Image Resample(const Image& src, UINT w, UINT h, DWORD flags) {
+    const DWORD filter = flags & 7;
     Image out;
     out.Width = w;
     out.Height = h;
@@ -165,19 +168,21 @@ Image Resample(const Image& src, UINT w, UINT h, DWORD filter) {
         return out;
     }
     // Channels are filtered independently, as stored (no weighting by alpha).
-    stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(src.Texels.data()),
-                               int(src.Width), int(src.Height), int(src.Width * 4),
-                               reinterpret_cast<unsigned char*>(out.Texels.data()), int(w), int(h),
-                               int(w * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-                               filter == D3DX_FILTER_BOX ? STBIR_FILTER_BOX : STBIR_FILTER_TRIANGLE,
-                               STBIR_COLORSPACE_LINEAR, nullptr);
+    const stbir_filter kernel =
+        filter == D3DX_FILTER_BOX ? STBIR_FILTER_BOX : STBIR_FILTER_TRIANGLE;
+    stbir_resize(src.Texels.data(), int(src.Width), int(src.Height), int(src.Width * 4),
+                 out.Texels.data(), int(w), int(h), int(w * 4), STBIR_TYPE_UINT8, 4,
+                 STBIR_ALPHA_CHANNEL_NONE, 0,
+                 (flags & D3DX_FILTER_MIRROR_U) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP,
+                 (flags & D3DX_FILTER_MIRROR_V) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP, kernel,
+                 kernel, STBIR_COLORSPACE_LINEAR, nullptr);
     return out;
 }
 
 // The next smaller mipmap level.
 Image HalfSize(const Image& src, DWORD mipFilter) {
     const UINT w = std::max(1u, src.Width / 2), h = std::max(1u, src.Height / 2);
-    if (mipFilter == D3DX_FILTER_NONE || mipFilter == D3DX_FILTER_POINT) {
+    if ((mipFilter & 7) == D3DX_FILTER_NONE || (mipFilter & 7) == D3DX_FILTER_POINT) {
         Image out;
         out.Width = w;
         out.Height = h;
@@ -189,36 +194,48 @@ Image HalfSize(const Image& src, DWORD mipFilter) {
                                std::min(2 * x, src.Width - 1)];
         return out;
     }
-    return Resample(src, w, h, D3DX_FILTER_BOX);
+    return Resample(src, w, h, D3DX_FILTER_BOX | (mipFilter & D3DX_FILTER_MIRROR));
 }
 
-// One channel of 8 bits rounded to `bits` bits.
-uint32_t Quantise(uint32_t c, uint32_t bits) {
+// The 4 x 4 ordered-dither pattern: the order in which the cells of a block step up to the
+// next level as a value rises between two levels.
+constexpr uint32_t kDitherOrder[4][4] = {
+    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+// One channel of 8 bits reduced to `bits` bits: to the nearest level, or dithered, where
+// `step` (0 to 15, from the dither pattern) says how far between two levels, in sixteenths,
+// the value must lie to take the upper one.
+uint32_t Quantise(uint32_t c, uint32_t bits, bool dither, uint32_t step) {
     const uint32_t max = (1u << bits) - 1;
-    return (c * max + 127) / 255;
+    if (!dither) return (c * max + 127) / 255;
+    // floor(c * max / 255 + (step + 0.5) / 16), in integers.
+    return std::min(max, (c * max * 32 + (2 * step + 1) * 255) / (255 * 32));
 }
 
-void Store(const Image& level, D3DFORMAT format, uint8_t* bits, INT pitch) {
+// Writes `level` as `format`; `dither`: reduce channels with the ordered-dither pattern.
+void Store(const Image& level, D3DFORMAT format, uint8_t* bits, INT pitch, bool dither) {
     for (UINT y = 0; y < level.Height; ++y) {
         uint8_t* row = bits + size_t(y) * size_t(pitch);
         const uint32_t* in = &level.Texels[size_t(y) * level.Width];
         for (UINT x = 0; x < level.Width; ++x) {
             const uint32_t c = in[x];
             const uint32_t a = c >> 24, r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            const uint32_t step = kDitherOrder[y % 4][x % 4];
+            auto q = [&](uint32_t channel, uint32_t bits) {
+                return Quantise(channel, bits, dither, step);
+            };
             uint16_t v16 = 0;
             switch (format) {
                 case D3DFMT_A4R4G4B4:
                 case D3DFMT_X4R4G4B4:
-                    v16 = uint16_t((Quantise(a, 4) << 12) | (Quantise(r, 4) << 8) |
-                                   (Quantise(g, 4) << 4) | Quantise(b, 4));
+                    v16 = uint16_t((q(a, 4) << 12) | (q(r, 4) << 8) | (q(g, 4) << 4) | q(b, 4));
                     break;
                 case D3DFMT_R5G6B5:
-                    v16 = uint16_t((Quantise(r, 5) << 11) | (Quantise(g, 6) << 5) | Quantise(b, 5));
+                    v16 = uint16_t((q(r, 5) << 11) | (q(g, 6) << 5) | q(b, 5));
                     break;
                 case D3DFMT_A1R5G5B5:
                 case D3DFMT_X1R5G5B5:
-                    v16 = uint16_t((Quantise(a, 1) << 15) | (Quantise(r, 5) << 10) |
-                                   (Quantise(g, 5) << 5) | Quantise(b, 5));
+                    v16 = uint16_t((q(a, 1) << 15) | (q(r, 5) << 10) | (q(g, 5) << 5) | q(b, 5));
                     break;
                 default:
                     std::memcpy(row + 4 * x, &c, 4);
@@ -257,12 +274,12 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
     if (!pDevice) return D3DERR_INVALIDCALL;
     D3DCAPS9 caps;
     pDevice->GetDeviceCaps(&caps);
-    const UINT maxSide =
-        std::min<UINT>(kMaxPictureSide, std::min(caps.MaxTextureWidth, caps.MaxTextureHeight));
+    const UINT maxTexture =
+        std::max<UINT>(1, std::min(caps.MaxTextureWidth, caps.MaxTextureHeight));
     try {
         Image image;
         D3DXIMAGE_FILEFORMAT kind = D3DXIFF_PNG;
-        HRESULT hr = Decode(pSrcData, SrcDataSize, maxSide, image, kind);
+        HRESULT hr = Decode(pSrcData, SrcDataSize, kMaxPictureSide, image, kind);
         if (FAILED(hr)) return hr;
         if (ColorKey != 0)
             for (uint32_t& t : image.Texels)
@@ -273,8 +290,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
             if (asked == D3DX_DEFAULT_NONPOW2 || asked == D3DX_FROM_FILE) return picture;
             return asked;
         };
-        const UINT w = side(Width, image.Width), h = side(Height, image.Height);
-        if (w > maxSide || h > maxSide) return D3DXERR_INVALIDDATA;
+        // A side the device cannot hold is cut down to its largest texture.
+        const UINT w = std::min(side(Width, image.Width), maxTexture);
+        const UINT h = std::min(side(Height, image.Height), maxTexture);
         UINT levels = MipLevels;
         if (MipLevels == D3DX_DEFAULT) levels = 0;
         if (MipLevels == D3DX_FROM_FILE) levels = 1;
@@ -286,8 +304,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
         IDirect3DTexture9* texture = nullptr;
         hr = pDevice->CreateTexture(w, h, levels, Usage, format, Pool, &texture, nullptr);
         if (FAILED(hr)) return hr;
-        const DWORD filter = (Filter == D3DX_DEFAULT ? D3DX_FILTER_TRIANGLE : Filter) & 0xFFFF;
-        const DWORD mipFilter = (MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : MipFilter) & 0xFFFF;
+        const DWORD filter =
+            Filter == D3DX_DEFAULT ? D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER : Filter;
+        const DWORD mipFilter = MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : MipFilter;
         Image level = Resample(image, w, h, filter);
         const DWORD count = texture->GetLevelCount();
         for (DWORD i = 0; i < count; ++i) {
@@ -298,7 +317,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
                 texture->Release();
                 return hr;
             }
-            Store(level, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch);
+            const bool dither = ((i == 0 ? filter : mipFilter) & D3DX_FILTER_DITHER) != 0;
+            Store(level, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch, dither);
             texture->UnlockRect(i);
         }
         if (pSrcInfo) {

@@ -37,6 +37,10 @@ constexpr DWORD D3DX_FILTER_POINT = 2;
 constexpr DWORD D3DX_FILTER_LINEAR = 3;
 constexpr DWORD D3DX_FILTER_TRIANGLE = 4;
 constexpr DWORD D3DX_FILTER_BOX = 5;
+constexpr DWORD D3DX_FILTER_MIRROR_U = 1u << 16;
+constexpr DWORD D3DX_FILTER_MIRROR_V = 2u << 16;
+constexpr DWORD D3DX_FILTER_MIRROR_W = 4u << 16;
+constexpr DWORD D3DX_FILTER_MIRROR = 7u << 16;
 constexpr DWORD D3DX_FILTER_DITHER = 1u << 19;
 
 constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
@@ -60,24 +64,30 @@ struct D3DXIMAGE_INFO {
 };
 
 // Pictures are PNG or JPEG files, recognised by their contents (the file name's extension
-// does not matter). A picture whose sides exceed 16384 or the device's largest texture, or
-// that cannot be decoded, gives D3DXERR_INVALIDDATA and no texture.
+// does not matter). A picture whose sides exceed 16384, or that cannot be decoded, gives
+// D3DXERR_INVALIDDATA and no texture.
 //
-// With default sizes each side is rounded up to a power of two and the picture is resampled
-// over the whole texture with a triangle filter; a full mipmap chain is built (box filter).
-// Format 0 or D3DX_DEFAULT gives D3DFMT_A8R8G8B8; D3DFMT_A4R4G4B4 (and the other 16-bit
-// formats) round each channel to the nearest value the format holds. Texture in the pool asked
-// for (the engine always asks for D3DPOOL_MANAGED).
+// With default sizes each side is rounded up to a power of two, and a side beyond the device's
+// largest texture is cut down to it; the picture is resampled over the whole texture with a
+// triangle filter, its edges wrapping round (pixels beyond the right edge come from the left
+// one); a full mipmap chain is built (box filter). Format 0 or D3DX_DEFAULT gives
+// D3DFMT_A8R8G8B8. Converting to D3DFMT_A4R4G4B4 and the other 16-bit formats dithers with a
+// 4 x 4 ordered pattern under the default filter (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER);
+// without D3DX_FILTER_DITHER each channel is rounded to the nearest value the format holds.
+// Texture in the pool asked for (the engine always asks for D3DPOOL_MANAGED).
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFile,
                                    IDirect3DTexture9** ppTexture);
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData,
                                           UINT SrcDataSize, IDirect3DTexture9** ppTexture);
 // Width, Height: 0 or D3DX_DEFAULT round up to powers of two; D3DX_DEFAULT_NONPOW2 and
-// D3DX_FROM_FILE keep the picture's size; other values are taken as given.
+// D3DX_FROM_FILE keep the picture's size; other values are taken as given. Either way a side
+// is at most the device's largest texture.
 // MipLevels: 0 or D3DX_DEFAULT the full chain; D3DX_FROM_FILE one level.
 // Filter: D3DX_FILTER_NONE places the picture at the top left unscaled (the rest transparent
-// black), POINT takes the nearest texel, LINEAR and TRIANGLE (the default) the triangle filter,
-// BOX the box filter. MipFilter: NONE and POINT take every other texel, others average.
+// black), POINT takes the nearest texel, LINEAR and TRIANGLE the triangle filter, BOX the box
+// filter; D3DX_FILTER_MIRROR_U and _V mirror the picture beyond its edges instead of wrapping,
+// D3DX_FILTER_DITHER dithers conversions to fewer bits. D3DX_DEFAULT: TRIANGLE | DITHER.
+// MipFilter: NONE and POINT take every other texel, others average; D3DX_DEFAULT: BOX.
 // ColorKey: texels of this exact 0xAARRGGBB value become transparent black (0: none).
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData,
                                             UINT SrcDataSize, UINT Width, UINT Height,

@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "platform/win32/cursor_art.h"
 #include "platform/win32/keys.h"
+#include "platform/win32/window_icon.h"
 
 namespace hv {
 
@@ -528,6 +529,7 @@ HWND CreateWindow(const char* className, const char* title, DWORD style, int x, 
         std::fprintf(stderr, "window system: cannot create the window: %s\n", SDL_GetError());
         return nullptr;
     }
+    SetProgramIcon(wnd);
     WindowRec rec;
     rec.Proc = cls->second.Proc;
     rec.ClassCursor = cls->second.Cursor;

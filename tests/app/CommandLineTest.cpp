@@ -89,6 +89,32 @@ TEST(FailureReport, BinaryBytesInTheMessageAreShownEscaped) {
               "[\\x00\\x07\\x1B[2J\\x7F]:1: unexpected \xC3\xA9\tx\r\ny\\x01\r\n");
 }
 
+TEST(HostOptions, OnlyAtTheFrontSoThatNoGameArgumentIsTakenForOne) {
+    THostOptions o = ReadHostOptions({"--game", "/g", "-s", "save.dat"}, std::nullopt);
+    EXPECT_EQ(*o.GameFolder, "/g");
+    EXPECT_EQ(o.GameArgsFrom, 2u);
+    EXPECT_EQ(*ReadHostOptions({"--game=my game", "-w"}, std::nullopt).GameFolder, "my game");
+    EXPECT_TRUE(ReadHostOptions({"--version"}, std::nullopt).Version);
+
+    // After the first game argument, or after "--", everything is the game's.
+    o = ReadHostOptions({"-e", "--game", "x", "--version"}, std::nullopt);
+    EXPECT_FALSE(o.GameFolder || o.Version);
+    EXPECT_EQ(o.GameArgsFrom, 0u);
+    o = ReadHostOptions({"--", "--version"}, std::nullopt);
+    EXPECT_FALSE(o.Version);
+    EXPECT_EQ(o.GameArgsFrom, 1u);
+    // An unknown option is the game's as well.
+    EXPECT_EQ(ReadHostOptions({"--verbose", "--version"}, std::nullopt).GameArgsFrom, 0u);
+
+    // The variable names the folder unless the option does; an empty one is no folder.
+    EXPECT_EQ(*ReadHostOptions({"-w"}, "/v").GameFolder, "/v");
+    EXPECT_EQ(*ReadHostOptions({"--game", "/o"}, "/v").GameFolder, "/o");
+    EXPECT_FALSE(ReadHostOptions({}, "").GameFolder);
+
+    EXPECT_FALSE(ReadHostOptions({"--game"}, "/v").Error.empty());
+    EXPECT_FALSE(ReadHostOptions({"--game="}, std::nullopt).Error.empty());
+}
+
 TEST(WindowSize, FollowsTheDesktopShapeUnlessConfigured) {
     auto size = [](int w, int h, int cw = 0, int ch = 0) {
         TWindowSize s = CalcWindowSize(w, h, cw, ch);

@@ -25,20 +25,31 @@ struct Vertex {
 };
 constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-class DeviceTest : public ::testing::Test {
-protected:
-    static constexpr int W = 160;
-    static constexpr int H = 120;
+// The engine's fixed states on `device` with a back buffer of w x h: no culling, no lighting,
+// one unit per pixel, y down.
+inline void SetEngineStates(IDirect3DDevice9* device, int w, int h) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    device->SetTransform(D3DTS_WORLD, &m);
+    device->SetTransform(D3DTS_VIEW, &m);
+    D3DXMatrixOrthoOffCenterLH(&m, 0, float(w), float(h), 0, -1, 1);
+    device->SetTransform(D3DTS_PROJECTION, &m);
+}
 
-    void SetUp() override {
+// A window of w x h with an OpenGL device drawing into a back buffer of its size.
+struct TestDevice {
+    void Open(int w, int h) {
         StartVideo();
-        window = SDL_CreateWindow("device test", 0, 0, W, H, SDL_WINDOW_OPENGL);
+        window = SDL_CreateWindow("device test", 0, 0, w, h, SDL_WINDOW_OPENGL);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
         pp.Windowed = 1;
-        pp.BackBufferWidth = W;
-        pp.BackBufferHeight = H;
+        pp.BackBufferWidth = UINT(w);
+        pp.BackBufferHeight = UINT(h);
         pp.BackBufferFormat = D3DFMT_X8R8G8B8;
         pp.BackBufferCount = 1;
         pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -47,36 +58,50 @@ protected:
         ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
                   D3D_OK);
-        SetEngineStates();
     }
-
-    void TearDown() override {
+    void Close() {
         if (device) device->Release();
         if (d3d) d3d->Release();
         if (window) SDL_DestroyWindow(window);
+        device = nullptr;
+        d3d = nullptr;
+        window = nullptr;
     }
-
-    // The engine's fixed states: no culling, no lighting, one unit per pixel, y down.
-    void SetEngineStates() {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetRenderState(D3DRS_LIGHTING, 0);
-        device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-        D3DXMATRIX m;
-        D3DXMatrixIdentity(&m);
-        device->SetTransform(D3DTS_WORLD, &m);
-        device->SetTransform(D3DTS_VIEW, &m);
-        D3DXMatrixOrthoOffCenterLH(&m, 0, float(W), float(H), 0, -1, 1);
-        device->SetTransform(D3DTS_PROJECTION, &m);
-    }
-
-    std::vector<D3DCOLOR> Frame() {
+    // The back buffer as 0xAARRGGBB, rows top first.
+    std::vector<D3DCOLOR> Frame() const {
         std::vector<D3DCOLOR> pixels;
         UINT w = 0, h = 0;
         EXPECT_EQ(ReadBackBuffer(device, pixels, w, h), D3D_OK);
-        EXPECT_EQ(w, UINT(W));
-        EXPECT_EQ(h, UINT(H));
+        EXPECT_EQ(w, pp.BackBufferWidth);
+        EXPECT_EQ(h, pp.BackBufferHeight);
         return pixels;
     }
+
+    SDL_Window* window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    D3DPRESENT_PARAMETERS pp{};
+};
+
+class DeviceTest : public ::testing::Test {
+protected:
+    static constexpr int W = 160;
+    static constexpr int H = 120;
+
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(test_.Open(W, H));
+        window = test_.window;
+        d3d = test_.d3d;
+        device = test_.device;
+        pp = test_.pp;
+        SetEngineStates();
+    }
+
+    void TearDown() override { test_.Close(); }
+
+    void SetEngineStates() { hv::test::SetEngineStates(device, W, H); }
+
+    std::vector<D3DCOLOR> Frame() { return test_.Frame(); }
     static D3DCOLOR At(const std::vector<D3DCOLOR>& f, int x, int y) {
         return f[size_t(y) * W + x];
     }
@@ -183,6 +208,9 @@ protected:
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
     D3DPRESENT_PARAMETERS pp{};
+
+private:
+    TestDevice test_;
 };
 
 }  // namespace hv::test

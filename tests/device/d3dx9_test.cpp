@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/d3d9/RecordingDevice.h"
 #include "tests/device/DeviceFixture.h"
 
 namespace hv::test {
@@ -43,24 +44,38 @@ D3DCOLOR Texel(IDirect3DTexture9* t, UINT level, int x, int y) {
     return c;
 }
 
+// A 100 x 50 picture, its left half red and its right half blue.
+std::string RedBlueHalves() {
+    return Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+}
+
+// The size of level 0 of `t`.
+std::pair<UINT, UINT> Size(IDirect3DTexture9* t) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
+    return {desc.Width, desc.Height};
+}
+
 using D3DXTest = DeviceTest;
 
 TEST_F(D3DXTest, PictureIsStretchedOverAPowerOfTwoTextureWithItsMipmaps) {
-    const std::string png =
-        Encode(100, 50, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+    const std::string png = RedBlueHalves();
     IDirect3DTexture9* t = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    EXPECT_EQ(Size(t), std::make_pair(128u, 64u));
     D3DSURFACE_DESC desc;
     ASSERT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 128u);
-    EXPECT_EQ(desc.Height, 64u);
     EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
     EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
     EXPECT_EQ(t->GetLevelCount(), 8u);
-    EXPECT_EQ(Texel(t, 0, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Texel(t, 0, 3, 0), 0xFFFF0000u);
     EXPECT_EQ(Texel(t, 0, 60, 63), 0xFFFF0000u);  // the red half reaches 64 of 128 texels
     EXPECT_EQ(Texel(t, 0, 67, 0), 0xFF0000FFu);
-    EXPECT_EQ(Texel(t, 0, 127, 63), 0xFF0000FFu);
+    EXPECT_EQ(Texel(t, 0, 124, 63), 0xFF0000FFu);
+    // Beyond its edges the picture wraps round: the first column takes some of the last (blue)
+    // and the last some of the first (red).
+    EXPECT_GT(Blue(Texel(t, 0, 0, 10)), 0);
+    EXPECT_GT(Red(Texel(t, 0, 127, 10)), 0);
     const D3DCOLOR edge = Texel(t, 0, 64, 10);  // the triangle filter blends across the edge
     EXPECT_GT(Red(edge), 0);
     EXPECT_GT(Blue(edge), 0);
@@ -99,9 +114,10 @@ TEST_F(D3DXTest, LockRectReadsLevelZeroAndTheTextureDrawsIt) {
 TEST_F(D3DXTest, SixteenBitFormatQuantisesToFourBitsPerChannel) {
     const std::string png = Encode(4, 4, [](int, int) { return 0xFF12B4E7u; });
     IDirect3DTexture9* t = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 0, 0, 0, 0,
-                                                  D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                                  D3DX_FILTER_NONE, 0, nullptr, nullptr, &t),
+    // A filter without D3DX_FILTER_DITHER: each channel to the nearest level.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(
+                  device, png.data(), UINT(png.size()), 0, 0, 0, 0, D3DFMT_A4R4G4B4,
+                  D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &t),
               D3D_OK);
     D3DSURFACE_DESC desc;
     t->GetLevelDesc(0, &desc);
@@ -122,6 +138,105 @@ TEST_F(D3DXTest, SixteenBitFormatQuantisesToFourBitsPerChannel) {
     EXPECT_EQ(At(Frame(), 12, 12), 0xFF11BBEEu);
     vb->Release();
     t->Release();
+}
+
+// The 4-bit levels of each texel of level 0 of a D3DFMT_A4R4G4B4 texture, red channel.
+std::vector<int> RedLevels(IDirect3DTexture9* t, UINT w, UINT h) {
+    std::vector<int> levels;
+    D3DLOCKED_RECT r;
+    EXPECT_EQ(t->LockRect(0, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) {
+            uint16_t v;
+            std::memcpy(&v, static_cast<uint8_t*>(r.pBits) + y * r.Pitch + x * 2, 2);
+            levels.push_back((v >> 8) & 0xF);
+        }
+    t->UnlockRect(0);
+    return levels;
+}
+
+TEST_F(D3DXTest, TheDefaultFilterDithersConversionsToFewerBits) {
+    // Red 0x80 lies between the 4-bit levels 7 (0x77) and 8 (0x88), at 7.53. A 4 x 4 ordered
+    // dither makes each 4 x 4 block a mix of both whose mean is the value, repeating every four
+    // texels; without dithering every texel takes the nearest level.
+    const std::string png = Encode(8, 8, [](int, int) { return 0xFF800000u; });
+    IDirect3DTexture9* dithered = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 0, 0, 1, 0,
+                                                  D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                  D3DX_DEFAULT, 0, nullptr, nullptr, &dithered),
+              D3D_OK);
+    const std::vector<int> levels = RedLevels(dithered, 8, 8);
+    int sum = 0, sevens = 0;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int l = levels[size_t(y * 8 + x)];
+            EXPECT_TRUE(l == 7 || l == 8) << x << "," << y << ": " << l;
+            sum += l;
+            sevens += l == 7;
+            EXPECT_EQ(levels[size_t(y * 8 + x + 4)], l);
+            EXPECT_EQ(levels[size_t((y + 4) * 8 + x)], l);
+        }
+    EXPECT_NEAR(sum / 16.0, 0x80 * 15 / 255.0, 1 / 16.0);
+    EXPECT_GT(sevens, 0);
+    dithered->Release();
+
+    IDirect3DTexture9* rounded = nullptr;
+    ASSERT_EQ(
+        D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 0, 0, 1, 0,
+                                            D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
+                                            D3DX_DEFAULT, 0, nullptr, nullptr, &rounded),
+        D3D_OK);
+    for (int l : RedLevels(rounded, 8, 8)) EXPECT_EQ(l, 8);
+    rounded->Release();
+}
+
+TEST_F(D3DXTest, MirrorFlagsKeepThePictureFromWrappingRound) {
+    // Red then blue columns stretched from 100 to 128: mirrored, the first column has no blue
+    // and the last no red; under the default filter both take some of the opposite edge.
+    const std::string png =
+        Encode(100, 4, [](int x, int) { return x < 50 ? 0xFFFF0000u : 0xFF0000FFu; });
+    for (DWORD mirror : {DWORD(0), D3DX_FILTER_MIRROR_U, D3DX_FILTER_MIRROR}) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 0, 0, 1,
+                                                      0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                      D3DX_FILTER_TRIANGLE | mirror, D3DX_DEFAULT,
+                                                      0, nullptr, nullptr, &t),
+                  D3D_OK);
+        if (mirror) {
+            EXPECT_EQ(Texel(t, 0, 0, 1), 0xFFFF0000u) << mirror;
+            EXPECT_EQ(Texel(t, 0, 127, 1), 0xFF0000FFu) << mirror;
+        } else {
+            EXPECT_GT(Blue(Texel(t, 0, 0, 1)), 0);
+            EXPECT_GT(Red(Texel(t, 0, 127, 1)), 0);
+        }
+        t->Release();
+    }
+}
+
+TEST(D3DXOnRecordingDevice, APictureLargerThanTheDeviceTakesIsCutDownToItsLargestTexture) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = 1;
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    auto* device = new RecordingDevice(pp);
+    device->MaxTextureSize = 64;
+    // 100 x 50: rounded up to 128 x 64, then cut down to 64 x 64, the picture squeezed across.
+    const std::string png = RedBlueHalves();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    EXPECT_EQ(Size(t), std::make_pair(64u, 64u));
+    EXPECT_EQ(Texel(t, 0, 20, 30), 0xFFFF0000u);
+    EXPECT_EQ(Texel(t, 0, 44, 30), 0xFF0000FFu);
+    // Asked for explicitly, a side is cut down too.
+    IDirect3DTexture9* wide = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, png.data(), UINT(png.size()), 256, 16, 1,
+                                                  0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                  D3DX_DEFAULT, 0, nullptr, nullptr, &wide),
+              D3D_OK);
+    EXPECT_EQ(Size(wide), std::make_pair(64u, 16u));
+    wide->Release();
+    t->Release();
+    device->Release();
 }
 
 TEST_F(D3DXTest, JpegPicturesLoadToo) {

@@ -24,7 +24,32 @@ TEST_F(DeviceTest, ClearFillsTheBackBufferAndOnlyTheGivenRectangles) {
     EXPECT_EQ(At(f, 30, 24), 0xFF336699u);
     EXPECT_EQ(At(f, 29, 25), 0xFF336699u);
     EXPECT_EQ(At(f, 9, 20), 0xFF336699u);
-    EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+
+    // Rectangles are clipped to the back buffer; empty and inverted ones clear nothing.
+    const D3DRECT rects[3] = {{W - 5, H - 5, W + 50, H + 50}, {60, 60, 60, 70}, {80, 80, 70, 90}};
+    ASSERT_EQ(device->Clear(3, rects, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_EQ(At(f, W - 1, H - 1), 0xFF00FF00u);
+    EXPECT_EQ(At(f, W - 6, H - 1), 0xFF336699u);
+    EXPECT_EQ(At(f, 60, 65), 0xFF336699u);
+    EXPECT_EQ(At(f, 75, 85), 0xFF336699u);
+
+    // A count of 0 with a list clears nothing; a count without a list clears everything.
+    ASSERT_EQ(device->Clear(0, &r, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_EQ(At(f, 10, 20), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 50, 50), 0xFF336699u);
+    ASSERT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    f = Frame();
+    EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](D3DCOLOR c) { return c == 0xFF0000FF; }));
+
+    // Without D3DCLEAR_TARGET the back buffer keeps its colours; colour write masks do not
+    // apply to clearing.
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(At(Frame(), 5, 5), 0xFF0000FFu);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(At(Frame(), 5, 5), 0xFF123456u);
 }
 
 TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
@@ -70,6 +95,115 @@ TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
     engine->Release();
     texture->Release();
 }
+
+// The pixel-centre checks run on the device as the driver probe set it up, and again with the
+// sample point moved off the centre (the set-up for drivers that fill unlike Direct3D).
+class PixelCentreTest : public DeviceTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam()) setenv("HV_D3D_OFFSET_SAMPLES", "1", 1);
+        DeviceTest::SetUp();
+        unsetenv("HV_D3D_OFFSET_SAMPLES");
+    }
+};
+
+TEST_P(PixelCentreTest, TexelsAndColoursAreTakenAtPixelCentres) {
+    // Alternate white and black columns; with linear filtering any sample off a texel centre
+    // mixes in a neighbour, and with wrapping the last column would reach the first.
+    IDirect3DTexture9* texture =
+        MakeTexture(8, 8, [](int x, int) { return x % 2 ? 0xFF000000u : 0xFFFFFFFFu; });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    // Direct3D's direct mapping: corners half a pixel out, coordinates 0 to 1.
+    IDirect3DVertexBuffer9* exact = MakeBuffer({{9.5f, 9.5f, 1, 0xFFFFFFFF, 0, 0},
+                                                {9.5f, 17.5f, 1, 0xFFFFFFFF, 0, 1},
+                                                {17.5f, 9.5f, 1, 0xFFFFFFFF, 1, 0},
+                                                {17.5f, 17.5f, 1, 0xFFFFFFFF, 1, 1}});
+    Draw(exact, D3DPT_TRIANGLESTRIP, 2);
+    // A vertex-colour ramp of 85 per pixel: red 0, 85, 170 at the centres of pixels 40 to 42.
+    device->SetTexture(0, nullptr);
+    IDirect3DVertexBuffer9* ramp = MakeBuffer({{40, 10, 1, 0xFF000000, 0, 0},
+                                               {40, 13, 1, 0xFF000000, 0, 0},
+                                               {43, 10, 1, 0xFFFF0000, 0, 0},
+                                               {43, 13, 1, 0xFFFF0000, 0, 0}});
+    Draw(ramp, D3DPT_TRIANGLESTRIP, 2);
+    IDirect3DVertexBuffer9* down = MakeBuffer({{50, 10, 1, 0xFF000000, 0, 0},
+                                               {50, 13, 1, 0xFF0000FF, 0, 0},
+                                               {53, 10, 1, 0xFF000000, 0, 0},
+                                               {53, 13, 1, 0xFF0000FF, 0, 0}});
+    Draw(down, D3DPT_TRIANGLESTRIP, 2);
+    const auto f = Frame();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(At(f, 10 + x, 10 + y), x % 2 ? 0xFF000000u : 0xFFFFFFFFu) << x << "," << y;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Red(At(f, 40 + i, 11)), 85 * i) << i;
+        EXPECT_EQ(Blue(At(f, 51, 10 + i)), 85 * i) << i;
+    }
+    exact->Release();
+    ramp->Release();
+    down->Release();
+    texture->Release();
+}
+
+TEST_P(PixelCentreTest, CentresOnEdgesGoToTopAndLeftEdges) {
+    // Direct3D's own examples: the triangles (0,0) (5,0) (5,5) and (0,5) (0,0) (5,5) share a
+    // diagonal through five centres; it is the first one's left edge, so the first gets 15
+    // pixels and the second 10. Here both are moved by (20, 20).
+    const D3DCOLOR a = 0xFFFF0000, b = 0xFF00FF00, c = 0xFF0000FF;
+    IDirect3DVertexBuffer9* pair = MakeBuffer({{20, 20, 1, a, 0, 0},
+                                               {25, 20, 1, a, 0, 0},
+                                               {25, 25, 1, a, 0, 0},
+                                               {20, 25, 1, b, 0, 0},
+                                               {20, 20, 1, b, 0, 0},
+                                               {25, 25, 1, b, 0, 0}});
+    // The rectangle (1,1) to (3,5), cut into four triangles about its centre (2,3), covers the
+    // same pixels as the rectangle (0.5,0.5) to (2.5,4.5): columns 1 and 2, rows 1 to 4.
+    IDirect3DVertexBuffer9* cut = MakeBuffer({{41, 21, 1, c, 0, 0},
+                                              {43, 21, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {43, 21, 1, c, 0, 0},
+                                              {43, 25, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {43, 25, 1, c, 0, 0},
+                                              {41, 25, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0},
+                                              {41, 25, 1, c, 0, 0},
+                                              {41, 21, 1, c, 0, 0},
+                                              {42, 23, 1, c, 0, 0}});
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->SetTexture(0, nullptr);
+    Draw(pair, D3DPT_TRIANGLELIST, 2);
+    Draw(cut, D3DPT_TRIANGLELIST, 4);
+    const auto f = Frame();
+    int first = 0, second = 0, rest = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < 35; ++x) {
+            const D3DCOLOR p = At(f, x, y);
+            first += p == a;
+            second += p == b;
+            rest += p != a && p != b && p != kBlack;
+        }
+    EXPECT_EQ(first, 15);
+    EXPECT_EQ(second, 10);
+    EXPECT_EQ(rest, 0);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(At(f, 20 + k, 20 + k), a) << k;
+    for (int y = 19; y <= 26; ++y)
+        for (int x = 39; x <= 44; ++x) {
+            const bool inside = x >= 41 && x <= 42 && y >= 21 && y <= 24;
+            EXPECT_EQ(At(f, x, y), inside ? c : kBlack) << x << "," << y;
+        }
+    pair->Release();
+    cut->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Conventions, PixelCentreTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OffsetSamples" : "Probed";
+                         });
 
 TEST_F(DeviceTest, ColourModesModulateOrPaintFlatKeepingTheShape) {
     // Left half an opaque colour, right half transparent.
@@ -174,6 +308,46 @@ TEST_F(DeviceTest, RotationAndScalingTurnAboutThePivot) {
     EXPECT_EQ(At(f, 57, 33) & 0xFFFFFF, 0u);
     vb->Release();
     texture->Release();
+}
+
+TEST_F(DeviceTest, CullingDropsTheFacesItNamesAndKeepsTheOthers) {
+    // Screen y runs down: (20, 10) -> (50, 10) -> (20, 40) turns clockwise on screen.
+    const D3DCOLOR red = 0xFFFF0000, green = 0xFF00FF00;
+    IDirect3DVertexBuffer9* clockwise =
+        MakeBuffer({{20, 10, 1, red, 0, 0}, {50, 10, 1, red, 0, 0}, {20, 40, 1, red, 0, 0}});
+    IDirect3DVertexBuffer9* counter =
+        MakeBuffer({{80, 10, 1, green, 0, 0}, {80, 40, 1, green, 0, 0}, {110, 10, 1, green, 0, 0}});
+    // A strip's second triangle keeps the first one's facing.
+    IDirect3DVertexBuffer9* strip = MakeBuffer({{20, 60, 1, red, 0, 0},
+                                                {50, 60, 1, red, 0, 0},
+                                                {20, 90, 1, red, 0, 0},
+                                                {50, 90, 1, red, 0, 0}});
+    device->SetTexture(0, nullptr);
+    struct Case {
+        DWORD cull;
+        bool clockwiseDrawn, counterDrawn;
+    };
+    for (const Case c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true},
+                         Case{D3DCULL_NONE, true, true}}) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+        device->SetRenderState(D3DRS_CULLMODE, c.cull);
+        Draw(clockwise, D3DPT_TRIANGLELIST, 1);
+        Draw(counter, D3DPT_TRIANGLELIST, 1);
+        Draw(strip, D3DPT_TRIANGLESTRIP, 2);
+        const auto f = Frame();
+        EXPECT_EQ(At(f, 25, 15), c.clockwiseDrawn ? red : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 85, 15), c.counterDrawn ? green : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 25, 65), c.clockwiseDrawn ? red : kBlack) << c.cull;
+        EXPECT_EQ(At(f, 45, 85), c.clockwiseDrawn ? red : kBlack) << c.cull;
+    }
+    // Culling is Direct3D's default state.
+    DWORD cull = 0;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
+    clockwise->Release();
+    counter->Release();
+    strip->Release();
 }
 
 TEST_F(DeviceTest, LineStripsTakeTheirLastPixelAndFansFillExactly) {
@@ -354,6 +528,50 @@ TEST_F(DeviceTest, BadCallsAreRefusedWithoutDrawing) {
     EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->EndScene(), D3D_OK);
     vb->Release();
+}
+
+TEST_F(DeviceTest, ArgumentsItCannotDrawAreRefused) {
+    // No depth or stencil buffer, 8 bits a channel, one sample per pixel: a reset asking for
+    // otherwise fails and the device keeps drawing as before.
+    D3DPRESENT_PARAMETERS asked = pp;
+    asked.EnableAutoDepthStencil = 1;
+    asked.AutoDepthStencilFormat = D3DFMT_D24S8;
+    EXPECT_EQ(device->Reset(&asked), D3DERR_NOTAVAILABLE);
+    asked = pp;
+    asked.BackBufferFormat = D3DFMT_R5G6B5;
+    EXPECT_EQ(device->Reset(&asked), D3DERR_INVALIDCALL);
+    asked = pp;
+    asked.MultiSampleType = D3DMULTISAMPLE_TYPE(4);
+    EXPECT_EQ(device->Reset(&asked), D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+
+    // Levels made by the device itself; textures that cannot be drawn with.
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_MANAGED, &t, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(t, nullptr);
+    for (D3DPOOL pool : {D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
+        ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, pool, &t, nullptr), D3D_OK);
+        EXPECT_EQ(device->SetTexture(0, t), D3DERR_INVALIDCALL) << pool;
+        t->Release();
+    }
+
+    // Transform states: those Direct3D has are kept, others refused.
+    D3DXMATRIX m = Translation(3, 4), got;
+    EXPECT_EQ(device->SetTransform(D3DTS_TEXTURE7, &m), D3D_OK);
+    EXPECT_EQ(device->GetTransform(D3DTS_TEXTURE7, &got), D3D_OK);
+    EXPECT_EQ(got._41, 3.0f);
+    EXPECT_EQ(device->SetTransform(D3DTS_WORLDMATRIX255, &m), D3D_OK);
+    EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(24), &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetTransform(D3DTRANSFORMSTATETYPE(512), &got), D3DERR_INVALIDCALL);
+
+    // Present shows the whole back buffer in the device's window, nothing else.
+    const RECT part{0, 0, 10, 10};
+    EXPECT_EQ(device->Present(&part, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, &part, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, nullptr, window, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
 TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL) {

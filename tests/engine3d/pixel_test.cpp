@@ -146,6 +146,119 @@ TEST_F(PixelTest, LinesRectanglesAndTrianglesUseTheirVertexColour) {
     EXPECT_EQ(At(f, 115, 45), kBlack);
 }
 
+// The frame's own opening: the black backdrop and the outline of the play area (the frame
+// loop's sequence of shape draws).
+void Backdrop(TKavSurfaceEngine3D& engine) {
+    engine.DrawLineShape(255, 0, 0, 0, 1366, 1024, true);
+    engine.DrawLineShape(255, 0, 0, 0, 0, H, false);
+    engine.DrawLineShape(255, 0, 0, 0, W, 0, false);
+    engine.DrawLineShape(255, 0, W, 0, W, H, false);
+    engine.DrawLineShape(255, 0, 0, H, W, H, false);
+}
+
+TEST_F(PixelTest, ShapesAfterAColourOverlayKeepTheirOwnColours) {
+    // The overlay leaves stage 0 adding the texture to the factor colour; the shapes that follow
+    // have no texture, so that stage is skipped and each keeps its vertex colour and alpha.
+    folder.Solid("data/Textures/dot.png", 8, 8, 0xFFFFFFFF);
+    Load("dot.png", RECT{0, 0, 8, 8});
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    Picture("dot.png", 140, 100, 0, 1, 255, 0x00FF00, 255);           // a flat green overlay
+    engine->DrawLineShape(255, 0x0000FF, 10.5, 10, 10.5, 40, false);  // red line
+    engine->DrawLineShape(255, 0xFF0000, 20, 10, 40, 30, true);       // blue rectangle
+    engine->DrawLineShape(128, 0x00FF00, 50, 10, 70, 30, true);       // half-transparent green
+    engine->DrawTriangleShape(255, 0x00FFFF, true, 80, 10, 110, 10, 80, 40);   // yellow
+    engine->DrawTriangleShape(255, 0xFFFF00, false, 80, 50, 110, 50, 80, 80);  // cyan outline
+    const double polygon[4][2] = {{20, 60}, {60, 60}, {60, 90}, {20, 90}};
+    for (int i = 0; i < 4; ++i)  // a polygon is drawn as its closed chain of opaque lines
+        engine->DrawLineShape(255, 0xFF00FF, polygon[i][0], polygon[i][1], polygon[(i + 1) % 4][0],
+                              polygon[(i + 1) % 4][1], false);
+    const auto f = End();
+    EXPECT_EQ(At(f, 143, 103), 0xFF00FF00u);  // the overlay itself
+    EXPECT_EQ(At(f, 10, 25), 0xFFFF0000u);
+    EXPECT_EQ(At(f, 30, 20), 0xFF0000FFu);
+    // 128/255 of green over the black backdrop.
+    EXPECT_NEAR(Green(At(f, 60, 20)), 128, 1);
+    EXPECT_EQ(Red(At(f, 60, 20)), 0);
+    EXPECT_EQ(At(f, 85, 15), 0xFFFFFF00u);
+    EXPECT_EQ(At(f, 95, 50), 0xFF00FFFFu);
+    EXPECT_EQ(At(f, 40, 60), 0xFFFF00FFu);
+    EXPECT_EQ(At(f, 60, 75), 0xFFFF00FFu);
+    EXPECT_EQ(At(f, 40, 75), kBlack);  // inside the polygon: the backdrop
+    EXPECT_EQ(At(f, 120, 60), kBlack);
+}
+
+TEST_F(PixelTest, AnOverlayEndingAFrameLeavesTheNextBackdropBlack) {
+    folder.Solid("data/Textures/dot.png", 8, 8, 0xFFFFFFFF);
+    Load("dot.png", RECT{0, 0, 8, 8});
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    Picture("dot.png", 20, 20, 0, 1, 255, 0xFFFFFF, 128);  // a grey overlay, the frame's last draw
+    End();
+    Begin(0xFF0000FF);
+    Backdrop(*engine);
+    const auto f = End();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) ASSERT_EQ(At(f, x, y), kBlack) << x << "," << y;
+}
+
+TEST_F(PixelTest, AlphaAndAdditivePicturesOverShapes) {
+    // Red texels of alpha 128, and opaque white ones; a blue rectangle underneath.
+    folder.Solid("data/Textures/glass.png", 8, 8, 0x80FF0000);
+    folder.Solid("data/Textures/white.png", 8, 8, 0xFFFFFFFF);
+    Load("glass.png", RECT{0, 0, 8, 8});
+    Load("white.png", RECT{0, 0, 8, 8});
+    Begin();
+    engine->DrawLineShape(255, 0xFF0000, 0, 0, 160, 40, true);
+    Picture("glass.png", 10, 10);                               // source alpha over
+    Picture("glass.png", 30, 10, 0, 1, 255, 0xFFFFFF, 0, 1);    // added, weighted by alpha
+    Picture("white.png", 50, 10, 0, 1, 64);                     // a quarter of white over
+    Picture("white.png", 70, 10, 0, 1, 255, 0x00FF00, 255, 1);  // a green overlay, added
+    const auto f = End();
+    const D3DCOLOR over = At(f, 14, 14), added = At(f, 34, 14), quarter = At(f, 54, 14);
+    // Alpha blending: source x 128/255 + destination x 127/255.
+    EXPECT_NEAR(Red(over), 128, 1);
+    EXPECT_NEAR(Blue(over), 127, 1);
+    // Additive: source x 128/255 + destination.
+    EXPECT_NEAR(Red(added), 128, 1);
+    EXPECT_EQ(Blue(added), 255);
+    // Vertex alpha 64 on an opaque texel.
+    EXPECT_NEAR(Red(quarter), 64, 1);
+    EXPECT_NEAR(Green(quarter), 64, 1);
+    EXPECT_NEAR(Blue(quarter), 255, 1);
+    EXPECT_EQ(At(f, 74, 14), 0xFF00FFFFu);
+}
+
+TEST_F(PixelTest, APictureAtEachFilterAndScale) {
+    // Four columns of grey 0, 80, 160 and 240.
+    folder.Picture("data/Textures/steps.png", 4, 4,
+                   [](int x, int) { return 0xFF000000u | uint32_t(x * 80) * 0x010101u; });
+    Load("steps.png", RECT{0, 0, 4, 4});
+    // Doubled about its centre, the picture's quad runs from 39.5 to 45.5 and its coordinates
+    // from texel 0.5 to 3.5: pixels 40 to 45 sample the texels at 0.25, 0.75, ... 2.75 (in
+    // texel units from the first centre). Point sampling takes the nearest texel, linear the
+    // weighted pair. Unscaled, every filter gives the texels themselves.
+    const int point[6] = {0, 80, 80, 160, 160, 240};
+    const int linear[6] = {20, 60, 100, 140, 180, 220};
+    for (int filter = 0; filter <= 3; ++filter) {
+        engine->FilterMode = filter;
+        engine->MaxAnisotropy = 8;
+        Begin();
+        Picture("steps.png", 40, 40, 0, 2);
+        Picture("steps.png", 80, 40);
+        const auto f = End();
+        for (int i = 0; i < 6; ++i) {
+            const int expected = filter >= 2 ? linear[i] : point[i];
+            EXPECT_NEAR(Red(At(f, 40 + i, 42)), expected, 1) << "filter " << filter << " " << i;
+            EXPECT_EQ(At(f, 40 + i, 42), At(f, 40 + i, 43)) << "filter " << filter << " " << i;
+        }
+        EXPECT_EQ(At(f, 39, 42), kBlack);
+        EXPECT_EQ(At(f, 46, 42), kBlack);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Red(At(f, 81 + i, 42)), 80 * i) << "filter " << filter << " " << i;
+    }
+}
+
 TEST_F(PixelTest, TextIsDrawnFromItsPlace) {
     Begin();
     engine->OutText("Hello", 0xFFFFFFFF, 20, 50);

@@ -481,6 +481,18 @@ TEST_F(RecordingEngineTest, TexturesAreMadeLazilyAndMissingOnesAreReported) {
     EXPECT_TRUE(folder.Logged("TKavSurfaceEngine3D.Draw(gone,...) - Texture not load! gone.png"));
     EXPECT_TRUE(
         folder.Logged("TKavSurfaceEngine3D.Draw(nobody,...) - Src Surface does not exists!"));
+
+    // Drawn in turn every frame, each missing picture is still logged only once.
+    for (int frame = 0; frame < 3; ++frame) {
+        DrawPlain("gone");
+        DrawPlain("nobody");
+    }
+    const std::string log = folder.Log();
+    for (const std::string text : {"Draw(nobody,...) - Src Surface", "Draw(gone,...) - Texture"}) {
+        const size_t first = log.find(text);
+        ASSERT_NE(first, std::string::npos) << text;
+        EXPECT_EQ(log.find(text, first + 1), std::string::npos) << text;
+    }
 }
 
 TEST_F(RecordingEngineTest, SixteenBitTexturesAndRegisteredFilesComeFromMemory) {

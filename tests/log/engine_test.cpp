@@ -152,6 +152,40 @@ TEST_F(EngineFixture, DetailLevelFiltersAfterCounting) {
     EXPECT_EQ(off->ErrorsCount, 1);
 }
 
+TEST_F(EngineFixture, FrameWarningsAreWrittenOnceAndTalliedBeforeTheFooter) {
+    // Two missing pictures drawn in turn every frame: repeat collapsing cannot catch them.
+    for (int frame = 0; frame < 500; ++frame) {
+        clock.ticks = uint32_t(frame);
+        engine->AddWarningOnce("a - Src Surface does not exists!");
+        engine->AddWarningOnce("b - Src Surface does not exists!");
+    }
+    engine->AddWarningOnce("c - once only");
+    clock.ticks = 1000;
+    engine->CloseLogFiles();
+    std::vector<std::string> expected = {
+        "(00:00:00:000) .Warning! a - Src Surface does not exists!",
+        "(00:00:00:000) .Warning! b - Src Surface does not exists!",
+        "(00:00:00:499) .Warning! c - once only",
+        "(00:00:01:000)  a - Src Surface does not exists! (500 times in all, logged once)",
+        "(00:00:01:000)  b - Src Surface does not exists! (500 times in all, logged once)",
+        std::string(80, '-'),
+        "[ Errors : 0 ,  Warnings : 3 ,  Hints : 0 ]",
+    };
+    auto body = Body();
+    body.resize(expected.size());
+    EXPECT_EQ(body, expected);
+
+    // A file whose detail level drops warnings shows neither the warning nor its tally.
+    const std::string quiet = dir.Path() + "Quiet.log";
+    engine->DefaultLogFile = engine->AddLogFile(quiet);
+    engine->DefaultLogFile->DetalizationMode = 1;
+    engine->AddError("shown");
+    engine->AddWarningOnce("hidden");
+    engine->AddWarningOnce("hidden");
+    engine->CloseLogFiles();
+    EXPECT_EQ(ReadAll(quiet).find("hidden"), std::string::npos);
+}
+
 TEST_F(EngineFixture, EmptyFirstMessageIsARepeatOfNothing) {
     engine->AddMessage("");
     EXPECT_FALSE(Exists(path));

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "log/KavLogEngine.h"
 #include "platform/exceptions.h"
 
 using namespace hv;
@@ -80,6 +86,64 @@ TEST(ReadCatalogueLine, MissingFieldsTakeTheirSeparatorButRotateOnlyWhenPresent)
     e = ReadCatalogueLine("{N;");
     EXPECT_EQ(e.Name, "");
     EXPECT_EQ(e.TextureName, "");
+}
+
+TEST(CatalogueLineProblem, LinesThatLookLikeEntriesButDoNotReadAsWrittenAreNamed) {
+    const char* good[] = {
+        "{name=\"sky.png\"; Texture=\"sky\"; PosX=0; PosY=0; Width=256; Height=256; "
+        "Rotate=false; Compress=false;},",
+        "{Name=\"a.png\";Texture=\"t\";PosX=1;PosY=2;Width=3;Height=4;",  // no Rotate, Compress
+        "-- {name = \"a comment\"}",
+        "",
+        "   ",
+        "}",
+        "Textures = {"};
+    for (const char* line : good) EXPECT_EQ(CatalogueLineProblem(line), "") << line;
+
+    const std::pair<const char*, const char*> bad[] = {
+        {" {name=\"a.png\";Texture=\"t\";PosX=1;PosY=2;Width=3;Height=4;", "starts with a blank"},
+        {"\t{name=\"a.png\";", "starts with a blank"},
+        {"{name = \"a.png\"; Texture=\"t\"; PosX=1; PosY=2; Width=3; Height=4;", "its name"},
+        {"{pic=\"a.png\";Texture=\"t\";PosX=1;PosY=2;Width=3;Height=4;", "its name"},
+        {"{name=\"a.png\", Texture=\"t\", PosX=1, PosY=2}", "not ended by \";\""},
+        {"{name=\"a.png\"; Texture = \"t\"; PosX=1; PosY=2; Width=3; Height=4;", "no Texture="},
+        {"{name=\"a.png\"; Texture=\"t\"; PosX =1; PosY=2; Width=3; Height=4;", "no PosX="},
+        {"{name=\"a.png\"; Texture=\"t\"; PosX=1; PosY=2; Width=3;", "no Height="},
+        {"{name=\"a.png\"; Texture=\"t\"; PosX=1; PosY=2; Width=3; Height=4; Rotate = true;",
+         "Rotate is not followed"},
+        {"{name=\"a.png\"; Texture=t; PosX=1; PosY=2; Width=3; Height=4;", "quoted name"},
+    };
+    for (auto [line, reason] : bad)
+        EXPECT_NE(CatalogueLineProblem(line).find(reason), std::string::npos)
+            << line << " -> " << CatalogueLineProblem(line);
+}
+
+TEST(ReadTexturesLua, WarnsAboutEachUnreadableLineByItsScriptLine) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("hv_catalogue_" + std::to_string(std::random_device{}()) + ".log");
+    TLogFile* log = LogEngine().AddLogFile(path.string());
+    TLogFile* previous = LogEngine().DefaultLogFile;
+    LogEngine().DefaultLogFile = log;
+    TPictureCatalogue cat;
+    ReadTexturesLua(Section({"{name=\"ok.png\";Texture=\"t\";PosX=1;PosY=2;Width=3;Height=4;",
+                             " {name=\"indented.png\";Texture=\"t\";PosX=1;PosY=2;Width=3;",
+                             "{name=\"spaced.png\"; Texture = \"t\"; PosX=1;"}),
+                    cat);
+    LogEngine().DefaultLogFile = previous;
+    log->Disabled = true;
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    std::filesystem::remove(path);
+    // The section's lines 4 to 6: the first reads; the indented one is skipped as the host has
+    // always done, the spaced one read with an empty texture; both are named.
+    ASSERT_EQ(cat.size(), 2u);
+    EXPECT_EQ(text.str().find("line 4 "), std::string::npos);
+    EXPECT_NE(text.str().find("TMainForm.ReadTexturesLua line 5 looks like a picture but it "
+                              "starts with a blank"),
+              std::string::npos)
+        << text.str();
+    EXPECT_NE(text.str().find("line 6 looks like a picture but it has no Texture="),
+              std::string::npos);
 }
 
 TEST(ReadCatalogueLine, BadBooleanIsAClearConversionError) {
