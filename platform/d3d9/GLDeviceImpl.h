@@ -209,6 +209,11 @@ private:
     void UpdateTransform();
     // The matrix a transform state names; null for one Direct3D does not have.
     D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state);
+    // Whether the two triangles just batched (vertices from `firstVertex`, indices from
+    // `firstIndex`) paint every pixel of the target in one opaque colour.
+    bool CoversTargetOpaquely(const DrawKey& key, uint32_t firstVertex, size_t firstIndex) const;
+    // Sets every pixel of the back buffer to the opaque `color`.
+    void FillTarget(D3DCOLOR color);
     void DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
                    const std::vector<uint32_t>& indices);
     bool IsLost();
