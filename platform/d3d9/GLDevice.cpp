@@ -323,6 +323,7 @@ void GLDevice::SetDefaultStates() {
     blendWorlds_.fill(Identity());
     wvpDirty_ = true;
     fvf_ = 0;
+    layout_ = DecodeFvf(0);
     if (texture_) std::exchange(texture_, nullptr)->Release();
     if (stream_) std::exchange(stream_, nullptr)->Release();
     streamOffset_ = streamStride_ = 0;
@@ -511,6 +512,7 @@ HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
 }
 
 HRESULT GLDevice::SetFVF(DWORD FVF) {
+    if (FVF != fvf_) layout_ = DecodeFvf(FVF);
     fvf_ = FVF;
     return D3D_OK;
 }
@@ -603,7 +605,7 @@ void GLDevice::UpdateTransform() {
 
 HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                 UINT PrimitiveCount) {
-    const FvfLayout layout = DecodeFvf(fvf_);
+    const FvfLayout& layout = layout_;
     const UINT n = VerticesForPrimitives(PrimitiveType, PrimitiveCount);
     if (!layout.Valid || !stream_ || n == 0) return D3DERR_INVALIDCALL;
     const UINT stride = streamStride_ ? streamStride_ : layout.Size;
@@ -983,8 +985,9 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     k.colorWrite = 0xF;
     k.fillMode = D3DFILL_SOLID;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    std::vector<GLVertex> vertices;
-    std::vector<uint32_t> indices;
+    // The batch's own vectors are empty after the flush above and keep their capacity.
+    std::vector<GLVertex>& vertices = batchVertices_;
+    std::vector<uint32_t>& indices = batchIndices_;
     vertices.reserve(quads.size());
     for (const GLVertex& q : quads) {
         GLVertex v = q;
@@ -1000,6 +1003,8 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) indices.push_back(q + i);
     }
     DrawBatch(k, vertices, indices);
+    vertices.clear();
+    indices.clear();
 }
 
 // ---- Resources ------------------------------------------------------------------------------

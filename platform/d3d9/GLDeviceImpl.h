@@ -243,6 +243,7 @@ private:
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;
     DWORD fvf_ = 0;
+    FvfLayout layout_ = DecodeFvf(0);  // of fvf_
     MemoryVertexBuffer* stream_ = nullptr;
     UINT streamOffset_ = 0, streamStride_ = 0;
     GLTexture* texture_ = nullptr;
