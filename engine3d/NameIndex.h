@@ -23,6 +23,8 @@ public:
     // Position of the first entry named `name` (exact, case-sensitive), or -1.
     int Find(const std::vector<TEntry>& list, std::string_view name) const {
         if (list.size() != size_ || list.data() != data_) Rebuild(list);
+        // A script asks for the same name many times in a row (a hit test in a loop).
+        if (last_ < list.size() && list[last_].Name == name) return int(last_);
         auto it = positions_.find(name);
         if (it == positions_.end()) return -1;
         // An entry that is not where it was means the list changed behind the index's back.
@@ -31,6 +33,7 @@ public:
             it = positions_.find(name);
             if (it == positions_.end()) return -1;
         }
+        last_ = it->second;
         return int(it->second);
     }
 
@@ -45,11 +48,13 @@ private:
         for (size_t i = 0; i < list.size(); ++i) positions_.try_emplace(list[i].Name, i);
         size_ = list.size();
         data_ = list.data();
+        last_ = size_t(-1);
     }
 
     mutable std::unordered_map<std::string, size_t, Hash, std::equal_to<>> positions_;
     mutable size_t size_ = size_t(-1);
     mutable const TEntry* data_ = nullptr;
+    mutable size_t last_ = size_t(-1);  // the position found last (the first of its name)
 };
 
 }  // namespace hv

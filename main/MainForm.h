@@ -192,7 +192,7 @@ public:
     // counted from the picture's top-left as shown on screen, has an opacity above `threshold`.
     // False for an unknown picture or one whose texture is absent; true (and an error logged)
     // when the texture cannot be read.
-    bool GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+    bool GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                           int64_t threshold);
 
     // --- Display modes, window switching and cursor ---

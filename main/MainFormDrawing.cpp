@@ -287,7 +287,7 @@ int TMainForm::InsideRect(lua_State* L) {
 
 int TMainForm::InsidePicture(lua_State* L) {
     const int n = lua_gettop(L);
-    const std::string name = ArgString(L, 1);
+    const std::string_view name = ArgKey(L, 1);  // held by the Lua stack for the call
     const int64_t picX = ArgInteger(L, 2), picY = ArgInteger(L, 3);
     const int64_t ptX = ArgInteger(L, 4), ptY = ArgInteger(L, 5);
     const int64_t radius = n >= 6 ? ArgRounded(L, 6) : 10;
@@ -296,7 +296,7 @@ int TMainForm::InsidePicture(lua_State* L) {
     return 1;
 }
 
-bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+bool TMainForm::GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                                  int64_t threshold) {
     if (!KavSurfaceEngine3D) return false;
     TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
@@ -321,15 +321,18 @@ bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, 
     IDirect3DTexture9* texture = engine.Textures[size_t(t)].Texture.Get();
     if (!texture) return false;
 
-    const std::string failure = "TGame.GetAlphaFromSurf(" + name + ", " + std::to_string(x) + ", " +
-                                std::to_string(y) + ")";
+    // The error names the call; made only when it is written.
+    auto failure = [&] {
+        return "TGame.GetAlphaFromSurf(" + std::string(name) + ", " + std::to_string(x) + ", " +
+               std::to_string(y) + ")";
+    };
     D3DSURFACE_DESC desc{};
     D3DLOCKED_RECT locked{};
     // Read-only: the hit test changes no texel, so the texture need not be sent again.
     if (FAILED(texture->GetLevelDesc(0, &desc)) ||
         FAILED(texture->LockRect(0, &locked, &surface.SourceRect, D3DLOCK_READONLY)) ||
         !locked.pBits) {
-        LogEngine().AddError(failure);
+        LogEngine().AddError(failure());
         return true;
     }
     const auto* bits = static_cast<const uint8_t*>(locked.pBits);
@@ -358,7 +361,7 @@ bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, 
     }
     texture->UnlockRect(0);
     if (!readable) {
-        LogEngine().AddError(failure);
+        LogEngine().AddError(failure());
         return true;
     }
     return hit;
