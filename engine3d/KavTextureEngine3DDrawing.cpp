@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <string>
 
 #include "engine3d/KavTextureEngine3D.h"
@@ -160,11 +161,21 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
                                       double groupScaleY, double pivotX, double pivotY,
                                       bool filter) {
     if (!Device) return;
-    // The copy shares the vertex buffer; a sub-rectangle refills it for this draw only (the
-    // next Draw fills it for the whole picture again).
-    TKavSurface copy = surface;
-    if (subRect) SetVBForSurfaces(copy, subRect);
-    TTexture* t = TextureOf(copy);
+    // A sub-rectangle refills the shared vertex buffer for this draw only (the next Draw fills
+    // it for the whole picture again), through a copy of the record so the record keeps its
+    // state; a whole picture is drawn from the record as it is.
+    std::optional<TKavSurface> subCopy;
+    if (subRect) {
+        subCopy.emplace(surface);
+        SetVBForSurfaces(*subCopy, subRect);
+    }
+    const TKavSurface& copy = subCopy ? *subCopy : surface;
+    TTexture* t = nullptr;
+    if (copy.TextureIndex >= 0 && size_t(copy.TextureIndex) < Textures.size() &&
+        Textures[size_t(copy.TextureIndex)].Name == copy.TextureName)
+        t = &Textures[size_t(copy.TextureIndex)];
+    else if (const int found = FindTexture(copy.TextureName); found >= 0)
+        t = &Textures[size_t(found)];
     if (!copy.VB) return;
 
     double pX, pY, qX, qY;
