@@ -160,6 +160,15 @@ int32_t CD3DGame::WindowHeight() const {
     return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->WindowHeight : 0;
 }
 
+// The desktop's rate: a window is shown at it, and a full-screen game keeps the desktop's mode.
+uint32_t CD3DGame::RefreshRate() {
+    if (!form_->KavSurfaceEngine3D || !form_->KavSurfaceEngine3D->D3D) return 0;
+    D3DDISPLAYMODE mode{};
+    if (FAILED(form_->KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
+        return 0;
+    return mode.RefreshRate;
+}
+
 // Before the script opens the output these fail quietly.
 void CD3DGame::PauseSound() {
     BASS_Pause();

@@ -56,6 +56,7 @@ private:
     int32_t WindowHeight() const override;
     void PauseSound() override;
     void StartSound() override;
+    uint32_t RefreshRate() override;
 
     void RouteInput(UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "log/KavLogEngine.h"
+#include "platform/system.h"
 
 namespace hv {
 
@@ -287,7 +288,15 @@ HRESULT CD3DApplication::Render3DEnvironment() {
             m_bSoundPausedByLoss = false;
             MainForm->StartSound();
         }
-        return RenderFrame();
+        const HRESULT rendered = RenderFrame();
+        if (WaitForDisplay()) {
+            if (device != pacedDevice_) {
+                pacedDevice_ = device;
+                refreshRate_ = MainForm->RefreshRate();
+            }
+            std::this_thread::sleep_for(pacer_.Delay(TFramePacer::Clock::now(), refreshRate_));
+        }
+        return rendered;
     }
 
     const std::string name = D3DErrorName(hr);

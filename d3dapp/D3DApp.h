@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "d3dapp/FramePacer.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/win32.h"
 
@@ -86,6 +87,9 @@ public:
     // The sound output as a whole: pause while the device is lost, start again afterwards.
     virtual void PauseSound() = 0;
     virtual void StartSound() = 0;
+
+    // The display's refresh rate in Hz, for pacing the loop; 0 when unknown (60 is assumed).
+    virtual uint32_t RefreshRate() { return 0; }
 };
 
 // ---- The framework class -----------------------------------------------------------------------
@@ -121,7 +125,8 @@ public:
     // One idle pass: tests the device, renders a frame or recovers the device. 1 when a device
     // re-creation failed (it is tried again next pass), otherwise the frame's result or 0.
     // Without a device the pass logs an error (once until a device exists) and waits
-    // kNoDeviceWait.
+    // kNoDeviceWait. After a frame it waits as the pacer says, unless frames are not to wait
+    // for the display (WaitForDisplay).
     HRESULT Render3DEnvironment();
     // Clears m_bActive and m_bReady, then FinalizeApplication.
     void Cleanup3DEnvironment();
@@ -156,6 +161,10 @@ public:
 private:
     // The missing device has been logged; cleared once a device exists.
     bool noDeviceReported_ = false;
+    TFramePacer pacer_;
+    // The device the refresh rate was asked for, and that rate.
+    IDirect3DDevice9* pacedDevice_ = nullptr;
+    uint32_t refreshRate_ = 0;
 
     // Places the window for the current mode: windowed, centred by the form's view size with an
     // outer size of (width + 6) x (height + 32), not top-most; full screen, over the whole

@@ -9,6 +9,7 @@
 #include "log/KavLogEngine.h"
 #include "platform/convert.h"
 #include "platform/halt.h"
+#include "platform/system.h"
 #include "platform/win32/win32.h"
 
 namespace hv {
@@ -174,7 +175,8 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
     }
     PresentParams.hDeviceWindow = windowHandle;
     PresentParams.EnableAutoDepthStencil = 0;
-    PresentParams.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    PresentParams.PresentationInterval =
+        WaitForDisplay() ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
 
     if (Device) {
         ReleaseDeviceObjects();

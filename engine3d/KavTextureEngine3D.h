@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine3d/NameIndex.h"
+#include "engine3d/ShapeTable.h"
 #include "engine3d/WindowSize.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3dx9/d3dx9.h"
@@ -113,6 +115,12 @@ struct TLine {
     TComRef<IDirect3DVertexBuffer9> VB;
     bool Filled = false;
 };
+
+// The most lines (and rectangles) and the most triangles the engine keeps: a shape that moves
+// every frame would otherwise add a buffer per frame for as long as the device lives. When the
+// cache is full, the oldest shape gives its place (and its buffer) to the new one; a dropped
+// shape is simply made again when it is drawn again.
+constexpr size_t kMaxCachedShapes = 2048;
 
 // A cached triangle (three vertices).
 struct TTriangle {
@@ -232,8 +240,8 @@ public:
     // colorPower > 0, added to the picture below when outputMode is 1, cut to `subRect` when
     // given, then scaled by the group scale and moved by the group offset. `filter` forces
     // linear filtering. Unknown names and textures that cannot be made are logged.
-    void Draw(const std::string& name, uint8_t alpha, double x, double y, double angle,
-              double scaleX, double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
+    void Draw(std::string_view name, uint8_t alpha, double x, double y, double angle, double scaleX,
+              double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
               const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
               double groupScaleY, double pivotX, double pivotY, bool filter);
     // The drawing step of Draw for a surface whose texture exists.
@@ -274,6 +282,12 @@ private:
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();
+
+    TNameIndex<TKavSurface> surfaceIndex_;
+    TNameIndex<TTexture> textureIndex_;
+    TShapeTable<TLine, kMaxCachedShapes> lineTable_;
+    TShapeTable<TTriangle, kMaxCachedShapes> triangleTable_;
+    size_t nextLine_ = 0, nextTriangle_ = 0;  // the cache entries a full cache replaces next
 };
 
 }  // namespace hv

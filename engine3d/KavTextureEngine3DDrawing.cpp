@@ -1,8 +1,10 @@
 // Drawing inside a scene: pictures with their transform, colour and blending, the cached lines,
 // rectangles and triangles, and text. Every call sets the states it depends on and restores the
 // few it changed.
+#include <bit>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <string>
 
 #include "engine3d/KavTextureEngine3D.h"
@@ -13,15 +15,31 @@ namespace hv {
 
 namespace {
 
-// Shapes are cached by their exact position, colour and kind, so a shape that moves every frame
-// would add a buffer per frame for as long as the device lives. The cache keeps the most recent
-// ones; a dropped shape is simply made again when it is drawn again.
-constexpr size_t kMaxCachedShapes = 2048;
+// A shape's key as a hash: its numbers bit for bit (both zeros alike, as they compare equal).
+uint64_t Mix(uint64_t h, double v) {
+    const uint64_t bits = v == 0 ? 0 : std::bit_cast<uint64_t>(v);
+    return (h ^ bits) * 0x100000001B3ull + (bits >> 29);
+}
 
-template <class TShape>
-void LimitCache(std::vector<TShape>& cache) {
-    if (cache.size() >= kMaxCachedShapes)
-        cache.erase(cache.begin(), cache.begin() + long(cache.size() - kMaxCachedShapes + 1));
+uint64_t LineHash(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
+                  bool filled) {
+    uint64_t h = (uint64_t(color) << 9) ^ (uint64_t(alpha) << 1) ^ uint64_t(filled);
+    for (double v : {x1, y1, x2, y2}) h = Mix(h, v);
+    return h;
+}
+
+uint64_t TriangleHash(uint8_t alpha, uint32_t color, bool filled, double x1, double y1, double x2,
+                      double y2, double x3, double y3) {
+    uint64_t h = (uint64_t(color) << 9) ^ (uint64_t(alpha) << 1) ^ uint64_t(filled);
+    for (double v : {x1, y1, x2, y2, x3, y3}) h = Mix(h, v);
+    return h;
+}
+
+uint64_t HashOf(const TLine& l) {
+    return LineHash(l.Alpha, l.Color, l.X1, l.Y1, l.X2, l.Y2, l.Filled);
+}
+uint64_t HashOf(const TTriangle& t) {
+    return TriangleHash(t.Alpha, t.Color, t.Filled, t.X1, t.Y1, t.X2, t.Y2, t.X3, t.Y3);
 }
 
 constexpr UINT kStride = sizeof(TVertex);
@@ -44,14 +62,19 @@ D3DXMATRIX Scaling(double x, double y) {
     return m;
 }
 
-// A vertex buffer holding `vertices`, or none when it cannot be made or filled.
+// A vertex buffer holding `vertices`, or none when it cannot be made or filled. `reuse`, a
+// buffer of a shape the cache drops, is refilled instead when it has the size needed.
 TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVertex* vertices,
-                                           UINT count) {
+                                           UINT count, TComRef<IDirect3DVertexBuffer9> reuse = {}) {
     TComRef<IDirect3DVertexBuffer9> vb;
-    if (FAILED(device->CreateVertexBuffer(count * kStride, 0, VertexFormat, D3DPOOL_MANAGED,
-                                          vb.Put(), nullptr)) ||
-        !vb)
+    D3DVERTEXBUFFER_DESC desc{};
+    if (reuse && SUCCEEDED(reuse->GetDesc(&desc)) && desc.Size == count * kStride) {
+        vb = std::move(reuse);
+    } else if (FAILED(device->CreateVertexBuffer(count * kStride, 0, VertexFormat, D3DPOOL_MANAGED,
+                                                 vb.Put(), nullptr)) ||
+               !vb) {
         return {};
+    }
     void* data = nullptr;
     if (FAILED(vb->Lock(0, 0, &data, 0)) || !data) return {};
     std::memcpy(data, vertices, count * kStride);
@@ -74,7 +97,7 @@ bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
     return false;
 }
 
-void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x, double y,
+void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, double y,
                                double angle, double scaleX, double scaleY, uint32_t color,
                                uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
                                double offsetX, double offsetY, double groupScaleX,
@@ -84,7 +107,7 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
     // The script draws every frame: a missing picture is logged once, and the log's end says
     // how often it was asked for.
     if (i < 0) {
-        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + name +
+        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
                                    ",...) - Src Surface does not exists!");
         return;
     }
@@ -119,7 +142,7 @@ void TKavSurfaceEngine3D::Draw(const std::string& name, uint8_t alpha, double x,
         }
     }
     if (!t || !t->Loaded) {
-        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + name +
+        LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
                                    ",...) - Texture not load! " + (t ? t->Name : s.TextureName));
         return;
     }
@@ -138,11 +161,21 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
                                       double groupScaleY, double pivotX, double pivotY,
                                       bool filter) {
     if (!Device) return;
-    // The copy shares the vertex buffer; a sub-rectangle refills it for this draw only (the
-    // next Draw fills it for the whole picture again).
-    TKavSurface copy = surface;
-    if (subRect) SetVBForSurfaces(copy, subRect);
-    TTexture* t = TextureOf(copy);
+    // A sub-rectangle refills the shared vertex buffer for this draw only (the next Draw fills
+    // it for the whole picture again), through a copy of the record so the record keeps its
+    // state; a whole picture is drawn from the record as it is.
+    std::optional<TKavSurface> subCopy;
+    if (subRect) {
+        subCopy.emplace(surface);
+        SetVBForSurfaces(*subCopy, subRect);
+    }
+    const TKavSurface& copy = subCopy ? *subCopy : surface;
+    TTexture* t = nullptr;
+    if (copy.TextureIndex >= 0 && size_t(copy.TextureIndex) < Textures.size() &&
+        Textures[size_t(copy.TextureIndex)].Name == copy.TextureName)
+        t = &Textures[size_t(copy.TextureIndex)];
+    else if (const int found = FindTexture(copy.TextureName); found >= 0)
+        t = &Textures[size_t(found)];
     if (!copy.VB) return;
 
     double pX, pY, qX, qY;
@@ -212,13 +245,13 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
 
 int TKavSurfaceEngine3D::FindLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2,
                                   double y2, bool filled) const {
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        const TLine& l = Lines[i];
-        if (l.X1 == x1 && l.Y1 == y1 && l.X2 == x2 && l.Y2 == y2 && l.Alpha == alpha &&
-            l.Color == color && l.Filled == filled)
-            return int(i);
-    }
-    return -1;
+    auto matches = [&](const TLine& l) {
+        return l.X1 == x1 && l.Y1 == y1 && l.X2 == x2 && l.Y2 == y2 && l.Alpha == alpha &&
+               l.Color == color && l.Filled == filled;
+    };
+    return lineTable_.Find(
+        Lines, LineHash(alpha, color, x1, y1, x2, y2, filled),
+        [](const TLine& l) { return HashOf(l); }, matches);
 }
 
 int TKavSurfaceEngine3D::CreateLine(uint8_t alpha, uint32_t color, double x1, double y1, double x2,
@@ -226,6 +259,15 @@ int TKavSurfaceEngine3D::CreateLine(uint8_t alpha, uint32_t color, double x1, do
     if (!Device) return -1;
     const D3DCOLOR c = ShapeColor(alpha, color);
     const float fx1 = float(x1), fy1 = float(y1), fx2 = float(x2), fy2 = float(y2);
+    // A full cache gives up its oldest shape, whose buffer is filled again.
+    const bool full = Lines.size() >= kMaxCachedShapes;
+    const size_t at = full ? nextLine_ % Lines.size() : Lines.size();
+    TComRef<IDirect3DVertexBuffer9> old;
+    auto hashOf = [](const TLine& l) { return HashOf(l); };
+    if (full) {
+        lineTable_.Erase(Lines, int32_t(at), HashOf(Lines[at]), hashOf);
+        old = std::move(Lines[at].VB);
+    }
     TLine line;
     line.X1 = x1;
     line.Y1 = y1;
@@ -239,32 +281,53 @@ int TKavSurfaceEngine3D::CreateLine(uint8_t alpha, uint32_t color, double x1, do
                               {fx2, fy1, 1, c, 0, 0},
                               {fx2, fy2, 1, c, 0, 0},
                               {fx1, fy2, 1, c, 0, 0}};
-        line.VB = MakeBuffer(Device.Get(), v, 4);
+        line.VB = MakeBuffer(Device.Get(), v, 4, std::move(old));
     } else {
         const TVertex v[2] = {{fx1, fy1, 1, c, 0, 0}, {fx2, fy2, 1, c, 0, 0}};
-        line.VB = MakeBuffer(Device.Get(), v, 2);
+        line.VB = MakeBuffer(Device.Get(), v, 2, std::move(old));
     }
-    if (!line.VB) return -1;
-    LimitCache(Lines);
-    Lines.push_back(std::move(line));
-    return int(Lines.size()) - 1;
+    if (!line.VB) {
+        if (full) {
+            // The dropped shape's place is taken by the last one; the cache is one shorter.
+            Lines[at] = std::move(Lines.back());
+            Lines.pop_back();
+            lineTable_.Forget();
+        }
+        return -1;
+    }
+    if (full) {
+        Lines[at] = std::move(line);
+        ++nextLine_;
+    } else {
+        Lines.push_back(std::move(line));
+    }
+    lineTable_.Insert(Lines, int32_t(at), HashOf(Lines[at]), hashOf);
+    return int(at);
 }
 
 int TKavSurfaceEngine3D::FindTriangle(uint8_t alpha, uint32_t color, bool filled, double x1,
                                       double y1, double x2, double y2, double x3, double y3) const {
-    for (size_t i = 0; i < Triangles.size(); ++i) {
-        const TTriangle& t = Triangles[i];
-        if (t.X1 == x1 && t.Y1 == y1 && t.X2 == x2 && t.Y2 == y2 && t.X3 == x3 && t.Y3 == y3 &&
-            t.Alpha == alpha && t.Color == color && t.Filled == filled)
-            return int(i);
-    }
-    return -1;
+    auto matches = [&](const TTriangle& t) {
+        return t.X1 == x1 && t.Y1 == y1 && t.X2 == x2 && t.Y2 == y2 && t.X3 == x3 && t.Y3 == y3 &&
+               t.Alpha == alpha && t.Color == color && t.Filled == filled;
+    };
+    return triangleTable_.Find(
+        Triangles, TriangleHash(alpha, color, filled, x1, y1, x2, y2, x3, y3),
+        [](const TTriangle& t) { return HashOf(t); }, matches);
 }
 
 int TKavSurfaceEngine3D::CreateTriangle(uint8_t alpha, uint32_t color, bool filled, double x1,
                                         double y1, double x2, double y2, double x3, double y3) {
     if (!Device) return -1;
     const D3DCOLOR c = ShapeColor(alpha, color);
+    const bool full = Triangles.size() >= kMaxCachedShapes;
+    const size_t at = full ? nextTriangle_ % Triangles.size() : Triangles.size();
+    TComRef<IDirect3DVertexBuffer9> old;
+    auto hashOf = [](const TTriangle& t) { return HashOf(t); };
+    if (full) {
+        triangleTable_.Erase(Triangles, int32_t(at), HashOf(Triangles[at]), hashOf);
+        old = std::move(Triangles[at].VB);
+    }
     TTriangle tri;
     tri.X1 = x1;
     tri.Y1 = y1;
@@ -278,11 +341,23 @@ int TKavSurfaceEngine3D::CreateTriangle(uint8_t alpha, uint32_t color, bool fill
     const TVertex v[3] = {{float(x1), float(y1), 1, c, 0, 0},
                           {float(x2), float(y2), 1, c, 0, 0},
                           {float(x3), float(y3), 1, c, 0, 0}};
-    tri.VB = MakeBuffer(Device.Get(), v, 3);
-    if (!tri.VB) return -1;
-    LimitCache(Triangles);
-    Triangles.push_back(std::move(tri));
-    return int(Triangles.size()) - 1;
+    tri.VB = MakeBuffer(Device.Get(), v, 3, std::move(old));
+    if (!tri.VB) {
+        if (full) {
+            Triangles[at] = std::move(Triangles.back());
+            Triangles.pop_back();
+            triangleTable_.Forget();
+        }
+        return -1;
+    }
+    if (full) {
+        Triangles[at] = std::move(tri);
+        ++nextTriangle_;
+    } else {
+        Triangles.push_back(std::move(tri));
+    }
+    triangleTable_.Insert(Triangles, int32_t(at), HashOf(Triangles[at]), hashOf);
+    return int(at);
 }
 
 namespace {

@@ -35,15 +35,11 @@ D3DCOLOR VertexColor(uint8_t alpha, uint32_t red, uint32_t green, uint32_t blue)
 }  // namespace
 
 int TKavSurfaceEngine3D::FindSurface(std::string_view name) const {
-    for (size_t i = 0; i < Surfaces.size(); ++i)
-        if (Surfaces[i].Name == name) return int(i);
-    return -1;
+    return surfaceIndex_.Find(Surfaces, name);
 }
 
 int TKavSurfaceEngine3D::FindTexture(std::string_view name) const {
-    for (size_t i = 0; i < Textures.size(); ++i)
-        if (Textures[i].Name == name) return int(i);
-    return -1;
+    return textureIndex_.Find(Textures, name);
 }
 
 void TKavSurfaceEngine3D::GetSurfaceSize(std::string_view name, int32_t& width,

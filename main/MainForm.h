@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine3d/NameIndex.h"
 #include "log/ScriptLogFile.h"
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
@@ -191,7 +192,7 @@ public:
     // counted from the picture's top-left as shown on screen, has an opacity above `threshold`.
     // False for an unknown picture or one whose texture is absent; true (and an error logged)
     // when the texture cannot be read.
-    bool GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+    bool GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                           int64_t threshold);
 
     // --- Display modes, window switching and cursor ---
@@ -363,6 +364,9 @@ private:
     void SaveProfile();
     // After LoadLuas moved the per-user folder: the stores follow it as LoadLuas describes.
     void FollowUserDataDir();
+
+    // Finds PictureCatalogue entries by name for FindCatalogueEntry (every DrawPicture asks).
+    TNameIndex<tTexSurface> catalogueIndex_;
 };
 
 }  // namespace hv

@@ -31,6 +31,23 @@ uint32_t RoundedColor(double value) {
     return uint32_t(uint64_t(RoundHalfEven(value)) & 0xFFFFFFFF);
 }
 
+// A DrawPicture key as the script wrote it, without copying: the text of argument `index` (a
+// number reads as its text), "" for anything else. Held by the Lua stack.
+std::string_view ArgKey(lua_State* L, int index) {
+    const char* text = lua_tostring(L, index);
+    return text ? std::string_view(text) : std::string_view();
+}
+
+// True when `key` is `lowerName` in any letter case (ASCII letters only, as the keys are).
+bool KeyIs(std::string_view key, std::string_view lowerName) {
+    if (key.size() != lowerName.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const char c = key[i] >= 'A' && key[i] <= 'Z' ? char(key[i] - 'A' + 'a') : key[i];
+        if (c != lowerName[i]) return false;
+    }
+    return true;
+}
+
 int32_t ClampToInt32(int64_t value) {
     return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                        std::numeric_limits<int32_t>::max()));
@@ -77,7 +94,7 @@ int TMainForm::DrawPicture(lua_State* L) {
         LogEngine().AddHint("ShowTitleTime start");
     }
 
-    std::string src;
+    std::string_view src;  // held by the Lua stack (or the catalogue) for the whole call
     double x = 0, y = 0;
     uint8_t alpha = 255;
     uint32_t color = 0xFFFFFF;
@@ -89,38 +106,39 @@ int TMainForm::DrawPicture(lua_State* L) {
     const int n = lua_gettop(L);
     int k = 1;
     do {
-        const std::string key = LowerCaseAscii(ArgString(L, k));
+        const std::string_view key = ArgKey(L, k);
         const int v = k + 1;
         k += 2;
-        if (key == "src") {
-            src = ArgString(L, v);
-        } else if (key == "x") {
+        if (KeyIs(key, "src")) {
+            const char* text = lua_tostring(L, v);
+            src = text ? std::string_view(text) : std::string_view();
+        } else if (KeyIs(key, "x")) {
             x = ArgNumber(L, v);
-        } else if (key == "y") {
+        } else if (KeyIs(key, "y")) {
             y = ArgNumber(L, v);
-        } else if (key == "alpha") {
+        } else if (KeyIs(key, "alpha")) {
             alpha = RoundedByte(ArgNumber(L, v));
-        } else if (key == "color") {
+        } else if (KeyIs(key, "color")) {
             color = RoundedColor(ArgNumber(L, v));
-        } else if (key == "colorpower") {
+        } else if (KeyIs(key, "colorpower")) {
             colorPower = RoundedByte(ArgNumber(L, v));
-        } else if (key == "outputmode") {
+        } else if (KeyIs(key, "outputmode")) {
             outputMode = RoundedByte(ArgNumber(L, v));
-        } else if (key == "angle") {
+        } else if (KeyIs(key, "angle")) {
             angle = ArgNumber(L, v) * 180 / std::numbers::pi;
-        } else if (key == "scalex") {
+        } else if (KeyIs(key, "scalex")) {
             scaleX = ArgNumber(L, v);
-        } else if (key == "scaley") {
+        } else if (KeyIs(key, "scaley")) {
             scaleY = ArgNumber(L, v);
-        } else if (key == "transx") {
+        } else if (KeyIs(key, "transx")) {
             transX = ArgNumber(L, v);
-        } else if (key == "transy") {
+        } else if (KeyIs(key, "transy")) {
             transY = ArgNumber(L, v);
-        } else if (key == "filter") {
+        } else if (KeyIs(key, "filter")) {
             filter = ArgBoolean(L, v);
-        } else if (key == "splash") {
+        } else if (KeyIs(key, "splash")) {
             splash = ArgBoolean(L, v);
-        } else if (key == "rect") {
+        } else if (KeyIs(key, "rect")) {
             // Four values; the next key follows them.
             hasRect = true;
             rect.left = ArgRounded(L, v);
@@ -140,7 +158,7 @@ int TMainForm::DrawPicture(lua_State* L) {
     if (entry >= 0) {
         const int link = PictureCatalogue[size_t(entry)].LinkIndex;
         if (link >= 0 && size_t(link) < PictureCatalogue.size())
-            src = PictureCatalogue[size_t(link)].Name;
+            src = PictureCatalogue[size_t(link)].Name;  // the catalogue outlives the call
     }
 
     double groupScaleX = ScaleX, groupScaleY = ScaleY;
@@ -269,7 +287,7 @@ int TMainForm::InsideRect(lua_State* L) {
 
 int TMainForm::InsidePicture(lua_State* L) {
     const int n = lua_gettop(L);
-    const std::string name = ArgString(L, 1);
+    const std::string_view name = ArgKey(L, 1);  // held by the Lua stack for the call
     const int64_t picX = ArgInteger(L, 2), picY = ArgInteger(L, 3);
     const int64_t ptX = ArgInteger(L, 4), ptY = ArgInteger(L, 5);
     const int64_t radius = n >= 6 ? ArgRounded(L, 6) : 10;
@@ -278,7 +296,7 @@ int TMainForm::InsidePicture(lua_State* L) {
     return 1;
 }
 
-bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, int64_t radius,
+bool TMainForm::GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                                  int64_t threshold) {
     if (!KavSurfaceEngine3D) return false;
     TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
@@ -303,15 +321,18 @@ bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, 
     IDirect3DTexture9* texture = engine.Textures[size_t(t)].Texture.Get();
     if (!texture) return false;
 
-    const std::string failure = "TGame.GetAlphaFromSurf(" + name + ", " + std::to_string(x) + ", " +
-                                std::to_string(y) + ")";
+    // The error names the call; made only when it is written.
+    auto failure = [&] {
+        return "TGame.GetAlphaFromSurf(" + std::string(name) + ", " + std::to_string(x) + ", " +
+               std::to_string(y) + ")";
+    };
     D3DSURFACE_DESC desc{};
     D3DLOCKED_RECT locked{};
     // Read-only: the hit test changes no texel, so the texture need not be sent again.
     if (FAILED(texture->GetLevelDesc(0, &desc)) ||
         FAILED(texture->LockRect(0, &locked, &surface.SourceRect, D3DLOCK_READONLY)) ||
         !locked.pBits) {
-        LogEngine().AddError(failure);
+        LogEngine().AddError(failure());
         return true;
     }
     const auto* bits = static_cast<const uint8_t*>(locked.pBits);
@@ -340,7 +361,7 @@ bool TMainForm::GetAlphaFromSurf(const std::string& name, int64_t x, int64_t y, 
     }
     texture->UnlockRect(0);
     if (!readable) {
-        LogEngine().AddError(failure);
+        LogEngine().AddError(failure());
         return true;
     }
     return hit;

@@ -18,7 +18,7 @@ void TMainForm::ReadTexturesLua(const std::vector<std::string>& lines) {
 }
 
 int TMainForm::FindCatalogueEntry(std::string_view name) const {
-    return hv::FindCatalogueEntry(PictureCatalogue, name);
+    return catalogueIndex_.Find(PictureCatalogue, name);
 }
 
 int TMainForm::LoadLuas(lua_State* L) {

@@ -21,6 +21,11 @@ std::optional<std::string> GetEnv(const char* name) {
     return std::string(v);
 }
 
+bool WaitForDisplay() {
+    static const bool wait = GetEnv("HALVARDINE_VSYNC").value_or("") != "0";
+    return wait;
+}
+
 const std::string& ExeDir() {
     static const std::string dir = [] {
         std::error_code ec;

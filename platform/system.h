@@ -15,6 +15,10 @@ uint32_t GetTickCount();
 // The value of an environment variable; nothing when it is not set.
 std::optional<std::string> GetEnv(const char* name);
 
+// Whether frames wait for the display's refresh: true unless HALVARDINE_VSYNC is "0" (set for
+// benchmarks, which measure the work alone). Read at the first call.
+bool WaitForDisplay();
+
 // The program's folder: the current folder at start-up (the game folder), with a trailing "/".
 // The first call fixes it; call once early in main().
 const std::string& ExeDir();

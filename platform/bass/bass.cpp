@@ -1,6 +1,7 @@
 // The sound output on SDL2_mixer. Streams are decoded whole into mixer chunks when they are
-// opened (so their length is known at once and any number can play together); each owns one
-// mixer channel for its whole life, so playing, stopping and volume act on that stream alone.
+// opened (so their length is known at once and any number can play together), except long Ogg
+// Vorbis tracks, which are decoded while they play (SoundStream.h); each owns one mixer channel
+// for its whole life, so playing, stopping and volume act on that stream alone.
 #include "platform/bass/bass.h"
 
 #include <SDL.h>
@@ -8,12 +9,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/bass/alsa_quiet.h"
 #include "platform/bass/SoundDecoder.h"
+#include "platform/bass/SoundStream.h"
 #include "platform/exceptions.h"
 #include "platform/files.h"
 
@@ -27,9 +30,10 @@ constexpr int kChunkFrames = 1024;
 constexpr DWORD kLastHandle = 0x7FFFFFFF;
 
 struct TStream {
-    Mix_Chunk* Chunk = nullptr;  // the decoded sound, owned
-    Mix_Chunk* View = nullptr;   // the part from a start position while it plays; owned, shares
-                                 // Chunk's samples
+    Mix_Chunk* Chunk = nullptr;              // the decoded sound, owned; null for a streamed one
+    std::unique_ptr<TSoundStream> Streamed;  // a sound decoded while it plays
+    Mix_Chunk* View = nullptr;  // the part from a start position while it plays; owned, shares
+                                // Chunk's samples
     int Channel = -1;
     float Volume = 1.0f;
     bool Loop = false;
@@ -90,8 +94,31 @@ int MixerVolume(float volume) {
     return int(std::lround(std::min(volume, 1.0f) * MIX_MAX_VOLUME));
 }
 
+// A streamed sound plays as endless silence that its channel's effect overwrites with the
+// decoded sound, so that volume, pausing and halting work as for any chunk.
+Mix_Chunk* SilentChunk() {
+    static Uint8 silence[kChunkFrames * 8] = {};
+    static Mix_Chunk* chunk = Mix_QuickLoad_RAW(silence, sizeof silence);
+    return chunk;
+}
+
+void ReadStreamed(int, void* into, int size, void* stream) {
+    auto& s = *static_cast<TStream*>(stream);
+    s.Streamed->Read(static_cast<Uint8*>(into), size_t(std::max(size, 0)), s.Loop);
+}
+
+QWORD LengthOf(const TStream& s) {
+    return s.Streamed ? s.Streamed->LengthBytes() : s.Chunk->alen;
+}
+
+// Whether the stream's channel is sounding (a streamed sound past its end is not).
+bool Sounding(const TStream& s) {
+    return Mix_Playing(s.Channel) && !(s.Streamed && s.Streamed->Ended());
+}
+
 void HaltStream(TStream& s) {
     Mix_HaltChannel(s.Channel);  // returns once the mixer no longer reads the chunk
+    if (s.Streamed) Mix_UnregisterAllEffects(s.Channel);  // and no longer reads the stream
     if (s.View) {
         Mix_FreeChunk(s.View);
         s.View = nullptr;
@@ -105,6 +132,15 @@ void StartStream(TStream& s, QWORD from) {
     if (Output().Paused) {
         s.PendingStart = true;
         s.PendingFrom = from;
+        return;
+    }
+    if (s.Streamed) {
+        if (from >= s.Streamed->LengthBytes() && !s.Loop) return;  // nothing left to play
+        // The channel is halted: the mixer does not read the stream while it moves.
+        s.Streamed->Seek(from);
+        Mix_RegisterEffect(s.Channel, &ReadStreamed, nullptr, &s);
+        Mix_Volume(s.Channel, MixerVolume(s.Volume));
+        Mix_PlayChannel(s.Channel, SilentChunk(), -1);
         return;
     }
     Mix_Chunk* chunk = s.Chunk;
@@ -133,8 +169,9 @@ int TakeChannel() {
 
 void ReleaseStream(TStream& s) {
     HaltStream(s);
-    Mix_FreeChunk(s.Chunk);
+    if (s.Chunk) Mix_FreeChunk(s.Chunk);
     s.Chunk = nullptr;
+    s.Streamed.reset();
     Output().FreeChannels.push_back(s.Channel);
 }
 
@@ -247,12 +284,21 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
         sound = std::string_view(bytes).substr(
             size_t(offset), size_t(length == 0 ? available : std::min(length, available)));
     }
-    Mix_Chunk* chunk = DecodeSound(sound, out.Format);
-    if (!chunk) return Fail(BASS_ERROR_FILEFORM);
+    // A long track is decoded while it plays; everything else whole, now.
+    std::unique_ptr<TSoundStream> streamed;
+    if (SniffSoundFile(sound) == TSoundFileKind::OggVorbis) {
+        streamed = TSoundStream::Open(std::string(sound), out.Format);
+        const double seconds =
+            streamed ? double(streamed->LengthBytes() / QWORD(out.FrameBytes)) / out.Frequency : 0;
+        if (seconds <= kStreamAboveSeconds) streamed.reset();
+    }
+    Mix_Chunk* chunk = streamed ? nullptr : DecodeSound(sound, out.Format);
+    if (!chunk && !streamed) return Fail(BASS_ERROR_FILEFORM);
 
     const DWORD handle = out.NextHandle++;
     TStream& s = out.Streams[handle];
     s.Chunk = chunk;
+    s.Streamed = std::move(streamed);
     s.Channel = TakeChannel();
     s.Loop = (flags & BASS_SAMPLE_LOOP) != 0;
     lastError = BASS_OK;
@@ -275,7 +321,7 @@ QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
         return QWORD(-1);
     }
     lastError = BASS_OK;
-    return s->Chunk->alen;
+    return LengthOf(*s);
 }
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
@@ -307,7 +353,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     if (!s) return 0;
     if (restart) {
         StartStream(*s, 0);
-    } else if (!s->PendingStart && !Mix_Playing(s->Channel)) {
+    } else if (!s->PendingStart && !Sounding(*s)) {
         StartStream(*s, s->Position);
     }
     return Succeed();
@@ -324,11 +370,11 @@ BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
     TStream* s = FindStream(handle);
     if (!s) return 0;
     if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL);
-    if (pos > s->Chunk->alen) return Fail(BASS_ERROR_POSITION);
+    if (pos > LengthOf(*s)) return Fail(BASS_ERROR_POSITION);
     s->Position = pos - pos % QWORD(Output().FrameBytes);
     if (s->PendingStart)
         s->PendingFrom = s->Position;
-    else if (Mix_Playing(s->Channel))
+    else if (Sounding(*s))
         StartStream(*s, s->Position);
     return Succeed();
 }
@@ -338,7 +384,7 @@ DWORD BASS_ChannelIsActive(DWORD handle) {
     if (!s) return BASS_ACTIVE_STOPPED;
     lastError = BASS_OK;
     if (s->PendingStart) return BASS_ACTIVE_PAUSED;
-    if (!Mix_Playing(s->Channel)) return BASS_ACTIVE_STOPPED;
+    if (!Sounding(*s)) return BASS_ACTIVE_STOPPED;
     return Mix_Paused(s->Channel) ? BASS_ACTIVE_PAUSED : BASS_ACTIVE_PLAYING;
 }
 

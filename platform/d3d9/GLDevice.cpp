@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -322,6 +323,7 @@ void GLDevice::SetDefaultStates() {
     blendWorlds_.fill(Identity());
     wvpDirty_ = true;
     fvf_ = 0;
+    layout_ = DecodeFvf(0);
     if (texture_) std::exchange(texture_, nullptr)->Release();
     if (stream_) std::exchange(stream_, nullptr)->Release();
     streamOffset_ = streamStride_ = 0;
@@ -510,6 +512,7 @@ HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
 }
 
 HRESULT GLDevice::SetFVF(DWORD FVF) {
+    if (FVF != fvf_) layout_ = DecodeFvf(FVF);
     fvf_ = FVF;
     return D3D_OK;
 }
@@ -602,7 +605,7 @@ void GLDevice::UpdateTransform() {
 
 HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                 UINT PrimitiveCount) {
-    const FvfLayout layout = DecodeFvf(fvf_);
+    const FvfLayout& layout = layout_;
     const UINT n = VerticesForPrimitives(PrimitiveType, PrimitiveCount);
     if (!layout.Valid || !stream_ || n == 0) return D3DERR_INVALIDCALL;
     const UINT stride = streamStride_ ? streamStride_ : layout.Size;
@@ -625,6 +628,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         Flush();
     batchKey_ = key;
     UpdateTransform();
+    const size_t firstIndex = batchIndices_.size();
 
     // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
     const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
@@ -723,8 +727,80 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             }
             break;
     }
+    if (CoversTargetOpaquely(key, base, firstIndex)) {
+        // The same pixels as a clear to the rectangle's colour, at the cost of a clear.
+        const D3DCOLOR color = batchVertices_[base].diffuse;
+        batchVertices_.resize(base);
+        batchIndices_.resize(firstIndex);
+        Flush();
+        FillTarget(color);
+        return D3D_OK;
+    }
     if (!batching_) Flush();
     return D3D_OK;
+}
+
+bool GLDevice::CoversTargetOpaquely(const DrawKey& k, uint32_t firstVertex,
+                                    size_t firstIndex) const {
+    // Two triangles of one colour, drawn as that colour whatever was there before.
+    if (k.primitive != GL_TRIANGLES || batchIndices_.size() - firstIndex != 6) return false;
+    if (k.colorOp != D3DTOP_SELECTARG1 || k.colorArg1 != D3DTA_DIFFUSE ||
+        k.alphaOp != D3DTOP_SELECTARG1 || k.alphaArg1 != D3DTA_DIFFUSE)
+        return false;
+    if (k.alphaTest || k.colorWrite != 0xF || k.fillMode != D3DFILL_SOLID ||
+        k.cullMode != D3DCULL_NONE)
+        return false;
+    const D3DCOLOR color = batchVertices_[firstVertex].diffuse;
+    if ((color >> 24) != 0xFF) return false;
+    if (k.blendEnable) {
+        // Blending an opaque source: source alpha over inverse source alpha, or one over zero.
+        const bool over = k.srcBlend == D3DBLEND_SRCALPHA && k.destBlend == D3DBLEND_INVSRCALPHA;
+        const bool copy = k.srcBlend == D3DBLEND_ONE && k.destBlend == D3DBLEND_ZERO;
+        if (!(over || copy) || k.blendOp != D3DBLENDOP_ADD || k.separateAlpha) return false;
+    }
+    // The vertices, in Direct3D screen pixels, all at corners of one rectangle and of one
+    // colour, inside the depth range.
+    const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
+    float left = 0, right = 0, top = 0, bottom = 0;
+    std::array<std::pair<float, float>, 6> corner{};
+    for (size_t i = 0; i < 6; ++i) {
+        const GLVertex& v = batchVertices_[batchIndices_[firstIndex + i]];
+        if (!(v.w > 0) || v.z < 0 || v.z > v.w || v.diffuse != color) return false;
+        const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
+        corner[i] = {x, y};
+        left = i == 0 ? x : std::min(left, x);
+        right = i == 0 ? x : std::max(right, x);
+        top = i == 0 ? y : std::min(top, y);
+        bottom = i == 0 ? y : std::max(bottom, y);
+    }
+    // Every pixel centre inside: the first row and column lie on or inside the top-left edges,
+    // the last ones half a pixel inside the far edges.
+    if (left > 0 || top > 0 || right < w - 0.5f || bottom < h - 0.5f) return false;
+    // Each triangle holds three different corners; the corners the two leave out are opposite,
+    // so the triangles are the two halves of the rectangle on one diagonal.
+    int missing[2];
+    for (int t = 0; t < 2; ++t) {
+        unsigned seen = 0;
+        for (int i = 0; i < 3; ++i) {
+            const auto [x, y] = corner[size_t(t * 3 + i)];
+            if ((x != left && x != right) || (y != top && y != bottom)) return false;
+            seen |= 1u << ((x == right ? 1 : 0) + (y == bottom ? 2 : 0));
+        }
+        if (std::popcount(seen) != 3) return false;
+        missing[t] = std::countr_zero(~seen & 0xFu);
+    }
+    return (missing[0] ^ missing[1]) == 3;
+}
+
+void GLDevice::FillTarget(D3DCOLOR color) {
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // Opaque: the blended (or copied) alpha is one.
+    glClearColor(float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
+                 float(color & 0xFF) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void GLDevice::Flush() {
@@ -909,8 +985,9 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     k.colorWrite = 0xF;
     k.fillMode = D3DFILL_SOLID;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    std::vector<GLVertex> vertices;
-    std::vector<uint32_t> indices;
+    // The batch's own vectors are empty after the flush above and keep their capacity.
+    std::vector<GLVertex>& vertices = batchVertices_;
+    std::vector<uint32_t>& indices = batchIndices_;
     vertices.reserve(quads.size());
     for (const GLVertex& q : quads) {
         GLVertex v = q;
@@ -926,6 +1003,8 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) indices.push_back(q + i);
     }
     DrawBatch(k, vertices, indices);
+    vertices.clear();
+    indices.clear();
 }
 
 // ---- Resources ------------------------------------------------------------------------------

@@ -209,6 +209,11 @@ private:
     void UpdateTransform();
     // The matrix a transform state names; null for one Direct3D does not have.
     D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state);
+    // Whether the two triangles just batched (vertices from `firstVertex`, indices from
+    // `firstIndex`) paint every pixel of the target in one opaque colour.
+    bool CoversTargetOpaquely(const DrawKey& key, uint32_t firstVertex, size_t firstIndex) const;
+    // Sets every pixel of the back buffer to the opaque `color`.
+    void FillTarget(D3DCOLOR color);
     void DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
                    const std::vector<uint32_t>& indices);
     bool IsLost();
@@ -238,6 +243,7 @@ private:
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;
     DWORD fvf_ = 0;
+    FvfLayout layout_ = DecodeFvf(0);  // of fvf_
     MemoryVertexBuffer* stream_ = nullptr;
     UINT streamOffset_ = 0, streamStride_ = 0;
     GLTexture* texture_ = nullptr;

@@ -609,3 +609,77 @@ TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL)
 
 }  // namespace
 }  // namespace hv::test
+
+namespace hv::test {
+namespace {
+
+// The frame's black backdrop is a filled rectangle over the whole target: drawn as a clear,
+// it must leave exactly the pixels drawing it leaves, and a rectangle that misses a pixel
+// centre, or lets the background through, must still be drawn as a rectangle.
+TEST_F(DeviceTest, AnOpaqueRectangleOverTheWholeTargetPaintsEveryPixelAndNoOtherDoes) {
+    IDirect3DTexture9* texture =
+        MakeTexture(W, H, [](int x, int y) { return D3DCOLOR_ARGB(255, x, y, (x * y) & 0xFF); });
+    IDirect3DVertexBuffer9* picture = MakeBuffer(PictureQuad(W, H, W, H));
+    auto background = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+        DrawPicture(texture, picture, Translation(-0.5f, -0.5f));
+    };
+    // Four corners as a fan, drawn as the engine draws its filled shapes.
+    auto rectangle = [&](float x1, float y1, float x2, float y2, D3DCOLOR c) {
+        IDirect3DVertexBuffer9* vb = MakeBuffer({{x1, y1, 1, c, 0, 0},
+                                                 {x2, y1, 1, c, 0, 0},
+                                                 {x2, y2, 1, c, 0, 0},
+                                                 {x1, y2, 1, c, 0, 0}});
+        device->SetTexture(0, nullptr);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        Draw(vb, D3DPT_TRIANGLEFAN, 2);
+        vb->Release();
+    };
+    device->BeginScene();
+
+    // Exactly the target, and far beyond it (the backdrop of a smaller play area).
+    for (float beyond : {0.0f, 600.0f}) {
+        background();
+        rectangle(-beyond, -beyond, W + beyond, H + beyond, 0xFF203040);
+        const auto f = Frame();
+        EXPECT_EQ(std::count(f.begin(), f.end(), 0xFF203040u), W * H) << beyond;
+    }
+    // One column short: the last column's centres lie on the right edge and keep what was
+    // there.
+    background();
+    const auto before = Frame();
+    rectangle(0, 0, W - 1, H, 0xFF203040);
+    auto f = Frame();
+    EXPECT_EQ(At(f, W - 2, 7), 0xFF203040u);
+    for (int y = 0; y < H; ++y) ASSERT_EQ(At(f, W - 1, y), At(before, W - 1, y)) << y;
+    // Not opaque: blended over the picture.
+    background();
+    rectangle(0, 0, W, H, 0x80000000);
+    f = Frame();
+    EXPECT_NEAR(Red(At(f, 100, 50)), Red(At(before, 100, 50)) / 2, 1);
+    EXPECT_NEAR(Green(At(f, 100, 50)), Green(At(before, 100, 50)) / 2, 1);
+    EXPECT_GT(Red(At(before, 100, 50)), 50);
+    // Two colours in one rectangle: shaded, not filled.
+    background();
+    {
+        IDirect3DVertexBuffer9* vb = MakeBuffer({{0, 0, 1, 0xFF000000, 0, 0},
+                                                 {float(W), 0, 1, 0xFFFF0000, 0, 0},
+                                                 {float(W), float(H), 1, 0xFFFF0000, 0, 0},
+                                                 {0, float(H), 1, 0xFF000000, 0, 0}});
+        device->SetTexture(0, nullptr);
+        Draw(vb, D3DPT_TRIANGLEFAN, 2);
+        vb->Release();
+    }
+    f = Frame();
+    EXPECT_LT(Red(At(f, 2, 60)), 10);
+    EXPECT_GT(Red(At(f, W - 3, 60)), 240);
+    device->EndScene();
+    picture->Release();
+    texture->Release();
+}
+
+}  // namespace
+}  // namespace hv::test
