@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine3d/DisplayPlan.h"
 #include "log/ScriptLogFile.h"
 #include "lua/MyLua.h"
 #include "main/AppLink.h"
@@ -146,8 +147,9 @@ public:
     void FormKeyPress() {}
     // SetoffsetXY([x [, y]]): sets ShiftX and ShiftY. No results.
     int SetoffsetXY(lua_State* L);
-    // What the mouse mapping reads of the surface engine.
-    TViewGeometry ViewGeometry() const;
+    // The game position shown at client position (x, y) of the window, by the display plan in
+    // force: positions on the bars are held at the play area's edge. (0, 0) without an engine.
+    TGamePoint GamePosition(int32_t x, int32_t y) const;
 
     // --- Drawing and hit tests ---
     // Script positions pass through the current group (OffsetX/Y, ScaleX/Y) before drawing;
@@ -212,13 +214,24 @@ public:
     int SetCursor(lua_State* L);
     // Published, does nothing.
     void AppChangeCustomCursor() {}
-    // Switches IsFullScreen and the engine between full screen and a window, saves the choice
-    // as GameParams "Fullscreen", re-creates the device (at the desktop size when the view size
-    // is no display mode) and tells the script the new size.
+    // Switches IsFullScreen and the engine between full screen and a window by a new display
+    // plan, saves the choice as GameParams "Fullscreen" and tells the script the new size. A
+    // switch that cannot be shown leaves the mode in force as it was (the log says so) and
+    // changes nothing else.
     void ChangeWindowMode();
     // A_ChangeResolution(width, height, true) with the requested size in full screen or the
     // window size in a window. A script error is reported through WriteErrorLines (it throws).
     void Call_A_ChangeResolution();
+    // Makes the engine's device again for the display in force, planned anew for the desktop as
+    // it is now; 0 on success, E_FAIL without a Direct3D object (a device that cannot be made
+    // ends the program).
+    HRESULT RestoreDisplay();
+    // The player's choice of how the frame fills the screen or a window larger than the game:
+    // read at start-up (ReadScalingSetting) and given to every engine.
+    TScaling DisplayScaling = TScaling::KeepShape;
+    // HALVARDINE_SCALING when set, otherwise the Scaling element of "KavViewer.config",
+    // otherwise keep shape; "keep", "whole" or "stretch". Other text is logged and ignored.
+    void ReadScalingSetting();
 
     // --- Picture loading ---
     // Lists are ";"-separated texts. The loaders hold FLoading for their length; with

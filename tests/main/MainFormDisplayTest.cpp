@@ -79,7 +79,9 @@ TEST_F(DisplayTest, ResolutionOfTheDesktopSizeNeedsNoFilteringAnyOtherDoes) {
     EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
     EXPECT_TRUE(Engine().AllFilter);
     EXPECT_FALSE(Engine().UseRequestedSize);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1920u);  // the desktop, as a flip chain
+    // Drawn at the game's size, shown between bars on the desktop.
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_EQ(Device().PresentParameters.Windowed, TRUE);
 }
 
 TEST_F(DisplayTest, WindowedResolutionUsesTheWindowSizeForTheDevice) {
@@ -107,11 +109,15 @@ TEST_F(DisplayTest, FullScreenSizeWithoutAModeRunsOnTheDesktopInTheGamesCoordina
     EXPECT_EQ(e.RequestedHeight, 600);
     EXPECT_EQ(e.WindowedViewWidth, 800);
     EXPECT_EQ(e.WindowedViewHeight, 600);
-    // The projection maps 800 x 600 onto the desktop-sized back buffer.
+    // The frame is drawn at 800 x 600, one unit one pixel, and shown over the whole desktop
+    // of the same shape.
     EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1024.0);
     EXPECT_DOUBLE_EQ(e.ScaleToScreenY, 600.0 / 768.0);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
-    EXPECT_EQ(Device().PresentParameters.BackBufferHeight, 768u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 800u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferHeight, 600u);
+    Run("function A_Update() end");
+    form.Draw();
+    EXPECT_EQ(Device().Texts("Present"), std::vector<std::string>{"Present(null, null)"});
     D3DMATRIX projection{};
     Device().GetTransform(D3DTS_PROJECTION, &projection);
     EXPECT_FLOAT_EQ(projection._11, 2.0f / 800.0f);
@@ -175,7 +181,11 @@ TEST_F(DisplayTest, SwitchToAFullScreenSizeWithoutAModeFallsBackToTheDesktop) {
     EXPECT_TRUE(e.UseRequestedSize);
     EXPECT_TRUE(e.AllFilter);
     EXPECT_EQ(e.ViewWidth, 1280);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1280u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 800u);
+    // The frame lands 1.6 times as large between bars above and below.
+    Run("function A_Update() end");
+    form.Draw();
+    EXPECT_EQ(Device().Texts("Present"), std::vector<std::string>{"Present(null, 0,32,1280,992)"});
     // The script keeps the coordinates it asked for.
     EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1280.0);
     EXPECT_EQ(Eval("table.concat(calls, ' ')"), "800x600");
