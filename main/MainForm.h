@@ -166,9 +166,8 @@ public:
     int DrawPoligon(lua_State* L);
     // DrawTriangle(x1, y1, x2, y2, x3, y3 [, color [, alpha [, filled]]]).
     int DrawTriangle(lua_State* L);
-    // OutTextXY(text, x, y): opaque white text at (x, y) in the back buffer's own pixels (the
-    // game position unless a full-screen game is stretched over a larger desktop); groups do not
-    // apply.
+    // OutTextXY(text, x, y): opaque white text at game position (x, y) (the back buffer is the
+    // game's size); groups do not apply.
     int OutTextXY(lua_State* L);
     // GetPictureSize(name) -> width, height; 0, 0 for an unknown picture.
     int GetPictureSize(lua_State* L);
@@ -200,10 +199,10 @@ public:
     // GetSystemResolution() -> desktop width, desktop height.
     int GetSystemResolution(lua_State* L);
     // SetSystemResolution(width, height) -> success, ViewWidth, ViewHeight. Replaces the surface
-    // engine by a new one whose device is made for width x height (full screen) or the window
-    // size (windowed). A size that is no display mode is shown on a desktop-sized device whose
-    // projection keeps the game's width x height coordinates; success is then that second
-    // attempt's. The texture files are registered with the new engine.
+    // engine by a new one whose device is made by the display plan for width x height (full
+    // screen) or the window size (windowed). In full screen a size that is no display mode is
+    // reported as the desktop's while the game keeps its width x height coordinates. success is
+    // false only without Direct3D. The texture files are registered with the new engine.
     int SetSystemResolution(lua_State* L);
     // AppChangeWindowMode(): the application switches between full screen and a window.
     int AppChangeWindowMode(lua_State* L);

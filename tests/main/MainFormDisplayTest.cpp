@@ -1,4 +1,6 @@
 // Resolution changes, the window-mode switch and the pointer's shape, on the recording device.
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "RecordedForm.h"
@@ -190,6 +192,59 @@ TEST_F(DisplayTest, SwitchToAFullScreenSizeWithoutAModeFallsBackToTheDesktop) {
     EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1280.0);
     EXPECT_EQ(Eval("table.concat(calls, ' ')"), "800x600");
     EXPECT_EQ(Read("GameParams.txt"), "Fullscreen=true\r\n");
+}
+
+TEST_F(DisplayTest, ASwitchThatCannotBeShownChangesNothingTheScriptOrThePlayerSees) {
+    // Full screen needs a frame of the game's 2000 x 1500, beyond what this device can make;
+    // the window the game runs in stays.
+    Start(false);
+    Run("calls = 0 function A_ChangeResolution() calls = calls + 1 end");
+    EXPECT_EQ(SetResolution(2000, 1500), "true 1024 768 #3");
+    Device().MaxBackBufferSide = 1600;
+    Run("AppChangeWindowMode()");
+    EXPECT_EQ(form.IsFullScreen, 0);
+    EXPECT_FALSE(Engine().FullScreen);
+    EXPECT_EQ(Eval("calls"), "0");
+    EXPECT_FALSE(std::filesystem::exists(root / "GameParams.txt"));
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_TRUE(
+        Logged("TKavSurfaceEngine3D.SwitchDisplay full screen, 2000 x 1500 on 1024 x 768 "
+               "cannot be shown"));
+}
+
+TEST_F(DisplayTest, ThePlayersScalingComesFromTheVariableOrTheViewerFile) {
+    desktop = {1920, 1080};
+    Start(true);
+    const auto presented = [&] {
+        Run("function A_Update() end");
+        Device().Calls.clear();
+        form.Draw();
+        return Device().Texts("Present").at(0);
+    };
+    unsetenv("HALVARDINE_SCALING");
+    form.ReadScalingSetting();  // neither: the shape is kept
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, 240,0,1680,1080)");
+
+    Write("KavViewer.config",
+          "<KavViewerConfigFile><Scaling> Whole </Scaling></KavViewerConfigFile>");
+    form.ReadScalingSetting();
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, 560,240,1360,840)");
+
+    setenv("HALVARDINE_SCALING", "stretch", 1);  // the variable wins over the file
+    form.ReadScalingSetting();
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, null)");
+
+    setenv("HALVARDINE_SCALING", "fit", 1);
+    form.DisplayScaling = TScaling::KeepShape;
+    form.ReadScalingSetting();
+    EXPECT_EQ(form.DisplayScaling, TScaling::KeepShape);
+    EXPECT_TRUE(
+        Logged("TMainForm.ReadScalingSetting HALVARDINE_SCALING says 'fit'; expected keep, "
+               "whole or stretch; the shape is kept"));
+    unsetenv("HALVARDINE_SCALING");
 }
 
 TEST_F(DisplayTest, AFailingResolutionHandlerIsAScriptError) {
