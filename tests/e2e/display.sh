@@ -1,0 +1,341 @@
+#!/usr/bin/env bash
+# One end-to-end case of the display suite: display.sh CASE HALVARDINE_BINARY. An 800 x 600 game
+# on the screen of the virtual X server, full screen or in a window, with and without a window
+# manager: the bars, the picture's scale and the text are read from screenshots, and clicks on
+# known screen pixels are checked against the game positions the script receives.
+set -uo pipefail
+case_name=$1
+bin=$2
+source "$(dirname "$0")/lib.sh"
+
+read -r screen_w screen_h < <(xwininfo -root | sed -n 's/.*Width: *//p; s/.*Height: *//p' | tr '\n' ' ')
+
+# The test game: a green play area, a 128 x 128 blue picture drawn at (200, 150) (so covering the
+# game pixels (201, 151) to (327, 277)), white text on a black box at (490, 390)-(640, 440), and
+# an 8 x 8 picture of one-pixel red and white checks drawn at (20, 20). It reports its size,
+# every size change and every left click in game.txt.
+make_game() {
+    mkdir -p data/Textures
+    convert -size 128x128 xc:'#0000ff' PNG32:data/Textures/blue.png
+    convert -size 8x8 pattern:gray50 -fill red -opaque black PNG32:data/Textures/checks.png
+    cat > data/AllLua.lua <<LUA
+-- START Textures.lua
+Textures = {
+{name="blue.png"; Texture="blue"; PosX=0; PosY=0; Width=128; Height=128; Rotate=false; Compress=false;},
+{name="checks.png"; Texture="checks"; PosX=0; PosY=0; Width=8; Height=8; Rotate=false; Compress=false;},
+}
+-- END Textures.lua
+function A_Init()
+  InitLogFile("game.txt")
+  local ok, w, h = SetSystemResolution(${1:-800}, ${2:-600})
+  WriteToLogFile("size " .. tostring(ok) .. " " .. w .. " " .. h)
+  LoadTextures("blue;checks")
+  frames = 0
+end
+function A_Loading() end
+function A_Update()
+  DrawLine(0, 0, ${1:-800}, ${2:-600}, 0x00FF00, 255, true)
+  DrawPicture("src", "blue.png", "x", 200, "y", 150)
+  DrawPicture("src", "checks.png", "x", 20, "y", 20)
+  DrawLine(490, 390, 640, 440, 0x000000, 255, true)
+  OutTextXY("HHHH", 500, 400)
+  frames = frames + 1
+  if frames == 10 then WriteToLogFile("drawn") end
+end
+function A_MouseMove() end
+function A_MouseDown(x, y) WriteToLogFile("down " .. x .. " " .. y) end
+function A_MouseUp() end
+function A_KeyDown() end
+function A_ChangeResolution(w, h) WriteToLogFile("change " .. w .. " " .. h) frames = 0 end
+function WOptions_OK_MouseUp_fromCode() AppChangeWindowMode() end
+function G_EndGame() end
+LUA
+}
+
+start_openbox() {
+    openbox > /dev/null 2>&1 &
+    wm=$!
+    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+}
+
+# Starts the game with the given arguments and waits until it has drawn.
+start() {
+    "$bin" "$@" > out.txt 2> err.txt &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    [ -n "$wid" ] || fail "no window named Halvardine appeared"
+    wait_drawn
+}
+wait_drawn() {
+    for _ in $(seq 100); do grep -q drawn "$user/game.txt" 2>/dev/null && break; sleep 0.1; done
+    grep -q drawn "$user/game.txt" || fail "the game drew nothing: $(cat err.txt)"
+    sleep 0.3
+}
+finish() {
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    [ -z "${wm:-}" ] || kill "$wm" 2>/dev/null
+    expect_in "$log" "[ Errors : 0"
+}
+die() { kill "$pid" 2>/dev/null; fail "$*"; }
+
+# The client area's place on the screen, and a screenshot of the whole screen.
+shoot() {
+    cx=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left X: *//p')
+    cy=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left Y: *//p')
+    cw=$(xwininfo -id "$wid" | sed -n 's/.*Width: *//p')
+    ch=$(xwininfo -id "$wid" | sed -n 's/.*Height: *//p')
+    import -window root -depth 8 shot.png
+    convert shot.png -depth 8 rgb:shot.rgb
+}
+# The colour of client pixel (x, y) as a word: black, green, blue, red, white or other.
+colour() {
+    local o=$((((cy + $2) * screen_w + cx + $1) * 3))
+    od -An -tu1 -j "$o" -N3 shot.rgb | awk '{
+        r=$1; g=$2; b=$3
+        if (r<40 && g<40 && b<40) print "black";
+        else if (r<40 && g>215 && b<40) print "green";
+        else if (r<40 && g<40 && b>215) print "blue";
+        else if (r>215 && g<40 && b<40) print "red";
+        else if (r>215 && g>215 && b>215) print "white";
+        else print "other(" r "," g "," b ")" }'
+}
+expect_colour() {
+    local c
+    c=$(colour "$1" "$2")
+    [ "$c" = "$3" ] || die "client pixel ($1, $2) is $c, expected $3 ($4)"
+}
+
+# Measures where the play area lies in the client area from the middle row and column, which
+# cross nothing but the green play area: left, top, width, height as pl, pt, pw, ph.
+measure() {
+    local row col
+    row=$(convert shot.png -crop "${cw}x1+$cx+$((cy + ch / 2))" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+        awk '$2 > 128 && $1 < 128 && $3 < 128 { if (f == "") f = NR - 1; l = NR - 1 } END { print f, l }')
+    col=$(convert shot.png -crop "1x${ch}+$((cx + cw / 2))+$cy" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+        awk '$2 > 128 && $1 < 128 && $3 < 128 { if (f == "") f = NR - 1; l = NR - 1 } END { print f, l }')
+    read -r pl pr <<< "$row"
+    read -r pt pb <<< "$col"
+    [ -n "$pl" ] && [ -n "$pt" ] || die "no play area on the screen"
+    pw=$((pr - pl + 1))
+    ph=$((pb - pt + 1))
+}
+
+# The play area keeps the game's shape, fills the client area one way and is centred with bars
+# of equal size (within a pixel).
+expect_shape_kept() {
+    local gw=$1 gh=$2
+    [ $((pw * gh - ph * gw)) -le "$gw" ] && [ $((ph * gw - pw * gh)) -le "$gh" ] ||
+        die "play area ${pw}x$ph does not have the game's shape ${gw}x$gh"
+    [ "$pw" -eq "$cw" ] || [ "$ph" -eq "$ch" ] || die "play area ${pw}x$ph fills neither side of ${cw}x$ch"
+    local right=$((cw - pl - pw)) bottom=$((ch - pt - ph))
+    [ $((pl - right)) -le 1 ] && [ $((right - pl)) -le 1 ] || die "bars left $pl, right $right"
+    [ $((pt - bottom)) -le 1 ] && [ $((bottom - pt)) -le 1 ] || die "bars top $pt, bottom $bottom"
+    if [ "$pl" -gt 0 ]; then
+        expect_colour 0 $((ch / 2)) black "left bar"
+        expect_colour $((cw - 1)) $((ch / 2)) black "right bar"
+    fi
+    if [ "$pt" -gt 0 ]; then
+        expect_colour $((cw / 2)) 0 black "top bar"
+        expect_colour $((cw / 2)) $((ch - 1)) black "bottom bar"
+    fi
+}
+
+# Client position of game coordinate v along an axis: start + v * extent / game, rounded down.
+at_x() { echo $((pl + $1 * pw / gw)); }
+at_y() { echo $((pt + $1 * ph / gh)); }
+
+# The blue picture covers game (201, 151)-(328, 278) at the play area's scale: checked two
+# pixels inside and outside each edge.
+expect_picture_scaled() {
+    local l t r b
+    l=$(at_x 201) t=$(at_y 151) r=$(at_x 328) b=$(at_y 278)
+    expect_colour $((l + 2)) $((t + 2)) blue "picture's top-left"
+    expect_colour $((r - 3)) $((b - 3)) blue "picture's bottom-right"
+    expect_colour $((l - 3)) $(((t + b) / 2)) green "left of the picture"
+    expect_colour $((r + 2)) $(((t + b) / 2)) green "right of the picture"
+    expect_colour $(((l + r) / 2)) $((t - 3)) green "above the picture"
+    expect_colour $(((l + r) / 2)) $((b + 2)) green "below the picture"
+}
+
+# The text's bright pixels all lie on its black box (everything below game row 100 is searched,
+# which leaves out the white checks), and the text is as much larger than at one to one as the
+# pictures are: its height over the scale is that of a 20-pixel font's capitals.
+expect_text_scaled() {
+    local l t r b box below
+    l=$(at_x 490) t=$(at_y 390) r=$(at_x 640) b=$(at_y 440) below=$(at_y 100)
+    box=$(convert shot.png -crop "${cw}x$((ch - below))+$cx+$((cy + below))" +repage -separate \
+        -evaluate-sequence min -threshold 78% -trim -format '%w %h %X %Y' info:)
+    read -r tw th tx ty <<< "$box"
+    tx=${tx#+} ty=$((${ty#+} + below))
+    [ "$tx" -ge "$l" ] && [ "$ty" -ge "$t" ] && [ $((tx + tw)) -le "$r" ] && [ $((ty + th)) -le "$b" ] ||
+        die "text at ${tw}x$th+$tx+$ty lies outside its box ($l,$t)-($r,$b)"
+    local unscaled=$((th * gw / pw))
+    [ "$unscaled" -ge 9 ] && [ "$unscaled" -le 14 ] ||
+        die "text ${th} pixels high on a play area $pw wide: $unscaled at one to one"
+}
+
+# Clicks client pixel (x, y) and expects the script to receive game position "gx gy".
+click() {
+    local before
+    before=$(grep -c '^down' "$user/game.txt")
+    xdotool mousemove --window "$wid" "$1" "$2" click 1
+    for _ in $(seq 50); do [ "$(grep -c '^down' "$user/game.txt")" -gt "$before" ] && break; sleep 0.05; done
+    local got
+    got=$(grep '^down' "$user/game.txt" | tail -1 | tr -d '\r')
+    [ "$got" = "down $3" ] || die "a click at client ($1, $2) reached the script as '${got#down }', expected '$3'"
+}
+
+# The game pixel under client pixel p along an axis, held at the play area's edges.
+game_x() { local v=$(((2 * ($1 - pl) + 1) * gw / (2 * pw))); ((v < 0)) && v=0; ((v >= gw)) && v=$((gw - 1)); echo $v; }
+game_y() { local v=$(((2 * ($1 - pt) + 1) * gh / (2 * ph))); ((v < 0)) && v=0; ((v >= gh)) && v=$((gh - 1)); echo $v; }
+
+# Clicks on the picture's middle, the play area's first and last pixels, and the bars.
+expect_clicks() {
+    local x y
+    x=$(at_x 264) y=$(at_y 214)
+    expect_colour "$x" "$y" blue "the picture's middle"
+    click "$x" "$y" "$(game_x "$x") $(game_y "$y")"
+    click "$pl" "$pt" "0 0"
+    click $((pl + pw - 1)) $((pt + ph - 1)) "$((gw - 1)) $((gh - 1))"
+    if [ "$pl" -gt 0 ]; then click 0 $((ch / 2)) "0 $(game_y $((ch / 2)))"; fi
+    if [ "$pt" -gt 0 ]; then click $((cw / 2)) $((ch - 1)) "$(game_x $((cw / 2))) $((gh - 1))"; fi
+}
+
+gw=800 gh=600
+
+case "$case_name" in
+full_screen | full_screen_openbox)
+    # Full screen covers the screen without a mode change, with or without a window manager;
+    # the game keeps its shape between bars, text scales with the pictures, clicks are exact.
+    make_game
+    [ "$case_name" = full_screen ] || start_openbox
+    start
+    shoot
+    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || die "the window is ${cw}x$ch+$cx+$cy, not the screen"
+    measure
+    expect_shape_kept $gw $gh
+    expect_picture_scaled
+    expect_text_scaled
+    expect_clicks
+    expect_in "$user/game.txt" "size true $screen_w $screen_h"  # 800 x 600 is no mode here
+    finish
+    ;;
+window_resized | window_resized_openbox)
+    # A window of the game's size shows it one to one; resized by the player, the picture
+    # scales by the same rules and clicks follow.
+    make_game
+    [ "$case_name" = window_resized ] || start_openbox
+    start -w '[800,600]'
+    shoot
+    [ "$cw $ch" = "800 600" ] || die "client area ${cw}x$ch, expected 800x600"
+    measure
+    [ "$pl $pt $pw $ph" = "0 0 800 600" ] || die "play area ${pw}x$ph+$pl+$pt in the game's own window"
+    expect_colour 201 151 blue "picture's first pixel"
+    expect_colour 200 151 green "left of the picture"
+    expect_colour 327 277 blue "picture's last pixel"
+    expect_colour 328 277 green "right of the picture"
+    click 327 277 "327 277"
+    xdotool windowsize --sync "$wid" 1000 760 2>/dev/null || xdotool windowsize "$wid" 1000 760
+    sleep 0.5
+    shoot
+    [ "$cw $ch" = "1000 760" ] || die "client area ${cw}x$ch after resizing to 1000x760"
+    measure
+    expect_shape_kept $gw $gh
+    expect_picture_scaled
+    expect_text_scaled
+    expect_clicks
+    finish
+    ;;
+switch_and_back | switch_and_back_openbox)
+    # Alt+Enter to full screen and back: the window covers the screen with the bars of the
+    # plan, then returns to its place and size; the choice is saved, the script told each time.
+    make_game
+    [ "$case_name" = switch_and_back ] || start_openbox
+    start -w '[800,600]'
+    shoot
+    left=$cx top=$cy
+    xdotool windowfocus --sync "$wid" 2>/dev/null
+    xdotool key --clearmodifiers alt+Return
+    for _ in $(seq 50); do grep -q '^change' "$user/game.txt" && break; sleep 0.1; done
+    wait_drawn
+    shoot
+    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || die "full screen window is ${cw}x$ch+$cx+$cy"
+    measure
+    expect_shape_kept $gw $gh
+    expect_picture_scaled
+    expect_clicks
+    expect_file "$user/GameParams.txt" "Fullscreen=true"
+    xdotool key --clearmodifiers alt+Return
+    for _ in $(seq 50); do [ "$(grep -c '^change' "$user/game.txt")" = 2 ] && break; sleep 0.1; done
+    sleep 0.5
+    shoot
+    [ "$cx $cy $cw $ch" = "$left $top 800 600" ] || die "window back at ${cw}x$ch+$cx+$cy, expected 800x600+$left+$top"
+    expect_colour 201 151 blue "picture's first pixel"
+    expect_colour 200 151 green "left of the picture"
+    expect_file "$user/GameParams.txt" "Fullscreen=false"
+    [ "$(grep -c '^change 800 600' "$user/game.txt")" = 2 ] || die "A_ChangeResolution: $(grep change "$user/game.txt")"
+    finish
+    ;;
+window_above_work_area)
+    # A configured window larger than the screen opens smaller, in the game's shape, within the
+    # screen; the script keeps the game's 1600 x 1200 coordinates.
+    make_game 1600 1200
+    gw=1600 gh=1200
+    start -w '[1600,1200]'
+    shoot
+    [ "$cw" -le $((screen_w - 6)) ] && [ "$ch" -le $((screen_h - 32)) ] ||
+        die "client area ${cw}x$ch does not fit the ${screen_w}x$screen_h screen"
+    [ "$cx" -ge 0 ] && [ "$cy" -ge 0 ] && [ $((cx + cw)) -le "$screen_w" ] && [ $((cy + ch)) -le "$screen_h" ] ||
+        die "window at ${cw}x$ch+$cx+$cy leaves the screen"
+    measure
+    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || die "play area ${pw}x$ph+$pl+$pt in a ${cw}x$ch window"
+    expect_shape_kept $gw $gh
+    expect_in "$user/game.txt" "size true 1600 1200"
+    click $((cw - 1)) $((ch - 1)) "1599 1199"
+    x=$(at_x 264) y=$(at_y 214)
+    click "$x" "$y" "$(game_x "$x") $(game_y "$y")"
+    finish
+    ;;
+whole_steps_sharp)
+    # Whole-number scaling: a 640 x 480 game twice as large on 1920 x 1080, every game pixel a
+    # sharp 2 x 2 square; chosen in KavViewer.config.
+    make_game 640 480
+    gw=640 gh=480
+    printf '<KavViewerConfigFile><Scaling>whole</Scaling></KavViewerConfigFile>\n' > KavViewer.config
+    start
+    shoot
+    measure
+    [ "$pl $pt $pw $ph" = "$(((cw - 1280) / 2)) $(((ch - 960) / 2)) 1280 960" ] ||
+        die "play area ${pw}x$ph+$pl+$pt, expected twice 640 x 480 in the middle"
+    # Game column 200 is green and 201 blue, two pixels each; the one-pixel checks from game
+    # pixel (21, 21) on are squares of two by two pixels of pure red or white.
+    for d in 0 1; do
+        expect_colour $((pl + 400 + d)) $((pt + 400)) green "game column 200"
+        expect_colour $((pl + 402 + d)) $((pt + 400)) blue "game column 201"
+    done
+    first=$(colour $((pl + 42)) $((pt + 42)))
+    case "$first" in red) second=white ;; white) second=red ;; *) die "check (21, 21) is $first" ;; esac
+    for d in 0 1; do
+        for e in 0 1; do
+            expect_colour $((pl + 42 + d)) $((pt + 42 + e)) "$first" "check (21, 21)"
+            expect_colour $((pl + 44 + d)) $((pt + 42 + e)) "$second" "check (22, 21)"
+            expect_colour $((pl + 42 + d)) $((pt + 44 + e)) "$second" "check (21, 22)"
+        done
+    done
+    expect_in "$log" "TMainForm.ReadScalingSetting KavViewer.config: whole"
+    # Stretched by the variable, which wins over the file: the whole screen.
+    finish
+    unset wm
+    HALVARDINE_SCALING=stretch start
+    shoot
+    measure
+    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || die "stretched play area ${pw}x$ph+$pl+$pt"
+    click $((cw - 1)) 0 "639 0"
+    finish
+    ;;
+*)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS [$case_name]"
