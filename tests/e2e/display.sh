@@ -52,10 +52,13 @@ function G_EndGame() end
 LUA
 }
 
+# Starts openbox and waits until it has finished starting: a window mapped while it still
+# starts up may never be mapped at all.
 start_openbox() {
-    openbox > /dev/null 2>&1 &
+    openbox --startup "touch $PWD/wm-ready" > /dev/null 2>&1 &
     wm=$!
-    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -f wm-ready ] && break; sleep 0.05; done
+    [ -f wm-ready ] || fail "openbox did not start"
 }
 
 # Starts the game with the given arguments and waits until it has drawn.
@@ -68,7 +71,9 @@ start() {
 }
 wait_drawn() {
     for _ in $(seq 100); do grep -q drawn "$user/game.txt" 2>/dev/null && break; sleep 0.1; done
-    grep -q drawn "$user/game.txt" || fail "the game drew nothing: $(cat err.txt)"
+    grep -q drawn "$user/game.txt" ||
+        die "the game drew nothing; window: $(xwininfo -id "$wid" | grep -E 'Map State|geometry' | tr -s ' \n' ' ');" \
+            "log: $(tail -n 4 "$log"); stderr: $(cat err.txt)"
     sleep 0.3
 }
 finish() {
