@@ -61,17 +61,55 @@ start_openbox() {
     [ -f wm-ready ] || fail "openbox did not start"
 }
 
+# Starts a Wayland compositor, Weston, in a window covering the X screen (its headless back end
+# has no seat, on which SDL's start fails), and has the game use it instead of X.
+start_weston() {
+    export XDG_RUNTIME_DIR=$PWD/runtime
+    mkdir -m 700 runtime
+    weston --backend=x11-backend.so --use-pixman --width="$screen_w" --height="$screen_h" \
+        --socket=halvardine-test --idle-time=0 > weston.txt 2>&1 &
+    wm=$!
+    for _ in $(seq 100); do [ -S runtime/halvardine-test ] && break; sleep 0.05; done
+    [ -S runtime/halvardine-test ] || fail "weston did not start: $(cat weston.txt)"
+    export WAYLAND_DISPLAY=halvardine-test SDL_VIDEODRIVER=wayland
+    wayland=1
+}
+
 # Starts the game with the given arguments and waits until it has drawn.
 start() {
+    rm -f "$user/game.txt"
+    if [ -n "${wayland:-}" ]; then
+        "$bin" "$@" > out.txt 2> err.txt &
+        pid=$!
+        wid=$(timeout 20 xdotool search --sync --class '^Weston Compositor$' | head -1)
+        [ -n "$wid" ] || fail "no compositor window"
+        wait_drawn
+        return
+    fi
     "$bin" "$@" > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
-    [ -n "$wid" ] || fail "no window named Halvardine appeared"
+    # Searched again and again: a search fails outright when a window it looks at goes away
+    # meanwhile, as the window manager's windows may while it starts.
+    wid=""
+    for _ in $(seq 200); do
+        wid=$(xdotool search --name '^Halvardine$' 2>/dev/null | head -1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    [ -n "$wid" ] || die "no window named Halvardine appeared; stderr: $(cat err.txt); log: $(tail -n 4 "$log" 2>/dev/null)"
     wait_drawn
 }
+drawn_count() {
+    local n
+    n=$(grep -c drawn "$user/game.txt" 2>/dev/null)
+    echo "${n:-0}"
+}
+# Waits until the game has drawn ten frames `n` times (1 unless given): once at the start and
+# once more after each size change.
 wait_drawn() {
-    for _ in $(seq 100); do grep -q drawn "$user/game.txt" 2>/dev/null && break; sleep 0.1; done
-    grep -q drawn "$user/game.txt" ||
+    local n=${1:-1}
+    for _ in $(seq 100); do [ "$(drawn_count)" -ge "$n" ] && break; sleep 0.1; done
+    [ "$(drawn_count)" -ge "$n" ] ||
         die "the game drew nothing; window: $(xwininfo -id "$wid" | grep -E 'Map State|geometry' | tr -s ' \n' ' ');" \
             "log: $(tail -n 4 "$log"); stderr: $(cat err.txt)"
     sleep 0.3
@@ -84,14 +122,19 @@ finish() {
 }
 die() { kill "$pid" 2>/dev/null; fail "$*"; }
 
-# The client area's place on the screen, and a screenshot of the whole screen.
+# The client area's place on the screen, and a screenshot of the whole screen. Under Wayland
+# the screen is the compositor's, shown in its own X window.
 shoot() {
+    if [ -n "${wayland:-}" ]; then
+        xdotool mousemove 0 0  # the compositor draws the pointer into its output
+        sleep 0.2
+    fi
     cx=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left X: *//p')
     cy=$(xwininfo -id "$wid" | sed -n 's/.*Absolute upper-left Y: *//p')
     cw=$(xwininfo -id "$wid" | sed -n 's/.*Width: *//p')
     ch=$(xwininfo -id "$wid" | sed -n 's/.*Height: *//p')
-    import -window root -depth 8 shot.png
-    convert shot.png -depth 8 rgb:shot.rgb
+    import -window root -depth 8 shot.ppm
+    convert shot.ppm -depth 8 rgb:shot.rgb
 }
 # The colour of client pixel (x, y) as a word: black, green, blue, red, white or other.
 colour() {
@@ -115,9 +158,9 @@ expect_colour() {
 # cross nothing but the green play area: left, top, width, height as pl, pt, pw, ph.
 measure() {
     local row col
-    row=$(convert shot.png -crop "${cw}x1+$cx+$((cy + ch / 2))" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+    row=$(convert shot.ppm -crop "${cw}x1+$cx+$((cy + ch / 2))" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
         awk '$2 > 128 && $1 < 128 && $3 < 128 { if (f == "") f = NR - 1; l = NR - 1 } END { print f, l }')
-    col=$(convert shot.png -crop "1x${ch}+$((cx + cw / 2))+$cy" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+    col=$(convert shot.ppm -crop "1x${ch}+$((cx + cw / 2))+$cy" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
         awk '$2 > 128 && $1 < 128 && $3 < 128 { if (f == "") f = NR - 1; l = NR - 1 } END { print f, l }')
     read -r pl pr <<< "$row"
     read -r pt pb <<< "$col"
@@ -169,7 +212,7 @@ expect_picture_scaled() {
 expect_text_scaled() {
     local l t r b box below
     l=$(at_x 490) t=$(at_y 390) r=$(at_x 640) b=$(at_y 440) below=$(at_y 100)
-    box=$(convert shot.png -crop "${cw}x$((ch - below))+$cx+$((cy + below))" +repage -separate \
+    box=$(convert shot.ppm -crop "${cw}x$((ch - below))+$cx+$((cy + below))" +repage -separate \
         -evaluate-sequence min -threshold 78% -trim -format '%w %h %X %Y' info:)
     read -r tw th tx ty <<< "$box"
     tx=${tx#+} ty=$((${ty#+} + below))
@@ -180,11 +223,16 @@ expect_text_scaled() {
         die "text ${th} pixels high on a play area $pw wide: $unscaled at one to one"
 }
 
-# Clicks client pixel (x, y) and expects the script to receive game position "gx gy".
+# Clicks client pixel (x, y) and expects the script to receive game position "gx gy". The
+# pointer moves there in two steps first: a Wayland compositor tells the game where the pointer
+# is only when it moves.
 click() {
     local before
     before=$(grep -c '^down' "$user/game.txt")
-    xdotool mousemove --window "$wid" "$1" "$2" click 1
+    xdotool mousemove $((cx + $1 + 1)) $((cy + $2))
+    xdotool mousemove $((cx + $1)) $((cy + $2))
+    sleep 0.1
+    xdotool click 1
     for _ in $(seq 50); do [ "$(grep -c '^down' "$user/game.txt")" -gt "$before" ] && break; sleep 0.05; done
     local got
     got=$(grep '^down' "$user/game.txt" | tail -1 | tr -d '\r')
@@ -226,6 +274,29 @@ full_screen | full_screen_openbox)
     expect_in "$user/game.txt" "size true $screen_w $screen_h"  # 800 x 600 is no mode here
     finish
     ;;
+wayland_full_screen)
+    # The same under a Wayland compositor: full screen covers its output with the bars of the
+    # plan, and clicks are exact; a switch to a window and back keeps the game drawing.
+    make_game
+    start_weston
+    start
+    shoot
+    measure
+    expect_shape_kept $gw $gh
+    expect_picture_scaled
+    expect_text_scaled
+    expect_clicks
+    xdotool key --clearmodifiers alt+Return
+    wait_drawn 2
+    expect_file "$user/GameParams.txt" "Fullscreen=false"
+    xdotool key --clearmodifiers alt+Return
+    wait_drawn 3
+    shoot
+    measure
+    expect_shape_kept $gw $gh
+    expect_file "$user/GameParams.txt" "Fullscreen=true"
+    finish
+    ;;
 window_resized | window_resized_openbox)
     # A window of the game's size shows it one to one; resized by the player, the picture
     # scales by the same rules and clicks follow.
@@ -262,8 +333,7 @@ switch_and_back | switch_and_back_openbox)
     left=$cx top=$cy
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool key --clearmodifiers alt+Return
-    for _ in $(seq 50); do grep -q '^change' "$user/game.txt" && break; sleep 0.1; done
-    wait_drawn
+    wait_drawn 2
     shoot
     [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || die "full screen window is ${cw}x$ch+$cx+$cy"
     measure
@@ -272,8 +342,7 @@ switch_and_back | switch_and_back_openbox)
     expect_clicks
     expect_file "$user/GameParams.txt" "Fullscreen=true"
     xdotool key --clearmodifiers alt+Return
-    for _ in $(seq 50); do [ "$(grep -c '^change' "$user/game.txt")" = 2 ] && break; sleep 0.1; done
-    sleep 0.5
+    wait_drawn 3
     shoot
     [ "$cx $cy $cw $ch" = "$left $top 800 600" ] || die "window back at ${cw}x$ch+$cx+$cy, expected 800x600+$left+$top"
     expect_colour 201 151 blue "picture's first pixel"
