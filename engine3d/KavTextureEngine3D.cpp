@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "log/KavLogEngine.h"
 #include "platform/convert.h"
@@ -234,8 +235,13 @@ HRESULT TKavSurfaceEngine3D::ApplyDisplayPlan(HWND windowHandle, const TDisplayP
             SetVBForSurfaces(s, nullptr);
     }
 
-    D3DXCreateFontW(Device.Get(), 20, 0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, 0, L"", Font.Put());
+    if (FAILED(D3DXCreateFontW(Device.Get(), 20, 0, FW_BOLD, 1, 0, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, L"", Font.Put()))) {
+        // Text is then skipped; the game runs on. Said once, not at every new device.
+        static bool told = false;
+        if (!std::exchange(told, true))
+            LogEngine().AddWarning("TKavSurfaceEngine3D.InitD3D no font found: text is not drawn");
+    }
     return S_OK;
 }
 

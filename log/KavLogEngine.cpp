@@ -325,8 +325,8 @@ void TLogFile::ReportFailure(const char* what) {
     if (failureReported_) return;
     failureReported_ = true;
     std::fprintf(stderr,
-                 "%s: cannot %s the log file \"%s\" (%s); its lines are dropped until it can be "
-                 "written again\n",
+                 "%s: cannot %s the log file \"%s\" (%s); its lines go to standard error until "
+                 "it can be written again\n",
                  ModuleName().c_str(), what, (FilePath + FileName).c_str(),
                  err ? std::strerror(err) : "write failed");
 }
@@ -408,15 +408,16 @@ void TLogFile::WriteMessage(const std::string& text, uint8_t kind) {
         return;
     }
 
-    // A failed step leaves the state as it was, so the next message tries again.
-    if (!OpenLogFile()) return;
-    if (LastMessage.Count > 0) {
-        if (!WriteLine(ExpandTemplate(LineTemplate + LastMessage.Text))) return;
-    }
-    LastMessage.Text = message;
-    LastMessage.MessageType = kind;
-    LastMessage.Count = 0;
-    WriteLine(ExpandTemplate(LineTemplate + message));
+    // A failed step leaves the state as it was, so the next message tries again; meanwhile the
+    // line goes to standard error rather than nowhere.
+    const TLastMessage before = LastMessage;
+    const bool opened =
+        OpenLogFile() &&
+        (LastMessage.Count == 0 || WriteLine(ExpandTemplate(LineTemplate + LastMessage.Text)));
+    LastMessage = {message, kind, 0};
+    const std::string line = ExpandTemplate(LineTemplate + message);
+    if (!opened) LastMessage = before;
+    if (!opened || !WriteLine(line)) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void TLogFile::WriteMessageOnce(const std::string& text, uint8_t kind) {

@@ -46,7 +46,9 @@ public:
     // not pass for an empty one that the next save would write over it.
     void LoadFromFile(std::string_view path);
 
-    // The file form: key "=" value CR LF per pair, in order; empty for an empty store.
+    // The file form: key "=" value CR LF per pair, in order; empty for an empty store. It reads
+    // back as the same pairs unless a key holds "=", a key or value holds a line break, or the
+    // first key begins with a UTF-8 byte-order mark (taken for an editor's mark when read).
     std::string Text() const;
 
     // Replaces the file with Text(). The old file is replaced whole or not at all: the new

@@ -363,8 +363,13 @@ private:
     // Parses "key=value;" pairs of `text` into `store` (cleared first).
     static void FillFromSettings(tAssArray& store, const std::string& text);
     // Empties the store and loads it from UserDataDir + fileName (a missing file leaves it
-    // empty), first removing what saves of it cut short by a crash left behind.
+    // empty), first removing what saves of it cut short by a crash left behind. A file the game
+    // cannot have saved (see DamagedStore.h) leaves the store empty; it is copied beside itself
+    // under DamagedStoreName and a warning is logged.
     static void LoadStore(tAssArray& store, const char* fileName);
+    // Saves the store to UserDataDir + fileName. A save that fails (a folder that cannot be
+    // written, a full disk) leaves the old file whole and is logged as an error; the game goes on.
+    static void SaveStore(const tAssArray& store, const char* fileName);
     // Saves the changed store to UserDataDir and notes the change.
     void SaveGameParams();
     void SaveProfile();

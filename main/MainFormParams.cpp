@@ -1,8 +1,10 @@
 // The form's script functions for game parameters, the player's profile, drawing groups and the
 // farewell link, and the host operations that call the script's end-of-game functions.
+#include <cstdint>
 #include <cstring>
 
 #include "log/KavLogEngine.h"
+#include "main/DamagedStore.h"
 #include "main/LinkFile.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
@@ -20,6 +22,15 @@ void TMainForm::FillFromSettings(tAssArray& store, const std::string& text) {
     for (const std::string& line : SettingsLines(text)) store.AddLine(line);
 }
 
+namespace {
+
+// The most game parameters GetParamsFromCode can hand over: it pushes 2n + 1 values, and the
+// interpreter lets a host function hold at most 8000 (LUAI_MAXCSTACK of Lua 5.1 and LuaJIT),
+// some of them taken by the call's own arguments.
+constexpr size_t kMaxGameParams = 3990;
+
+}  // namespace
+
 void TMainForm::LoadStore(tAssArray& store, const char* fileName) {
     const std::string path = UserDataDir + fileName;
     if (const int removed = RemoveStaleSaveFiles(path))
@@ -27,16 +38,46 @@ void TMainForm::LoadStore(tAssArray& store, const char* fileName) {
                             " temporary file(s) of an interrupted save removed");
     store.Clear();
     store.LoadFromFile(path);
+    if (store.Count() == 0) return;
+
+    // A damaged file would end every start, or reach the script as settings: the game starts
+    // without it, and it is kept for the player until a save replaces it.
+    const std::string bytes = ReadFileBytes(path);
+    const size_t maxPairs =
+        std::string_view(fileName) == kGameParamsFile ? kMaxGameParams : SIZE_MAX;
+    const std::string damage = StoreDamage(bytes, size_t(store.Count()), maxPairs);
+    if (damage.empty()) return;
+    store.Clear();
+    const std::string kept = DamagedStoreName(fileName);
+    try {
+        WriteFileAtomic(UserDataDir + kept, bytes);
+        LogEngine().AddWarning(std::string("TMainForm ") + fileName + " is damaged (" + damage +
+                               "); the game starts without it, and it is kept as " + kept);
+    } catch (const EInOutError& e) {
+        LogEngine().AddError(std::string("TMainForm ") + fileName + " is damaged (" + damage +
+                             "); the game starts without it, and it could not be kept as " + kept +
+                             ": " + e.Message());
+    }
+}
+
+void TMainForm::SaveStore(const tAssArray& store, const char* fileName) {
+    try {
+        store.SaveToFile(UserDataDir + fileName);
+    } catch (const EInOutError& e) {
+        // The old file stays whole; the game goes on with the store in memory, and the next
+        // change saves it all again.
+        LogEngine().AddError(std::string("TMainForm ") + fileName + " not saved: " + e.Message());
+    }
 }
 
 void TMainForm::SaveGameParams() {
     GameParamsChanged = true;
-    GameParams.SaveToFile(UserDataDir + kGameParamsFile);
+    SaveStore(GameParams, kGameParamsFile);
 }
 
 void TMainForm::SaveProfile() {
     ProfileChanged = true;
-    Profile.SaveToFile(UserDataDir + kProfileFile);
+    SaveStore(Profile, kProfileFile);
 }
 
 void TMainForm::FollowUserDataDir() {

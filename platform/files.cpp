@@ -53,6 +53,17 @@ std::string TemporaryPrefix(const std::string& name) {
     return "." + name + ".tmp";
 }
 
+// Closes the file descriptor it holds (-1: none) when it goes out of scope.
+struct FileDescriptor {
+    explicit FileDescriptor(int fd) : Fd(fd) {}
+    const int Fd;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (Fd >= 0) ::close(Fd);
+    }
+};
+
 // Links followed before a save gives up, as the system does for a path.
 constexpr int kMaxLinks = 40;
 
@@ -142,29 +153,37 @@ bool DirectoryExists(std::string_view hostPath) {
     return ::stat(ResolvePath(hostPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ReadFileBytes(std::string_view hostPath) {
-    std::string path = ResolvePath(hostPath);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + ErrnoText(errno));
+std::string ReadFileBytes(std::string_view hostPath, uint64_t maxBytes) {
+    const std::string path = ResolvePath(hostPath);
+    auto error = [&](const char* verb, const std::string& why) {
+        return EInOutError(std::string(verb) + " file \"" + path + "\". " + why);
+    };
+    // Looked at before opening: opening a FIFO for reading waits for a writer.
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw EInOutError("Cannot open file \"" + path + "\". Is a directory");
-    }
+    if (::stat(path.c_str(), &st) != 0) throw error("Cannot open", ErrnoText(errno));
+    if (S_ISDIR(st.st_mode)) throw error("Cannot open", "Is a directory");
+    if (!S_ISREG(st.st_mode)) throw error("Cannot open", "Not a regular file");
+    // Non-blocking, and looked at again once open, in case the file was replaced meanwhile.
+    const FileDescriptor fd{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (fd.Fd < 0) throw error("Cannot open", ErrnoText(errno));
+    if (::fstat(fd.Fd, &st) != 0) throw error("Cannot open", ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) throw error("Cannot open", "Not a regular file");
+    const std::string tooLarge = "It is larger than " + std::to_string(maxBytes) + " bytes";
+    if (uint64_t(st.st_size) > maxBytes) throw error("Cannot read", tooLarge);
     std::string data;
+    data.reserve(size_t(st.st_size));
     char buf[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd.Fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            throw EInOutError("Cannot read file \"" + path + "\". " + ErrnoText(err));
+            throw error("Cannot read", ErrnoText(errno));
         }
         if (n == 0) break;
+        // The size at opening is no bound: the file may grow while it is read.
+        if (data.size() + size_t(n) > maxBytes) throw error("Cannot read", tooLarge);
         data.append(buf, size_t(n));
     }
-    ::close(fd);
     return data;
 }
 

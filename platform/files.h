@@ -43,8 +43,14 @@ TFileStamp FileStamp(std::string_view hostPath);
 // the file, so that a file that is there but out of reach is never taken for a missing one.
 bool FilePresent(std::string_view hostPath);
 
-// The whole file as bytes. Throws EInOutError naming the file when it cannot be read.
-std::string ReadFileBytes(std::string_view hostPath);
+// The largest file ReadFileBytes reads unless its caller names another limit.
+inline constexpr uint64_t kMaxReadFileBytes = 256ull << 20;
+
+// The whole file as bytes. Only a regular file (or a link to one) is read: a FIFO, a device such
+// as /dev/zero, a socket or a folder is refused without being read, so nothing blocks or reads
+// without end; so is a file of more than `maxBytes` bytes. Throws EInOutError naming the file
+// when it cannot be read or is refused.
+std::string ReadFileBytes(std::string_view hostPath, uint64_t maxBytes = kMaxReadFileBytes);
 // The file's lines: CR, LF and CR LF each end a line; a final line without an ending counts,
 // an ending at the very end adds no empty line. A UTF-8 byte-order mark at the start, which
 // Windows editors write, is not part of the first line. Throws EInOutError like ReadFileBytes.

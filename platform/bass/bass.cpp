@@ -138,24 +138,18 @@ void ReleaseStream(TStream& s) {
     Output().FreeChannels.push_back(s.Channel);
 }
 
-// Reads a whole sound file into `bytes`, at most kMaxSoundFileBytes of it. BASS_OK, or the
-// error code for a file that cannot be read or is larger.
+// Reads a whole sound file into `bytes`: a regular file of at most kMaxSoundFileBytes. BASS_OK,
+// or the error code for a file that cannot be read, is no regular file (a FIFO, a device) or is
+// larger.
 int ReadSoundFile(const std::string& path, std::string& bytes) {
-    SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
-    if (!rw) return BASS_ERROR_FILEOPEN;
-    char block[65536];
-    int result = BASS_OK;
-    for (;;) {
-        const size_t n = SDL_RWread(rw, block, 1, sizeof block);
-        if (n == 0) break;
-        if (bytes.size() + n > kMaxSoundFileBytes) {
-            result = BASS_ERROR_MEM;
-            break;
-        }
-        bytes.append(block, n);
+    try {
+        bytes = ReadFileBytes(path, kMaxSoundFileBytes);
+    } catch (const Exception&) {
+        return BASS_ERROR_FILEOPEN;
+    } catch (const std::bad_alloc&) {
+        return BASS_ERROR_MEM;
     }
-    SDL_RWclose(rw);
-    return result;
+    return BASS_OK;
 }
 
 // Decodes a sound file whole into a chunk at the output's format; nullptr when the file is not

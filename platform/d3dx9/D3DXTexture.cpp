@@ -170,12 +170,17 @@ Image Resample(const Image& src, UINT w, UINT h, DWORD flags) {
     // Channels are filtered independently, as stored (no weighting by alpha).
     const stbir_filter kernel =
         filter == D3DX_FILTER_BOX ? STBIR_FILTER_BOX : STBIR_FILTER_TRIANGLE;
+    // An axis that shrinks is filtered with the box: the resampler's triangle filter stops the
+    // program on an internal check for many reductions (12551 to 8192 texels, 21 to 16, ...),
+    // and a picture cut down to the device's largest texture must not end the game.
+    const stbir_filter across = w < src.Width ? STBIR_FILTER_BOX : kernel;
+    const stbir_filter down = h < src.Height ? STBIR_FILTER_BOX : kernel;
     stbir_resize(src.Texels.data(), int(src.Width), int(src.Height), int(src.Width * 4),
                  out.Texels.data(), int(w), int(h), int(w * 4), STBIR_TYPE_UINT8, 4,
                  STBIR_ALPHA_CHANNEL_NONE, 0,
                  (flags & D3DX_FILTER_MIRROR_U) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP,
-                 (flags & D3DX_FILTER_MIRROR_V) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP, kernel,
-                 kernel, STBIR_COLORSPACE_LINEAR, nullptr);
+                 (flags & D3DX_FILTER_MIRROR_V) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP, across,
+                 down, STBIR_COLORSPACE_LINEAR, nullptr);
     return out;
 }
 

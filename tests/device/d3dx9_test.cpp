@@ -235,6 +235,16 @@ TEST(D3DXOnRecordingDevice, APictureLargerThanTheDeviceTakesIsCutDownToItsLarges
               D3D_OK);
     EXPECT_EQ(Size(wide), std::make_pair(64u, 16u));
     wide->Release();
+    // 21 texels cut down to 16: a reduction the resampler's triangle filter refuses by ending
+    // the program. The picture must come out, one colour still one colour.
+    device->MaxTextureSize = 16;
+    const std::string odd = Encode(21, 8, [](int, int) { return 0xFF336699u; });
+    IDirect3DTexture9* cut = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, odd.data(), UINT(odd.size()), &cut),
+              D3D_OK);
+    EXPECT_EQ(Size(cut), std::make_pair(16u, 8u));
+    EXPECT_EQ(Texel(cut, 0, 7, 3), 0xFF336699u);
+    cut->Release();
     t->Release();
     device->Release();
 }

@@ -183,6 +183,46 @@ LUA
     expect_in err.txt "A_MouseUp is not defined by the script: attempt to call a nil value."
     expect_in "$log" "ERROR !!! A_MouseUp is not defined by the script: attempt to call a nil value"
     ;;
+damaged_stores)
+    # Stores the game cannot have saved: settings overwritten with binary bytes, a profile filled
+    # with zero bytes by a crash, settings too many to hand to the script. The game starts
+    # without them, keeps each beside itself, and saves the settings anew; a store as large as
+    # the script can receive still reaches it whole.
+    script <<'LUA'
+function A_Init()
+  local params = {GetParamsFromCode()}
+  InitLogFile("seen.txt")
+  WriteToLogFile(params[1] .. "|" .. tostring(params[#params]) .. "|" .. GetProfileFromCode())
+  SetParamsToCode("volume=5;")
+  QuitGame()
+end
+LUA
+    mkdir -p "$user"
+    head -c 1048576 /dev/urandom > params.bin
+    head -c 8192 /dev/zero > profile.bin
+    cp params.bin "$user/GameParams.txt"
+    cp profile.bin "$user/Profile.txt"
+    run -w
+    expect_code 0
+    expect_file "$user/seen.txt" "0|0|"
+    expect_file "$user/GameParams.txt" "volume=5"
+    cmp -s params.bin "$user/GameParams.txt.damaged" || fail "the damaged settings were not kept"
+    cmp -s profile.bin "$user/Profile.txt.damaged" || fail "the damaged profile was not kept"
+    expect_in "$log" "Warning! TMainForm GameParams.txt is damaged (it holds zero bytes, it is no text); the game starts without it, and it is kept as GameParams.txt.damaged"
+    expect_in "$log" "Warning! TMainForm Profile.txt is damaged (it holds zero bytes"
+
+    seq 1 3990 | sed 's/.*/key&=&/' > "$user/GameParams.txt"
+    rm "$user/Profile.txt" "$user/seen.txt"
+    run -w
+    expect_code 0
+    expect_file "$user/seen.txt" "3990|3990|"
+    seq 1 3991 | sed 's/.*/key&=&/' > "$user/GameParams.txt"
+    rm "$user/seen.txt"
+    run -w
+    expect_code 0
+    expect_file "$user/seen.txt" "0|0|"
+    expect_in "$log" "GameParams.txt is damaged (it holds 3991 pairs, more than the 3990 the script can receive)"
+    ;;
 *)
     fail "unknown case"
     ;;

@@ -14,11 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // What is saved reads back as the same pairs when no key or value holds a line break or
-    // (in a key) an "=".
+    // (in a key) an "=", and the first key does not begin with a byte-order mark (which reading
+    // takes for the editor's mark before the text).
     const std::string saved = store.Text();
     hv::tAssArray again;
     again.LoadFromFile(hv::fuzz::WriteScratchFile("Again.txt", saved));
-    bool plain = true;
+    bool plain = store.Items.empty() || !store.Items[0].Key.starts_with("\xEF\xBB\xBF");
     for (const auto& pair : store.Items)
         plain = plain && pair.Key.find_first_of("\r\n=") == std::string::npos &&
                 pair.Value.find_first_of("\r\n") == std::string::npos && !pair.Key.empty();

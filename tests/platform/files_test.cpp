@@ -1,11 +1,14 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "platform/exceptions.h"
 
@@ -71,6 +74,44 @@ TEST_F(FilesTest, ReadsLinesWithEveryLineEnding) {
     Write(root / "mark-only.txt", bom);
     EXPECT_TRUE(ReadFileLines("mark-only.txt").empty());
     EXPECT_EQ(SkipByteOrderMark("\xEF\xBBx"), "\xEF\xBBx");
+}
+
+// Files read whole come from the player and the game folder: a FIFO, a device or a huge file in
+// their place must give an error naming it, not a read that waits or runs until memory is gone.
+TEST_F(FilesTest, ReadsOnlyRegularFilesUpToALimit) {
+    ASSERT_EQ(::mkfifo((root / "Profile.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", root / "zero.txt");
+    fs::create_symlink("/dev/urandom", root / "GameParams.txt");
+    for (const char* name : {"Profile.txt", "zero.txt", "GameParams.txt"}) {
+        auto read = std::async(std::launch::async, [name] { return ReadFileBytes(name); });
+        if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "reading " << name << " has not ended";
+            // Give the reader a writer that closes at once, so that the test can end.
+            ::close(::open((root / name).c_str(), O_WRONLY | O_NONBLOCK));
+            continue;
+        }
+        try {
+            read.get();
+            ADD_FAILURE() << name << " was read";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.Message(),
+                      std::string("Cannot open file \"") + name + "\". Not a regular file");
+        }
+    }
+    EXPECT_THROW(ReadFileLines("Profile.txt"), EInOutError);
+
+    Write(root / "big.txt", std::string(1000, 'x'));
+    EXPECT_EQ(ReadFileBytes("big.txt", 1000).size(), 1000u);
+    try {
+        ReadFileBytes("big.txt", 999);
+        ADD_FAILURE() << "a file over the limit was read";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "Cannot read file \"big.txt\". It is larger than 999 bytes");
+    }
+    // A regular file that tells no size still stops at the limit.
+    if (fs::exists("/proc/self/status")) {
+        EXPECT_THROW(ReadFileBytes("/proc/self/status", 10), EInOutError);
+    }
 }
 
 // Only "nothing there" is absence; a file the system cannot reach is an error naming it.

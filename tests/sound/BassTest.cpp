@@ -2,6 +2,7 @@
 #include "platform/bass/bass.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -106,6 +107,13 @@ TEST_F(BassTest, OpeningReportsTheLengthOfWhatWasDecodedAtTheOutputRate) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
     EXPECT_EQ(BASS_StreamCreateFile(0, root.c_str(), 0, 0, 0), 0u);
     EXPECT_EQ(BASS_StreamCreateFile(1, nullptr, 0, 10, 0), 0u);
+    // A FIFO or a device in a sound's place is refused at once, neither waited on nor read.
+    ASSERT_EQ(::mkfifo((root / "fifo.wav").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", root / "zero.wav");
+    for (const char* name : {"fifo.wav", "zero.wav"}) {
+        EXPECT_EQ(BASS_StreamCreateFile(0, (root / name).c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN) << name;
+    }
     EXPECT_FALSE(BASS_ChannelSetPosition(h, bytes + 4, BASS_POS_BYTE));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
 }
