@@ -62,12 +62,14 @@ start_openbox() {
 }
 
 # Starts a Wayland compositor, Weston, in a window covering the X screen (its headless back end
-# has no seat, on which SDL's start fails), and has the game use it instead of X.
+# has no seat, on which SDL's start fails), at the given output scale (1 unless given), and has
+# the game use it instead of X.
 start_weston() {
+    local scale=${1:-1}
     export XDG_RUNTIME_DIR=$PWD/runtime
     mkdir -m 700 runtime
-    weston --backend=x11-backend.so --use-pixman --width="$screen_w" --height="$screen_h" \
-        --socket=halvardine-test --idle-time=0 > weston.txt 2>&1 &
+    weston --backend=x11-backend.so --use-pixman --scale="$scale" --width=$((screen_w / scale)) \
+        --height=$((screen_h / scale)) --socket=halvardine-test --idle-time=0 > weston.txt 2>&1 &
     wm=$!
     for _ in $(seq 100); do [ -S runtime/halvardine-test ] && break; sleep 0.05; done
     [ -S runtime/halvardine-test ] || fail "weston did not start: $(cat weston.txt)"
@@ -223,6 +225,21 @@ expect_text_scaled() {
         die "text ${th} pixels high on a play area $pw wide: $unscaled at one to one"
 }
 
+# At twice the size, the one-pixel checks from game pixel (21, 21) on are squares of two by two
+# pixels of pure red or white.
+expect_checks_sharp() {
+    local first second d e
+    first=$(colour $((pl + 42)) $((pt + 42)))
+    case "$first" in red) second=white ;; white) second=red ;; *) die "check (21, 21) is $first" ;; esac
+    for d in 0 1; do
+        for e in 0 1; do
+            expect_colour $((pl + 42 + d)) $((pt + 42 + e)) "$first" "check (21, 21)"
+            expect_colour $((pl + 44 + d)) $((pt + 42 + e)) "$second" "check (22, 21)"
+            expect_colour $((pl + 42 + d)) $((pt + 44 + e)) "$second" "check (21, 22)"
+        done
+    done
+}
+
 # Clicks client pixel (x, y) and expects the script to receive game position "gx gy". The
 # pointer moves there in two steps first: a Wayland compositor tells the game where the pointer
 # is only when it moves.
@@ -295,6 +312,21 @@ wayland_full_screen)
     measure
     expect_shape_kept $gw $gh
     expect_file "$user/GameParams.txt" "Fullscreen=true"
+    finish
+    ;;
+wayland_high_density_window)
+    # On a display of twice the density a window keeps its apparent size: a 400 x 300 game's
+    # window covers 800 x 600 of the display's pixels, each game pixel a sharp square.
+    make_game 400 300
+    gw=400 gh=300
+    start_weston 2
+    start -w '[400,300]'
+    shoot
+    # The compositor chooses the window's place: the play area is where the green is.
+    read -r pw ph pl pt <<< "$(convert shot.ppm -fill black +opaque '#00ff00' -trim -format '%w %h %X %Y' info:)"
+    pl=${pl#+} pt=${pt#+}
+    [ "$pw $ph" = "800 600" ] || die "the window shows ${pw}x$ph pixels, expected 800x600"
+    expect_checks_sharp
     finish
     ;;
 window_resized | window_resized_openbox)
@@ -382,21 +414,12 @@ whole_steps_sharp)
     measure
     [ "$pl $pt $pw $ph" = "$(((cw - 1280) / 2)) $(((ch - 960) / 2)) 1280 960" ] ||
         die "play area ${pw}x$ph+$pl+$pt, expected twice 640 x 480 in the middle"
-    # Game column 200 is green and 201 blue, two pixels each; the one-pixel checks from game
-    # pixel (21, 21) on are squares of two by two pixels of pure red or white.
+    # Game column 200 is green and 201 blue, two pixels each; the checks are sharp.
     for d in 0 1; do
         expect_colour $((pl + 400 + d)) $((pt + 400)) green "game column 200"
         expect_colour $((pl + 402 + d)) $((pt + 400)) blue "game column 201"
     done
-    first=$(colour $((pl + 42)) $((pt + 42)))
-    case "$first" in red) second=white ;; white) second=red ;; *) die "check (21, 21) is $first" ;; esac
-    for d in 0 1; do
-        for e in 0 1; do
-            expect_colour $((pl + 42 + d)) $((pt + 42 + e)) "$first" "check (21, 21)"
-            expect_colour $((pl + 44 + d)) $((pt + 42 + e)) "$second" "check (22, 21)"
-            expect_colour $((pl + 42 + d)) $((pt + 44 + e)) "$second" "check (21, 22)"
-        done
-    done
+    expect_checks_sharp
     expect_in "$log" "TMainForm.ReadScalingSetting KavViewer.config: whole"
     # Stretched by the variable, which wins over the file: the whole screen.
     finish
