@@ -298,6 +298,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
         // A side the device cannot hold is cut down to its largest texture.
         const UINT w = std::min(side(Width, image.Width), maxTexture);
         const UINT h = std::min(side(Height, image.Height), maxTexture);
+        // Rounding up to powers of two can make a picture just under the texel limit a texture of
+        // four times as many texels: the texture is held to the same limit.
+        if (uint64_t(w) * h > kMaxPictureTexels) return D3DXERR_INVALIDDATA;
         UINT levels = MipLevels;
         if (MipLevels == D3DX_DEFAULT) levels = 0;
         if (MipLevels == D3DX_FROM_FILE) levels = 1;
