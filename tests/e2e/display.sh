@@ -7,6 +7,8 @@ set -uo pipefail
 case_name=$1
 bin=$2
 source "$(dirname "$0")/lib.sh"
+# However the case ends, the game and the window manager or compositor it started end with it.
+trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null; [ -z "${wm:-}" ] || kill "$wm" 2>/dev/null; rm -rf "$game"' EXIT
 
 read -r screen_w screen_h < <(xwininfo -root | sed -n 's/.*Width: *//p; s/.*Height: *//p' | tr '\n' ' ')
 
@@ -98,7 +100,7 @@ start() {
         [ -n "$wid" ] && break
         sleep 0.1
     done
-    [ -n "$wid" ] || die "no window named Halvardine appeared; stderr: $(cat err.txt); log: $(tail -n 4 "$log" 2>/dev/null)"
+    [ -n "$wid" ] || fail "no window named Halvardine appeared; stderr: $(cat err.txt); log: $(tail -n 4 "$log" 2>/dev/null)"
     wait_drawn
 }
 drawn_count() {
@@ -112,7 +114,7 @@ wait_drawn() {
     local n=${1:-1}
     for _ in $(seq 100); do [ "$(drawn_count)" -ge "$n" ] && break; sleep 0.1; done
     [ "$(drawn_count)" -ge "$n" ] ||
-        die "the game drew nothing; window: $(xwininfo -id "$wid" | grep -E 'Map State|geometry' | tr -s ' \n' ' ');" \
+        fail "the game drew nothing; window: $(xwininfo -id "$wid" | grep -E 'Map State|geometry' | tr -s ' \n' ' ');" \
             "log: $(tail -n 4 "$log"); stderr: $(cat err.txt)"
     sleep 0.3
 }
@@ -120,10 +122,9 @@ finish() {
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     [ -z "${wm:-}" ] || kill "$wm" 2>/dev/null
+    pid="" wm=""
     expect_in "$log" "[ Errors : 0"
 }
-die() { kill "$pid" 2>/dev/null; fail "$*"; }
-
 # The client area's place on the screen, and a screenshot of the whole screen. Under Wayland
 # the screen is the compositor's, shown in its own X window.
 shoot() {
@@ -153,7 +154,7 @@ colour() {
 expect_colour() {
     local c
     c=$(colour "$1" "$2")
-    [ "$c" = "$3" ] || die "client pixel ($1, $2) is $c, expected $3 ($4)"
+    [ "$c" = "$3" ] || fail "client pixel ($1, $2) is $c, expected $3 ($4)"
 }
 
 # Measures where the play area lies in the client area from the middle row and column, which
@@ -166,7 +167,7 @@ measure() {
         awk '$2 > 128 && $1 < 128 && $3 < 128 { if (f == "") f = NR - 1; l = NR - 1 } END { print f, l }')
     read -r pl pr <<< "$row"
     read -r pt pb <<< "$col"
-    [ -n "$pl" ] && [ -n "$pt" ] || die "no play area on the screen"
+    [ -n "$pl" ] && [ -n "$pt" ] || fail "no play area on the screen"
     pw=$((pr - pl + 1))
     ph=$((pb - pt + 1))
 }
@@ -176,11 +177,11 @@ measure() {
 expect_shape_kept() {
     local gw=$1 gh=$2
     [ $((pw * gh - ph * gw)) -le "$gw" ] && [ $((ph * gw - pw * gh)) -le "$gh" ] ||
-        die "play area ${pw}x$ph does not have the game's shape ${gw}x$gh"
-    [ "$pw" -eq "$cw" ] || [ "$ph" -eq "$ch" ] || die "play area ${pw}x$ph fills neither side of ${cw}x$ch"
+        fail "play area ${pw}x$ph does not have the game's shape ${gw}x$gh"
+    [ "$pw" -eq "$cw" ] || [ "$ph" -eq "$ch" ] || fail "play area ${pw}x$ph fills neither side of ${cw}x$ch"
     local right=$((cw - pl - pw)) bottom=$((ch - pt - ph))
-    [ $((pl - right)) -le 1 ] && [ $((right - pl)) -le 1 ] || die "bars left $pl, right $right"
-    [ $((pt - bottom)) -le 1 ] && [ $((bottom - pt)) -le 1 ] || die "bars top $pt, bottom $bottom"
+    [ $((pl - right)) -le 1 ] && [ $((right - pl)) -le 1 ] || fail "bars left $pl, right $right"
+    [ $((pt - bottom)) -le 1 ] && [ $((bottom - pt)) -le 1 ] || fail "bars top $pt, bottom $bottom"
     if [ "$pl" -gt 0 ]; then
         expect_colour 0 $((ch / 2)) black "left bar"
         expect_colour $((cw - 1)) $((ch / 2)) black "right bar"
@@ -219,10 +220,10 @@ expect_text_scaled() {
     read -r tw th tx ty <<< "$box"
     tx=${tx#+} ty=$((${ty#+} + below))
     [ "$tx" -ge "$l" ] && [ "$ty" -ge "$t" ] && [ $((tx + tw)) -le "$r" ] && [ $((ty + th)) -le "$b" ] ||
-        die "text at ${tw}x$th+$tx+$ty lies outside its box ($l,$t)-($r,$b)"
+        fail "text at ${tw}x$th+$tx+$ty lies outside its box ($l,$t)-($r,$b)"
     local unscaled=$((th * gw / pw))
     [ "$unscaled" -ge 9 ] && [ "$unscaled" -le 14 ] ||
-        die "text ${th} pixels high on a play area $pw wide: $unscaled at one to one"
+        fail "text ${th} pixels high on a play area $pw wide: $unscaled at one to one"
 }
 
 # At twice the size, the one-pixel checks from game pixel (21, 21) on are squares of two by two
@@ -230,7 +231,7 @@ expect_text_scaled() {
 expect_checks_sharp() {
     local first second d e
     first=$(colour $((pl + 42)) $((pt + 42)))
-    case "$first" in red) second=white ;; white) second=red ;; *) die "check (21, 21) is $first" ;; esac
+    case "$first" in red) second=white ;; white) second=red ;; *) fail "check (21, 21) is $first" ;; esac
     for d in 0 1; do
         for e in 0 1; do
             expect_colour $((pl + 42 + d)) $((pt + 42 + e)) "$first" "check (21, 21)"
@@ -253,7 +254,7 @@ click() {
     for _ in $(seq 50); do [ "$(grep -c '^down' "$user/game.txt")" -gt "$before" ] && break; sleep 0.05; done
     local got
     got=$(grep '^down' "$user/game.txt" | tail -1 | tr -d '\r')
-    [ "$got" = "down $3" ] || die "a click at client ($1, $2) reached the script as '${got#down }', expected '$3'"
+    [ "$got" = "down $3" ] || fail "a click at client ($1, $2) reached the script as '${got#down }', expected '$3'"
 }
 
 # The game pixel under client pixel p along an axis, held at the play area's edges.
@@ -282,7 +283,7 @@ full_screen | full_screen_openbox)
     [ "$case_name" = full_screen ] || start_openbox
     start
     shoot
-    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || die "the window is ${cw}x$ch+$cx+$cy, not the screen"
+    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || fail "the window is ${cw}x$ch+$cx+$cy, not the screen"
     measure
     expect_shape_kept $gw $gh
     expect_picture_scaled
@@ -325,7 +326,7 @@ wayland_high_density_window)
     # The compositor chooses the window's place: the play area is where the green is.
     read -r pw ph pl pt <<< "$(convert shot.ppm -fill black +opaque '#00ff00' -trim -format '%w %h %X %Y' info:)"
     pl=${pl#+} pt=${pt#+}
-    [ "$pw $ph" = "800 600" ] || die "the window shows ${pw}x$ph pixels, expected 800x600"
+    [ "$pw $ph" = "800 600" ] || fail "the window shows ${pw}x$ph pixels, expected 800x600"
     expect_checks_sharp
     finish
     ;;
@@ -336,9 +337,9 @@ window_resized | window_resized_openbox)
     [ "$case_name" = window_resized ] || start_openbox
     start -w '[800,600]'
     shoot
-    [ "$cw $ch" = "800 600" ] || die "client area ${cw}x$ch, expected 800x600"
+    [ "$cw $ch" = "800 600" ] || fail "client area ${cw}x$ch, expected 800x600"
     measure
-    [ "$pl $pt $pw $ph" = "0 0 800 600" ] || die "play area ${pw}x$ph+$pl+$pt in the game's own window"
+    [ "$pl $pt $pw $ph" = "0 0 800 600" ] || fail "play area ${pw}x$ph+$pl+$pt in the game's own window"
     expect_colour 201 151 blue "picture's first pixel"
     expect_colour 200 151 green "left of the picture"
     expect_colour 327 277 blue "picture's last pixel"
@@ -347,7 +348,7 @@ window_resized | window_resized_openbox)
     xdotool windowsize --sync "$wid" 1000 760 2>/dev/null || xdotool windowsize "$wid" 1000 760
     sleep 0.5
     shoot
-    [ "$cw $ch" = "1000 760" ] || die "client area ${cw}x$ch after resizing to 1000x760"
+    [ "$cw $ch" = "1000 760" ] || fail "client area ${cw}x$ch after resizing to 1000x760"
     measure
     expect_shape_kept $gw $gh
     expect_picture_scaled
@@ -367,7 +368,7 @@ switch_and_back | switch_and_back_openbox)
     xdotool key --clearmodifiers alt+Return
     wait_drawn 2
     shoot
-    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || die "full screen window is ${cw}x$ch+$cx+$cy"
+    [ "$cx $cy $cw $ch" = "0 0 $screen_w $screen_h" ] || fail "full screen window is ${cw}x$ch+$cx+$cy"
     measure
     expect_shape_kept $gw $gh
     expect_picture_scaled
@@ -376,11 +377,11 @@ switch_and_back | switch_and_back_openbox)
     xdotool key --clearmodifiers alt+Return
     wait_drawn 3
     shoot
-    [ "$cx $cy $cw $ch" = "$left $top 800 600" ] || die "window back at ${cw}x$ch+$cx+$cy, expected 800x600+$left+$top"
+    [ "$cx $cy $cw $ch" = "$left $top 800 600" ] || fail "window back at ${cw}x$ch+$cx+$cy, expected 800x600+$left+$top"
     expect_colour 201 151 blue "picture's first pixel"
     expect_colour 200 151 green "left of the picture"
     expect_file "$user/GameParams.txt" "Fullscreen=false"
-    [ "$(grep -c '^change 800 600' "$user/game.txt")" = 2 ] || die "A_ChangeResolution: $(grep change "$user/game.txt")"
+    [ "$(grep -c '^change 800 600' "$user/game.txt")" = 2 ] || fail "A_ChangeResolution: $(grep change "$user/game.txt")"
     finish
     ;;
 window_above_work_area)
@@ -391,11 +392,11 @@ window_above_work_area)
     start -w '[1600,1200]'
     shoot
     [ "$cw" -le $((screen_w - 6)) ] && [ "$ch" -le $((screen_h - 32)) ] ||
-        die "client area ${cw}x$ch does not fit the ${screen_w}x$screen_h screen"
+        fail "client area ${cw}x$ch does not fit the ${screen_w}x$screen_h screen"
     [ "$cx" -ge 0 ] && [ "$cy" -ge 0 ] && [ $((cx + cw)) -le "$screen_w" ] && [ $((cy + ch)) -le "$screen_h" ] ||
-        die "window at ${cw}x$ch+$cx+$cy leaves the screen"
+        fail "window at ${cw}x$ch+$cx+$cy leaves the screen"
     measure
-    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || die "play area ${pw}x$ph+$pl+$pt in a ${cw}x$ch window"
+    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || fail "play area ${pw}x$ph+$pl+$pt in a ${cw}x$ch window"
     expect_shape_kept $gw $gh
     expect_in "$user/game.txt" "size true 1600 1200"
     click $((cw - 1)) $((ch - 1)) "1599 1199"
@@ -413,7 +414,7 @@ whole_steps_sharp)
     shoot
     measure
     [ "$pl $pt $pw $ph" = "$(((cw - 1280) / 2)) $(((ch - 960) / 2)) 1280 960" ] ||
-        die "play area ${pw}x$ph+$pl+$pt, expected twice 640 x 480 in the middle"
+        fail "play area ${pw}x$ph+$pl+$pt, expected twice 640 x 480 in the middle"
     # Game column 200 is green and 201 blue, two pixels each; the checks are sharp.
     for d in 0 1; do
         expect_colour $((pl + 400 + d)) $((pt + 400)) green "game column 200"
@@ -423,11 +424,10 @@ whole_steps_sharp)
     expect_in "$log" "TMainForm.ReadScalingSetting KavViewer.config: whole"
     # Stretched by the variable, which wins over the file: the whole screen.
     finish
-    unset wm
     HALVARDINE_SCALING=stretch start
     shoot
     measure
-    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || die "stretched play area ${pw}x$ph+$pl+$pt"
+    [ "$pl $pt $pw $ph" = "0 0 $cw $ch" ] || fail "stretched play area ${pw}x$ph+$pl+$pt"
     click $((cw - 1)) 0 "639 0"
     finish
     ;;
