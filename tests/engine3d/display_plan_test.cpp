@@ -228,7 +228,7 @@ TEST(DisplayPlan, WhatTheScriptIsToldFollowsTheModeInForce) {
 }
 
 TEST(DisplayPlan, APlayersResizedWindowScalesTheFrameByTheSameRules) {
-    // Spec example: a 1024 x 768 game in an 800 x 600 client area.
+    // A 1024 x 768 game in an 800 x 600 client area: the middle lands in the middle.
     TFrameLayout layout = LayOutFrame({1024, 768}, {800, 600}, Keep);
     EXPECT_EQ(Text(WindowToGame(layout, 400, 300)), "512,384");
     layout = LayOutFrame({800, 600}, {1000, 900}, Keep);
