@@ -42,9 +42,11 @@ LRESULT CD3DGame::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 void CD3DGame::RouteInput(UINT msg, WPARAM wParam, LPARAM lParam) {
     using B = TMainForm::TMouseButton;
-    // The position is the low and high 16 bits of lParam, taken as unsigned values.
-    const int32_t x = int32_t(uint32_t(lParam) & 0xFFFF);
-    const int32_t y = int32_t((uint32_t(lParam) >> 16) & 0xFFFF);
+    // The position is the low and high 16 bits of lParam, signed: a drag that leaves the window
+    // to the left or above gives negative positions, which the mapping holds at the play
+    // area's edge (read unsigned they would land at the far side).
+    const int32_t x = GET_X_LPARAM(lParam);
+    const int32_t y = GET_Y_LPARAM(lParam);
     switch (msg) {
         case WM_MOUSEMOVE:
             form_->FormMouseMove(x, y);
@@ -140,24 +142,11 @@ void CD3DGame::Call_A_ChangeResolution() {
 IDirect3DDevice9* CD3DGame::Device() {
     return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->Device.Get() : nullptr;
 }
-HRESULT CD3DGame::InitD3D(HWND wnd, int32_t width, int32_t height) {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->InitD3D(wnd, width, height)
-                                     : E_FAIL;
+HRESULT CD3DGame::RestoreDisplay() {
+    return form_->RestoreDisplay();
 }
-void CD3DGame::SetDeviceParams() {
-    if (form_->KavSurfaceEngine3D) form_->KavSurfaceEngine3D->SetDeviceParams();
-}
-int32_t CD3DGame::ViewWidth() const {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->ViewWidth : 0;
-}
-int32_t CD3DGame::ViewHeight() const {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->ViewHeight : 0;
-}
-int32_t CD3DGame::WindowWidth() const {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->WindowWidth : 0;
-}
-int32_t CD3DGame::WindowHeight() const {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->WindowHeight : 0;
+RECT CD3DGame::WindowRect() const {
+    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->Plan.Window : RECT{};
 }
 
 // The desktop's rate: a window is shown at it, and a full-screen game keeps the desktop's mode.

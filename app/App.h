@@ -48,12 +48,8 @@ private:
     void ChangeWindowMode() override;
     void Call_A_ChangeResolution() override;
     IDirect3DDevice9* Device() override;
-    HRESULT InitD3D(HWND wnd, int32_t width, int32_t height) override;
-    void SetDeviceParams() override;
-    int32_t ViewWidth() const override;
-    int32_t ViewHeight() const override;
-    int32_t WindowWidth() const override;
-    int32_t WindowHeight() const override;
+    HRESULT RestoreDisplay() override;
+    RECT WindowRect() const override;
     void PauseSound() override;
     void StartSound() override;
     uint32_t RefreshRate() override;

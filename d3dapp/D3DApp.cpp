@@ -13,12 +13,10 @@ int32_t PauseCounter = 0;
 namespace {
 
 const char* const kWindowClass = "D3D Window";
-constexpr DWORD kWindowedStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// A window the player may resize and maximise: the frame scales with it.
+constexpr DWORD kWindowedStyle =
+    WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE;
-
-// Frame the host adds around the engine's size when it places a window.
-constexpr int32_t kFrameWidth = 6;
-constexpr int32_t kFrameHeight = 32;
 
 const char* CodeText(HRESULT code) {
     switch (static_cast<uint32_t>(code)) {
@@ -215,9 +213,7 @@ HRESULT CD3DApplication::Create_(HINSTANCE instance, int32_t configWidth, int32_
         MainForm->CreateResources_Testing();
     }
 
-    // A new window is sized by the engine's windowed client size, a switched one by its view.
-    PlaceWindow(MainForm ? MainForm->WindowWidth() : m_nStartWidth,
-                MainForm ? MainForm->WindowHeight() : m_nStartHeight);
+    PlaceWindow();
 
     ApplyWindowStyle();
     m_bReady = true;
@@ -225,17 +221,26 @@ HRESULT CD3DApplication::Create_(HINSTANCE instance, int32_t configWidth, int32_
     return S_OK;
 }
 
-void CD3DApplication::PlaceWindow(int32_t width, int32_t height) {
+void CD3DApplication::PlaceWindow() {
     const int sw = GetSystemMetrics(SM_CXSCREEN);
     const int sh = GetSystemMetrics(SM_CYSCREEN);
-    if (m_bWindowed) {
-        const int32_t viewW = MainForm ? MainForm->ViewWidth() : width;
-        const int32_t viewH = MainForm ? MainForm->ViewHeight() : height;
-        SetWindowPos(m_hMainWnd, HWND_NOTOPMOST, (sw - viewW) / 2, (sh - viewH) / 2,
-                     width + kFrameWidth, height + kFrameHeight, SWP_FRAMECHANGED);
-    } else {
+    if (!m_bWindowed) {
         SetWindowPos(m_hMainWnd, HWND_TOP, 0, 0, sw, sh, SWP_FRAMECHANGED);
+        return;
     }
+    RECT r{0, 0, m_nStartWidth, m_nStartHeight};
+    if (MainForm) {
+        r = MainForm->WindowRect();
+    } else {
+        AdjustWindowRect(&r, m_dwSavedStyle, false);
+        const LONG w = r.right - r.left, h = r.bottom - r.top;
+        r.left = (sw - m_nStartWidth) / 2;
+        r.top = (sh - m_nStartHeight) / 2;
+        r.right = r.left + w;
+        r.bottom = r.top + h;
+    }
+    SetWindowPos(m_hMainWnd, HWND_NOTOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_FRAMECHANGED);
 }
 
 int CD3DApplication::RunLoop() {
@@ -306,10 +311,10 @@ HRESULT CD3DApplication::Render3DEnvironment() {
         m_bSoundPausedByLoss = true;
         return 0;
     }
-    // The device needs a reset, or failed otherwise: the surface engine creates it again. Only
-    // S_OK counts as a new device; any other result is tried again on the next pass.
-    if (MainForm->InitD3D(MainForm->WindowHandle(), MainForm->ViewWidth(),
-                          MainForm->ViewHeight()) != S_OK) {
+    // The device needs a reset, or failed otherwise: the surface engine creates it again for
+    // the display in force. Only S_OK counts as a new device; any other result is tried again
+    // on the next pass.
+    if (MainForm->RestoreDisplay() != S_OK) {
         if (hr == D3DERR_DEVICENOTRESET)
             LogEngine().AddError(
                 "CD3DApplication.Render3DEnvironment D3DERR_DEVICENOTRESET = Result "
@@ -317,7 +322,6 @@ HRESULT CD3DApplication::Render3DEnvironment() {
         return 1;
     }
     MainForm->Call_A_ChangeResolution();
-    if (MainForm->IsFullScreen()) MainForm->SetDeviceParams();
     ApplyWindowStyle();
     return 0;
 }
@@ -409,12 +413,13 @@ void CD3DApplication::Cleanup3DEnvironment() {
 }
 
 void CD3DApplication::ToggleWindowMode() {
-    if (MainForm) MainForm->ChangeWindowMode();
+    if (MainForm) {
+        MainForm->ChangeWindowMode();
+        if (MainForm->IsFullScreen() == !m_bWindowed) return;  // not switched: nothing moves
+    }
     m_bWindowed = !m_bWindowed;
     ApplyWindowStyle();
-    const int32_t viewW = MainForm ? MainForm->ViewWidth() : m_nStartWidth;
-    const int32_t viewH = MainForm ? MainForm->ViewHeight() : m_nStartHeight;
-    PlaceWindow(viewW, viewH);
+    PlaceWindow();
 }
 
 std::string CD3DApplication::FormatName(uint32_t format) {

@@ -74,15 +74,13 @@ public:
     // Tells the script the current size (A_ChangeResolution).
     virtual void Call_A_ChangeResolution() = 0;
 
-    // The surface engine. Device: null while there is no engine or no device yet. InitD3D:
-    // creates or re-creates the device, 0 on success. Sizes: 0 without an engine.
+    // The surface engine's device: null while there is no engine or no device yet.
     virtual IDirect3DDevice9* Device() = 0;
-    virtual HRESULT InitD3D(HWND wnd, int32_t width, int32_t height) = 0;
-    virtual void SetDeviceParams() = 0;
-    virtual int32_t ViewWidth() const = 0;
-    virtual int32_t ViewHeight() const = 0;
-    virtual int32_t WindowWidth() const = 0;
-    virtual int32_t WindowHeight() const = 0;
+    // Makes the device again for the display in force; 0 on success.
+    virtual HRESULT RestoreDisplay() = 0;
+    // The window's outer rectangle on the desktop by the display in force: centred within the
+    // work area in a window, the whole desktop in full screen.
+    virtual RECT WindowRect() const = 0;
 
     // The sound output as a whole: pause while the device is lost, start again afterwards.
     virtual void PauseSound() = 0;
@@ -130,7 +128,8 @@ public:
     HRESULT Render3DEnvironment();
     // Clears m_bActive and m_bReady, then FinalizeApplication.
     void Cleanup3DEnvironment();
-    // Switches between full screen and a window: the form first, then style and placement.
+    // Switches between full screen and a window: the form first, then style and placement. A
+    // switch the form could not make leaves the window as it was.
     void ToggleWindowMode();
     // The name of a surface format for log lines; empty for formats without a name.
     static std::string FormatName(uint32_t format);
@@ -166,10 +165,10 @@ private:
     IDirect3DDevice9* pacedDevice_ = nullptr;
     uint32_t refreshRate_ = 0;
 
-    // Places the window for the current mode: windowed, centred by the form's view size with an
-    // outer size of (width + 6) x (height + 32), not top-most; full screen, over the whole
-    // screen at the top.
-    void PlaceWindow(int32_t width, int32_t height);
+    // Places the window for the current mode at the form's rectangle: windowed not top-most,
+    // full screen over the whole screen at the top. Without a form, a window of the start size
+    // is centred.
+    void PlaceWindow();
 };
 
 // The one application object; the window procedure forwards every message to it.

@@ -24,12 +24,25 @@ std::function<TWindowSize()>& DesktopQuery() {
     return query;
 }
 
+std::function<RECT()>& WorkAreaQuery() {
+    static std::function<RECT()> query;
+    return query;
+}
+
 // The device could not be reset or made: nothing can be drawn any more, so the program ends.
 [[noreturn]] void EndForDevice(const std::string& what, HRESULT hr) {
     const std::string text = "TKavSurfaceEngine3D.InitD3D " + what + " failed hr=" + IntToStr(hr);
     LogEngine().AddError(text);
     std::fprintf(stderr, "%s\n", text.c_str());
     Halt(kDeviceFailureExitCode);
+}
+
+// "full screen, 800 x 600 on 1920 x 1080" or "a window of 1024 x 768", for log lines.
+std::string DisplayText(const TDisplayPlan& plan) {
+    const std::string game = IntToStr(plan.Game.Width) + " x " + IntToStr(plan.Game.Height);
+    if (!plan.FullScreen) return "a window of " + game;
+    return "full screen, " + game + " on " + IntToStr(plan.Layout.Client.Width) + " x " +
+           IntToStr(plan.Layout.Client.Height);
 }
 
 }  // namespace
@@ -41,6 +54,22 @@ TWindowSize DesktopSize() {
 
 void SetDesktopSizeQuery(std::function<TWindowSize()> query) {
     DesktopQuery() = std::move(query);
+}
+
+RECT DesktopWorkArea() {
+    if (WorkAreaQuery()) return WorkAreaQuery()();
+    if (DesktopQuery()) {
+        const TWindowSize d = DesktopQuery()();
+        return RECT{0, 0, d.Width, d.Height};
+    }
+    RECT work{};
+    if (!SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return work;
+}
+
+void SetDesktopWorkAreaQuery(std::function<RECT()> query) {
+    WorkAreaQuery() = std::move(query);
 }
 
 TKavSurfaceEngine3D::TKavSurfaceEngine3D(int32_t width, int32_t height, bool fullScreen,
@@ -56,6 +85,7 @@ TKavSurfaceEngine3D::TKavSurfaceEngine3D(int32_t width, int32_t height, bool ful
     MaxAnisotropy = 1;
     CalcWindowSize();
     FullScreenSize = {0, 0};
+    Plan = PlanFor(width, height, fullScreen);
 }
 
 TKavSurfaceEngine3D::~TKavSurfaceEngine3D() {
@@ -101,80 +131,83 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
 
 HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t height,
                                      bool& windowedSizeUsed) {
-    static uint64_t lastSerial = 0;
-    DeviceSerial = ++lastSerial;
     VidMem = GetVideoMemoryTotal();
     LogEngine().AddHint(" TKavSurfaceEngine3D.InitD3D VidMem=" + IntToStr(VidMem));
     LogEngine().AddHint(std::string("InitD3D start FullScreen=") + BoolToStr(FullScreen) +
                         " width=" + IntToStr(width) + " height=" + IntToStr(height));
-
-    bool listed = false;
-    for (const D3DDISPLAYMODE& m : DisplayModes)
-        if (int64_t(m.Width) == width && int64_t(m.Height) == height) listed = true;
-    if (!listed || FullScreenSize.width == 0) FullScreenSize = {width, height};
-
-    WindowHandle = windowHandle;
-    windowedSizeUsed = false;
-    int32_t w, h;
-    if (!FullScreen) {
-        w = WindowWidth;
-        h = WindowHeight;
-        windowedSizeUsed = true;
-    } else {
-        w = FullScreenSize.width;
-        h = FullScreenSize.height;
-    }
-    ViewWidth = w;
-    ViewHeight = h;
+    windowedSizeUsed = !FullScreen;
 
     D3D.Reset();
     *D3D.Put() = Direct3DCreate9(kSdkVersion);
-    LogEngine().AddHint("Direct3DCreate9 width=" + IntToStr(w) + " height=" + IntToStr(h));
+    BuildDeviceList();
+    const TDisplayPlan plan = PlanFor(width, height, FullScreen);
+    LogEngine().AddHint("Direct3DCreate9 width=" + IntToStr(plan.View.Width) +
+                        " height=" + IntToStr(plan.View.Height));
+    if (plan.RequestedUnusable)
+        LogEngine().AddWarning("TKavSurfaceEngine3D.InitD3D the size " + IntToStr(width) + " x " +
+                               IntToStr(height) + " cannot be shown; the desktop's " +
+                               IntToStr(plan.Requested.Width) + " x " +
+                               IntToStr(plan.Requested.Height) + " is used");
+    const HRESULT hr = ApplyDisplayPlan(windowHandle, plan);
     LogEngine().AddHint("Direct3DCreate9 FullScreenSize.width=" + IntToStr(FullScreenSize.width) +
                         " FullScreenSize.height=" + IntToStr(FullScreenSize.height));
+    if (hr == E_FAIL && !D3D) return E_FAIL;
+    if (FAILED(hr)) EndForDevice(Device ? "Reset" : "CreateDevice", hr);
+    return hr;
+}
+
+TDisplayPlan TKavSurfaceEngine3D::PlanFor(int32_t width, int32_t height, bool fullScreen) const {
+    TDisplayRequest r;
+    r.Desktop = DesktopSize();
+    r.WorkArea = DesktopWorkArea();
+    r.Requested = {width, height};
+    r.FullScreen = fullScreen;
+    r.Configured = {ConfigWidth, ConfigHeight};
+    for (const D3DDISPLAYMODE& m : DisplayModes)
+        r.Modes.push_back({int32_t(m.Width), int32_t(m.Height)});
+    r.Scaling = DisplayScaling;
+    return PlanDisplay(r);
+}
+
+HRESULT TKavSurfaceEngine3D::ApplyDisplayPlan(HWND windowHandle, const TDisplayPlan& plan) {
+    static uint64_t lastSerial = 0;
+    DeviceSerial = ++lastSerial;
+    Plan = plan;
+    FullScreen = plan.FullScreen;
+    WindowWidth = plan.WindowSize.Width;
+    WindowHeight = plan.WindowSize.Height;
+    ViewWidth = plan.View.Width;
+    ViewHeight = plan.View.Height;
+    FullScreenSize = {plan.FullScreen ? plan.View.Width : plan.Requested.Width,
+                      plan.FullScreen ? plan.View.Height : plan.Requested.Height};
+    RequestedWidth = plan.Requested.Width;
+    RequestedHeight = plan.Requested.Height;
+    WindowedViewWidth = plan.WindowedView.Width;
+    WindowedViewHeight = plan.WindowedView.Height;
+    UseRequestedSize = plan.UseRequestedSize;
+    WindowHandle = windowHandle;
     if (!D3D) return E_FAIL;
 
-    BuildDeviceList();
-
-    if (FullScreen) {
-        bool found = false;
-        for (const D3DDISPLAYMODE& m : DisplayModes)
-            if (int64_t(m.Width) == w && int64_t(m.Height) == h) {
-                DisplayMode = m;
-                found = true;
-                break;
-            }
-        if (!found) return E_FAIL;
-    } else {
-        D3DDISPLAYMODE desktop{};
-        D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
-        DisplayMode.Width = UINT(WindowWidth);
-        DisplayMode.Height = UINT(WindowHeight);
-        DisplayMode.Format = desktop.Format;
-        DisplayMode.RefreshRate = 0;
-    }
+    // Full screen is a window covering the desktop: the device always presents to a window,
+    // copying the game-sized frame into the plan's rectangle of the client area.
+    D3DDISPLAYMODE desktop{};
+    D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+    DisplayMode.Width = UINT(plan.Game.Width);
+    DisplayMode.Height = UINT(plan.Game.Height);
+    DisplayMode.Format = desktop.Format;
+    DisplayMode.RefreshRate = 0;
 
     PresentParams = D3DPRESENT_PARAMETERS{};
+    PresentParams.BackBufferWidth = UINT(plan.Game.Width);
+    PresentParams.BackBufferHeight = UINT(plan.Game.Height);
+    PresentParams.BackBufferFormat = DisplayMode.Format;
     PresentParams.BackBufferCount = 1;
-    PresentParams.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    if (!FullScreen) {
-        PresentParams.Windowed = 1;
-        PresentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        PresentParams.BackBufferFormat = DisplayMode.Format;
-        PresentParams.BackBufferWidth = UINT(WindowWidth);
-        PresentParams.BackBufferHeight = UINT(WindowHeight);
-    } else {
-        const TWindowSize desktop = DesktopSize();
-        PresentParams.Windowed = 0;
-        PresentParams.SwapEffect = D3DSWAPEFFECT_FLIP;
-        PresentParams.BackBufferFormat = DisplayMode.Format;
-        PresentParams.BackBufferWidth = UINT(desktop.Width);
-        PresentParams.BackBufferHeight = UINT(desktop.Height);
-        PresentParams.FullScreen_RefreshRateInHz = DisplayMode.RefreshRate;
-        PresentParams.MultiSampleType = D3DMULTISAMPLE_NONE;
-    }
+    PresentParams.MultiSampleType = D3DMULTISAMPLE_NONE;
+    PresentParams.SwapEffect = D3DSWAPEFFECT_COPY;
     PresentParams.hDeviceWindow = windowHandle;
+    PresentParams.Windowed = 1;
     PresentParams.EnableAutoDepthStencil = 0;
+    PresentParams.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     PresentParams.PresentationInterval =
         WaitForDisplay() ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
 
@@ -182,15 +215,16 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
         ReleaseDeviceObjects();
         const HRESULT hr = Device->Reset(&PresentParams);
         LogEngine().AddHint("Reset hr=" + IntToStr(hr));
-        if (hr != 0) EndForDevice("Reset", hr);
+        if (hr != 0) return FAILED(hr) ? hr : E_FAIL;
     }
-
     Device.Reset();
     const HRESULT created =
         D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, windowHandle,
                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &PresentParams, Device.Put());
-    if (FAILED(created) || !Device)
-        EndForDevice("CreateDevice", FAILED(created) ? created : E_FAIL);
+    if (FAILED(created) || !Device) {
+        Device.Reset();
+        return FAILED(created) ? created : E_FAIL;
+    }
 
     SetDeviceParams();
 
@@ -211,6 +245,26 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
             LogEngine().AddWarning("TKavSurfaceEngine3D.InitD3D no font found: text is not drawn");
     }
     return S_OK;
+}
+
+HRESULT TKavSurfaceEngine3D::SwitchDisplay(HWND windowHandle, const TDisplayPlan& next) {
+    const TDisplayPlan previous = Plan;
+    const HRESULT hr = ApplyDisplayPlan(windowHandle, next);
+    if (SUCCEEDED(hr)) return hr;
+    LogEngine().AddError("TKavSurfaceEngine3D.SwitchDisplay " + DisplayText(next) +
+                         " cannot be shown (hr=" + IntToStr(hr) + "); the display stays " +
+                         DisplayText(previous));
+    const HRESULT back = ApplyDisplayPlan(windowHandle, previous);
+    if (FAILED(back) && D3D) EndForDevice(Device ? "Reset" : "CreateDevice", back);
+    return hr;
+}
+
+TFrameLayout TKavSurfaceEngine3D::FrameLayout() const {
+    RECT client{};
+    if (WindowHandle && GetClientRect(WindowHandle, &client) && client.right > 0 &&
+        client.bottom > 0)
+        return LayOutFrame(Plan.Game, {client.right, client.bottom}, Plan.Scaling);
+    return Plan.Layout;
 }
 
 void TKavSurfaceEngine3D::BuildDeviceList() {
@@ -236,17 +290,7 @@ void TKavSurfaceEngine3D::BuildDeviceList() {
 }
 
 void TKavSurfaceEngine3D::SetDeviceParams() {
-    int32_t width, height;
-    if (!FullScreen) {
-        width = WindowWidth;
-        height = WindowHeight;
-    } else if (UseRequestedSize) {
-        width = RequestedWidth;
-        height = RequestedHeight;
-    } else {
-        width = FullScreenSize.width;
-        height = FullScreenSize.height;
-    }
+    const int32_t width = Plan.Game.Width, height = Plan.Game.Height;
     if (Device) {
         Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         Device->SetRenderState(D3DRS_LIGHTING, 0);

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine3d/DisplayPlan.h"
 #include "engine3d/NameIndex.h"
 #include "engine3d/ShapeTable.h"
 #include "engine3d/WindowSize.h"
@@ -141,6 +142,11 @@ struct TSurfaceSize {
 // install their own query (an empty function restores the default).
 TWindowSize DesktopSize();
 void SetDesktopSizeQuery(std::function<TWindowSize()> query);
+// The part of the desktop windows may cover, in screen coordinates: the window layer's work
+// area by default, the whole desktop while a test's desktop query is installed, or a test's own
+// query.
+RECT DesktopWorkArea();
+void SetDesktopWorkAreaQuery(std::function<RECT()> query);
 
 // Exit code of the program when the device cannot be reset or created. Not 0: the game did not
 // end in order, and whoever started it must be able to tell (the error is logged first).
@@ -187,6 +193,8 @@ public:
     uint64_t DeviceSerial = 0;
     bool AllFilter = false;                         // linear filtering for every picture
     double ScaleToScreenX = 0, ScaleToScreenY = 0;  // drawing-area size / desktop size
+    TScaling DisplayScaling = TScaling::KeepShape;  // the player's choice; set by the owner
+    TDisplayPlan Plan;  // the display in force: made by InitD3D, applied by ApplyDisplayPlan
 
     // ---- Device set-up ----
     // Releases every surface's vertex buffer and every texture, empties both lists and
@@ -194,12 +202,30 @@ public:
     void Destroy();
     // WindowWidth x WindowHeight from the desktop's shape and the configured size.
     void CalcWindowSize();
-    // Creates or re-creates everything device-bound for a drawing area of width x height (full
-    // screen) or the window size (windowed; then windowedSizeUsed is true). E_FAIL when there is
-    // no Direct3D object or the full-screen size is not a display mode; the device is then left
-    // as it was. A device that cannot be reset or created ends the program.
+    // Makes a new Direct3D object and its list of modes, plans the display for a game that asks
+    // for width x height in the engine's mode (windowed: the window size is the game's; then
+    // windowedSizeUsed is true) and applies the plan. E_FAIL when there is no Direct3D object;
+    // the size fields are those of the plan even then. A device that cannot be reset or created
+    // ends the program.
     HRESULT InitD3D(HWND windowHandle, int32_t width, int32_t height, bool& windowedSizeUsed);
     HRESULT InitD3D(HWND windowHandle, int32_t width, int32_t height);
+    // The plan for a game asking for width x height, full screen or in a window, on the current
+    // desktop, with the modes of the last BuildDeviceList and the engine's DisplayScaling.
+    TDisplayPlan PlanFor(int32_t width, int32_t height, bool fullScreen) const;
+    // The one way sizes reach the engine and its device: every size field follows `plan` (the
+    // filtering choice AllFilter stays the owner's); the device is reset when there is one and
+    // made anew, with a back buffer of the game's size presented into a window (the frame goes
+    // to the plan's rectangle of the client area), and the projection is set. E_FAIL without a
+    // Direct3D object; the error of Reset or CreateDevice when those fail (the program goes
+    // on: the caller decides).
+    HRESULT ApplyDisplayPlan(HWND windowHandle, const TDisplayPlan& plan);
+    // Applies `next`. When it cannot be shown, the error is logged with both displays, the plan
+    // in force before is applied again and the failure returned; when that cannot be shown
+    // either, the program ends as for a device that cannot be made.
+    HRESULT SwitchDisplay(HWND windowHandle, const TDisplayPlan& next);
+    // The frame's rectangle in the window's client area as it is now (the plan's client area
+    // while the window cannot tell its own).
+    TFrameLayout FrameLayout() const;
     // Fixed render states, identity world and view, and the projection that maps the game's
     // coordinate space onto the back buffer.
     void SetDeviceParams();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine3d/DisplayPlan.h"
 #include "engine3d/NameIndex.h"
 #include "log/ScriptLogFile.h"
 #include "lua/MyLua.h"
@@ -147,8 +148,9 @@ public:
     void FormKeyPress() {}
     // SetoffsetXY([x [, y]]): sets ShiftX and ShiftY. No results.
     int SetoffsetXY(lua_State* L);
-    // What the mouse mapping reads of the surface engine.
-    TViewGeometry ViewGeometry() const;
+    // The game position shown at client position (x, y) of the window, by the display plan in
+    // force: positions on the bars are held at the play area's edge. (0, 0) without an engine.
+    TGamePoint GamePosition(int32_t x, int32_t y) const;
 
     // --- Drawing and hit tests ---
     // Script positions pass through the current group (OffsetX/Y, ScaleX/Y) before drawing;
@@ -165,9 +167,8 @@ public:
     int DrawPoligon(lua_State* L);
     // DrawTriangle(x1, y1, x2, y2, x3, y3 [, color [, alpha [, filled]]]).
     int DrawTriangle(lua_State* L);
-    // OutTextXY(text, x, y): opaque white text at (x, y) in the back buffer's own pixels (the
-    // game position unless a full-screen game is stretched over a larger desktop); groups do not
-    // apply.
+    // OutTextXY(text, x, y): opaque white text at game position (x, y) (the back buffer is the
+    // game's size); groups do not apply.
     int OutTextXY(lua_State* L);
     // GetPictureSize(name) -> width, height; 0, 0 for an unknown picture.
     int GetPictureSize(lua_State* L);
@@ -199,10 +200,10 @@ public:
     // GetSystemResolution() -> desktop width, desktop height.
     int GetSystemResolution(lua_State* L);
     // SetSystemResolution(width, height) -> success, ViewWidth, ViewHeight. Replaces the surface
-    // engine by a new one whose device is made for width x height (full screen) or the window
-    // size (windowed). A size that is no display mode is shown on a desktop-sized device whose
-    // projection keeps the game's width x height coordinates; success is then that second
-    // attempt's. The texture files are registered with the new engine.
+    // engine by a new one whose device is made by the display plan for width x height (full
+    // screen) or the window size (windowed). In full screen a size that is no display mode is
+    // reported as the desktop's while the game keeps its width x height coordinates. success is
+    // false only without Direct3D. The texture files are registered with the new engine.
     int SetSystemResolution(lua_State* L);
     // AppChangeWindowMode(): the application switches between full screen and a window.
     int AppChangeWindowMode(lua_State* L);
@@ -213,13 +214,24 @@ public:
     int SetCursor(lua_State* L);
     // Published, does nothing.
     void AppChangeCustomCursor() {}
-    // Switches IsFullScreen and the engine between full screen and a window, saves the choice
-    // as GameParams "Fullscreen", re-creates the device (at the desktop size when the view size
-    // is no display mode) and tells the script the new size.
+    // Switches IsFullScreen and the engine between full screen and a window by a new display
+    // plan, saves the choice as GameParams "Fullscreen" and tells the script the new size. A
+    // switch that cannot be shown leaves the mode in force as it was (the log says so) and
+    // changes nothing else.
     void ChangeWindowMode();
     // A_ChangeResolution(width, height, true) with the requested size in full screen or the
     // window size in a window. A script error is reported through WriteErrorLines (it throws).
     void Call_A_ChangeResolution();
+    // Makes the engine's device again for the display in force, planned anew for the desktop as
+    // it is now; 0 on success, E_FAIL without a Direct3D object (a device that cannot be made
+    // ends the program).
+    HRESULT RestoreDisplay();
+    // The player's choice of how the frame fills the screen or a window larger than the game:
+    // read at start-up (ReadScalingSetting) and given to every engine.
+    TScaling DisplayScaling = TScaling::KeepShape;
+    // HALVARDINE_SCALING when set, otherwise the Scaling element of "KavViewer.config",
+    // otherwise keep shape; "keep", "whole" or "stretch". Other text is logged and ignored.
+    void ReadScalingSetting();
 
     // --- Picture loading ---
     // Lists are ";"-separated texts. The loaders hold FLoading for their length; with

@@ -38,6 +38,32 @@ int32_t IntegerAttribute(const TKavXMLTag& tag, std::string_view name) {
 
 }  // namespace
 
+void TMainForm::ReadScalingSetting() {
+    std::string text, source;
+    if (const auto variable = GetEnv("HALVARDINE_SCALING")) {
+        text = *variable;
+        source = "HALVARDINE_SCALING";
+    } else if (FileExists(kConfigFile)) {
+        TKavParser parser;
+        parser.LoadFromFile(kConfigFile);
+        const TKavXMLTag* top = parser.FindChild("KavViewerConfigFile");
+        const TKavXMLTag* scaling = top ? top->FindChild("Scaling") : nullptr;
+        if (!scaling) return;
+        text = scaling->Value();
+        source = kConfigFile;
+    } else {
+        return;
+    }
+    if (const std::optional<TScaling> chosen = ScalingFromText(text)) {
+        DisplayScaling = *chosen;
+        LogEngine().AddHint("TMainForm.ReadScalingSetting " + source + ": " +
+                            ScalingName(DisplayScaling));
+    } else {
+        LogEngine().AddWarning("TMainForm.ReadScalingSetting " + source + " says '" + text +
+                               "'; expected keep, whole or stretch; the shape is kept");
+    }
+}
+
 int TMainForm::ParseParameters(lua_State*) {
     if (FileExists(kConfigFile)) ParseParametersFromConfig();
     ParseParametersFromParamStr();

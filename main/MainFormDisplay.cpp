@@ -53,10 +53,6 @@ HCURSOR CursorForName(std::string_view name) {
     return LoadCursor(nullptr, IDC_ARROW);
 }
 
-bool IsDesktopSize(int32_t width, int32_t height, const TWindowSize& desktop) {
-    return width == desktop.Width && height == desktop.Height;
-}
-
 }  // namespace
 
 int TMainForm::GetSystemResolution(lua_State* L) {
@@ -71,41 +67,16 @@ int TMainForm::SetSystemResolution(lua_State* L) {
     const int32_t h = int32_t(ArgInteger(L, 2));
     LogEngine().AddHint("SetSystemResolution width=" + IntToStr(w) + " height=" + IntToStr(h) +
                         " FullScreenMode=" + IntToStr(IsFullScreen));
-    const TWindowSize desktop = DesktopSize();
-    const bool fullScreen = IsFullScreen == 1;
 
     // The old engine and its device go first: the window carries one device at a time.
     KavSurfaceEngine3D.reset();
     KavSurfaceEngine3D =
-        std::make_unique<TKavSurfaceEngine3D>(w, h, fullScreen, ConfigWidth, ConfigHeight);
-    TKavSurfaceEngine3D* e = KavSurfaceEngine3D.get();
-    e->AllFilter = !IsDesktopSize(w, h, desktop);
-    e->RequestedWidth = w;
-    e->RequestedHeight = h;
-    e->WindowedViewWidth = e->WindowWidth;
-    e->WindowedViewHeight = e->WindowHeight;
-    e->ViewWidth = w;
-    e->ViewHeight = h;
-    bool ok = e->InitD3D(Handle, w, h) == S_OK;
-    if (ok) {
-        e->UseRequestedSize = false;
-        LogEngine().AddHint(DisplayFormatText(*e));
-    } else {
-        // No device at that size: a desktop-sized one whose projection keeps w x h.
-        KavSurfaceEngine3D.reset();
-        KavSurfaceEngine3D =
-            std::make_unique<TKavSurfaceEngine3D>(w, h, fullScreen, ConfigWidth, ConfigHeight);
-        e = KavSurfaceEngine3D.get();
-        e->RequestedWidth = w;
-        e->RequestedHeight = h;
-        e->WindowedViewWidth = w;
-        e->WindowedViewHeight = h;
-        ok = e->InitD3D(Handle, desktop.Width, desktop.Height) == S_OK;
-        LogEngine().AddHint(DisplayFormatText(*e));
-        e->AllFilter = !IsDesktopSize(w, h, desktop);
-        e->UseRequestedSize = true;
-        if (fullScreen) e->SetDeviceParams();
-    }
+        std::make_unique<TKavSurfaceEngine3D>(w, h, IsFullScreen == 1, ConfigWidth, ConfigHeight);
+    TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
+    e.DisplayScaling = DisplayScaling;
+    const bool ok = e.InitD3D(Handle, w, h) == S_OK;
+    e.AllFilter = e.Plan.AllFilter;
+    LogEngine().AddHint(DisplayFormatText(e));
 
     // The texture files are registered with the new engine; whatever that leaves on the stack
     // is not part of this function's results.
@@ -138,10 +109,14 @@ int TMainForm::SetCursor(lua_State* L) {
 void TMainForm::ChangeWindowMode() {
     if (!KavSurfaceEngine3D) return;  // before FormCreate there is nothing to switch
     TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
-    IsFullScreen = IsFullScreen == 0 ? 1 : 0;
-    e.FullScreen = !e.FullScreen;
-    const std::string value = e.FullScreen ? "true" : "false";
+    const bool full = !e.FullScreen;
+    const std::string value = full ? "true" : "false";
     LogEngine().AddMessage("ChangeWindowMode KavSurfaceEngine3D.FullScreen=" + value);
+    // A switch that cannot be shown leaves the mode in force as it was; the engine says so.
+    if (FAILED(e.SwitchDisplay(Handle, e.PlanFor(e.RequestedWidth, e.RequestedHeight, full))))
+        return;
+    IsFullScreen = full ? 1 : 0;
+    LogEngine().AddHint("ChangeWindowMode " + DisplayFormatText(e));
 
     // The choice must survive the session even when the game's parameters do not list it yet.
     if (GameParams.IndexOf("Fullscreen") >= 0)
@@ -150,24 +125,13 @@ void TMainForm::ChangeWindowMode() {
         GameParams.Add("Fullscreen", value);
     SaveGameParams();
 
-    const int32_t w0 = e.ViewWidth, h0 = e.ViewHeight;
-    if (e.InitD3D(Handle, w0, h0) == S_OK) {
-        e.UseRequestedSize = false;
-        LogEngine().AddHint("ChangeWindowMode " + DisplayFormatText(e));
-    } else {
-        const TWindowSize desktop = DesktopSize();
-        // The engine keeps a full-screen size once it has one, and the failed attempt has just
-        // left it at the size that is no mode; forgetting it lets the desktop size count.
-        e.FullScreenSize = {0, 0};
-        e.InitD3D(Handle, desktop.Width, desktop.Height);
-        LogEngine().AddHint(DisplayFormatText(e));
-        e.AllFilter = !IsDesktopSize(w0, h0, desktop);
-        e.UseRequestedSize = true;
-        if (IsFullScreen == 1) e.SetDeviceParams();
-    }
-
     Call_A_ChangeResolution();
-    if (IsFullScreen == 1 && KavSurfaceEngine3D) KavSurfaceEngine3D->SetDeviceParams();
+}
+
+HRESULT TMainForm::RestoreDisplay() {
+    if (!KavSurfaceEngine3D) return E_FAIL;
+    TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
+    return e.InitD3D(Handle, e.RequestedWidth, e.RequestedHeight);
 }
 
 void TMainForm::Call_A_ChangeResolution() {

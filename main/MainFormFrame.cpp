@@ -49,7 +49,13 @@ void TMainForm::Draw() {
     // device: that frame then belongs to no device and is dropped.
     if (!KavSurfaceEngine3D || KavSurfaceEngine3D->DeviceSerial != serial) return;
     device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
+    // The frame goes to its rectangle of the client area as the window is now; a rectangle
+    // that is the whole client area is Direct3D's default.
+    const TFrameLayout layout = KavSurfaceEngine3D->FrameLayout();
+    const RECT& d = layout.Dest;
+    const bool whole = d.left == 0 && d.top == 0 && d.right == layout.Client.Width &&
+                       d.bottom == layout.Client.Height;
+    device->Present(nullptr, whole ? nullptr : &d, nullptr, nullptr);
 }
 
 bool TMainForm::LowBitsInHistory() const {

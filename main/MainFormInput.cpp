@@ -6,23 +6,14 @@
 
 namespace hv {
 
-TViewGeometry TMainForm::ViewGeometry() const {
-    TViewGeometry g;
-    if (!KavSurfaceEngine3D) return g;
-    const TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
-    g.FullScreen = e.FullScreen;
-    g.ScaleToScreenX = e.ScaleToScreenX;
-    g.ScaleToScreenY = e.ScaleToScreenY;
-    g.ViewWidth = e.ViewWidth;
-    g.ViewHeight = e.ViewHeight;
-    g.WindowWidth = e.WindowWidth;
-    g.WindowHeight = e.WindowHeight;
-    return g;
+TGamePoint TMainForm::GamePosition(int32_t x, int32_t y) const {
+    if (!KavSurfaceEngine3D) return {};
+    return WindowToGame(KavSurfaceEngine3D->FrameLayout(), x, y);
 }
 
 void TMainForm::FormMouseMove(int32_t x, int32_t y) {
     if (!ScriptEngine) return;
-    const TGamePoint p = WindowToGame(ViewGeometry(), x, y);
+    const TGamePoint p = GamePosition(x, y);
     ScriptEngine->MouseMove(LastMouseX, LastMouseY, p.X, p.Y, 0, 0, 0, 0);
     LastMouseX = p.X;
     LastMouseY = p.Y;
@@ -30,13 +21,13 @@ void TMainForm::FormMouseMove(int32_t x, int32_t y) {
 
 void TMainForm::FormMouseDown(TMouseButton button, int32_t x, int32_t y) {
     if (FLoading || !ScriptEngine) return;
-    const TGamePoint p = WindowToGame(ViewGeometry(), x, y);
+    const TGamePoint p = GamePosition(x, y);
     if (button == TMouseButton::Left) ScriptEngine->SendMouseDown(p.X, p.Y, 0, 0);
 }
 
 void TMainForm::FormMouseUp(TMouseButton button, int32_t x, int32_t y) {
     if (FLoading || !ScriptEngine) return;
-    const TGamePoint p = WindowToGame(ViewGeometry(), x, y);
+    const TGamePoint p = GamePosition(x, y);
     if (button == TMouseButton::Left) ScriptEngine->SendMouseUp(p.X, p.Y, 0, 0);
 }
 

@@ -40,6 +40,7 @@ void TMainForm::FormCreate() {
     const TWindowSize desktop = DesktopSize();
     KavSurfaceEngine3D = std::make_unique<TKavSurfaceEngine3D>(desktop.Width, desktop.Height,
                                                                IsFullScreen == 1, 0, 0);
+    KavSurfaceEngine3D->DisplayScaling = DisplayScaling;
 }
 
 void TMainForm::CreateResources_Testing() {
@@ -51,6 +52,7 @@ void TMainForm::CreateResources_Testing() {
 
     LoadStore(GameParams, kGameParamsFile);
     LoadStore(Profile, kProfileFile);
+    ReadScalingSetting();
 
     StartScriptEngine();
 

@@ -372,20 +372,57 @@ HRESULT GLDevice::EndScene() {
 
 HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const void* pDirtyRegion) {
-    // The whole back buffer goes to the device's window.
-    if (pSourceRect || pDestRect || hDestWindowOverride || pDirtyRegion) return D3DERR_INVALIDCALL;
+    // Rectangles need a copying swap chain, as in Direct3D; the frame always goes to the
+    // device's window.
+    if ((pSourceRect || pDestRect || pDirtyRegion) && pp_.SwapEffect != D3DSWAPEFFECT_COPY)
+        return D3DERR_INVALIDCALL;
+    if (hDestWindowOverride) return D3DERR_INVALIDCALL;
+    const GLint w = GLint(pp_.BackBufferWidth), h = GLint(pp_.BackBufferHeight);
+    RECT src{0, 0, w, h};
+    if (pSourceRect) {
+        src.left = std::clamp<LONG>(pSourceRect->left, 0, w);
+        src.top = std::clamp<LONG>(pSourceRect->top, 0, h);
+        src.right = std::clamp<LONG>(pSourceRect->right, 0, w);
+        src.bottom = std::clamp<LONG>(pSourceRect->bottom, 0, h);
+    }
+    if (src.right < src.left || src.bottom < src.top) return D3DERR_INVALIDCALL;
+    if (pDestRect && (pDestRect->right < pDestRect->left || pDestRect->bottom < pDestRect->top))
+        return D3DERR_INVALIDCALL;
     Flush();
     if (IsLost()) return D3DERR_DEVICELOST;
     MakeCurrent();
-    int dw = 0, dh = 0;
+    // The destination is in client coordinates, the units of window positions; the drawable
+    // may have more pixels than that on a high-density display.
+    int dw = 0, dh = 0, cw = 0, ch = 0;
     SDL_GL_GetDrawableSize(window_, &dw, &dh);
-    const GLint w = GLint(pp_.BackBufferWidth), h = GLint(pp_.BackBufferHeight);
+    SDL_GetWindowSize(window_, &cw, &ch);
+    GLint x0 = 0, y0 = 0, x1 = dw, y1 = dh;
+    if (pDestRect && cw > 0 && ch > 0) {
+        x0 = GLint(int64_t(pDestRect->left) * dw / cw);
+        x1 = GLint(int64_t(pDestRect->right) * dw / cw);
+        y0 = GLint(int64_t(pDestRect->top) * dh / ch);
+        y1 = GLint(int64_t(pDestRect->bottom) * dh / ch);
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBlitFramebuffer(0, 0, w, h, 0, pixels_.flipY ? dh : 0, dw, pixels_.flipY ? 0 : dh,
-                      GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    // Outside the destination the client area is black.
+    if (x0 > 0 || y0 > 0 || x1 < dw || y1 < dh) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // OpenGL counts rows from the bottom of the window.
+    const GLint top = dh - y0, bottom = dh - y1;
+    const GLint sw = src.right - src.left, sh = src.bottom - src.top;
+    const GLint sy0 = pixels_.flipY ? src.top : h - src.bottom;
+    const GLint sy1 = pixels_.flipY ? src.bottom : h - src.top;
+    // Whole-number scales copy each pixel to a square of pixels: sharp, not blurred.
+    const bool whole = sw > 0 && sh > 0 && (x1 - x0) % sw == 0 && (y1 - y0) % sh == 0;
+    if (sw > 0 && sh > 0 && x1 > x0 && y1 > y0)
+        glBlitFramebuffer(src.left, sy0, src.right, sy1, x0, pixels_.flipY ? top : bottom, x1,
+                          pixels_.flipY ? bottom : top, GL_COLOR_BUFFER_BIT,
+                          whole ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window_);
     // Every Present completes its frame: wait for the previous one, so that at most one frame
     // is ever waiting in the driver (some drivers otherwise queue frames without bound).

@@ -223,6 +223,8 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
                std::to_string(pp->BackBufferHeight) + ", windowed " + std::to_string(pp->Windowed) +
                ")",
            {pp->BackBufferWidth, pp->BackBufferHeight, uint32_t(pp->Windowed)});
+    if (pp->BackBufferWidth > MaxBackBufferSide || pp->BackBufferHeight > MaxBackBufferSide)
+        return D3DERR_INVALIDCALL;
     if (SUCCEEDED(ResetResult)) {
         PresentParameters = *pp;
         states_.SetDefaults(pp->EnableAutoDepthStencil);
@@ -232,8 +234,14 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
     return ResetResult;
 }
 
-HRESULT RecordingDevice::Present(const RECT*, const RECT*, HWND, const void*) {
-    Record("Present", "Present()");
+HRESULT RecordingDevice::Present(const RECT* source, const RECT* dest, HWND, const void*) {
+    const auto text = [](const RECT* r) {
+        if (!r) return std::string("null");
+        return std::to_string(r->left) + "," + std::to_string(r->top) + "," +
+               std::to_string(r->right) + "," + std::to_string(r->bottom);
+    };
+    RecordedCall& call = Record("Present", "Present(" + text(source) + ", " + text(dest) + ")");
+    if (dest) call.Rect = *dest;
     return PresentResult;
 }
 

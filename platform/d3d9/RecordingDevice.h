@@ -27,7 +27,7 @@ struct RecordedCall {
     const void* Object = nullptr;   // the texture, vertex buffer or font concerned
     std::vector<uint8_t> Vertices;  // DrawPrimitive: the vertex bytes it read, in order
     std::string String;             // DrawTextA: the text
-    RECT Rect{};                    // DrawTextA: the rectangle
+    RECT Rect{};                    // DrawTextA: the rectangle; Present: the destination
 };
 
 class RecordingDevice;
@@ -69,6 +69,7 @@ public:
     HRESULT VertexBufferLockResult = D3D_OK;
     HRESULT VertexBufferUnlockResult = D3D_OK;
     DWORD MaxTextureSize = 8192;
+    UINT MaxBackBufferSide = 16384;  // Reset refuses larger back buffers (D3DERR_INVALIDCALL)
 
     // ---- What the test reads ----
     std::vector<RecordedCall> Calls;

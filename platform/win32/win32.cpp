@@ -194,6 +194,14 @@ void ApplyPlacement(HWND wnd) {
                           p.bottom == sh && sw > 0;
     if (wantFull) {
         if (!w->FullScreen) {
+            // The display's mode is never changed: the window covers the desktop. It is moved
+            // and sized there itself first, since without a window manager nobody acts on the
+            // full-screen request; with one, the request puts it above panels and docks.
+            SDL_Rect bounds{0, 0, sw, sh};
+            const int display = SDL_GetWindowDisplayIndex(wnd);
+            if (display >= 0) SDL_GetDisplayBounds(display, &bounds);
+            SDL_SetWindowPosition(wnd, bounds.x, bounds.y);
+            SDL_SetWindowSize(wnd, sw, sh);
             SDL_SetWindowFullscreen(wnd, SDL_WINDOW_FULLSCREEN_DESKTOP);
             w->FullScreen = true;
         }
@@ -722,6 +730,17 @@ int GetSystemMetrics(int index) {
     if (index == SM_CXSCREEN) return w;
     if (index == SM_CYSCREEN) return h;
     return 0;
+}
+
+bool SystemParametersInfo(UINT action, UINT /*param*/, void* out, UINT /*winIni*/) {
+    if (action != SPI_GETWORKAREA || !out || !EnsureVideo()) return false;
+    HWND wnd = AnyWindow();
+    int display = wnd ? SDL_GetWindowDisplayIndex(wnd) : 0;
+    if (display < 0) display = 0;
+    SDL_Rect r;
+    if (SDL_GetDisplayUsableBounds(display, &r) != 0) return false;
+    *static_cast<RECT*>(out) = RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+    return true;
 }
 
 bool ClipCursor(const RECT* rect) {

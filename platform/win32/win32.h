@@ -252,6 +252,8 @@ constexpr int SW_RESTORE = 9;
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+
 // ---- Queue -----------------------------------------------------------------------------------
 
 constexpr UINT PM_NOREMOVE = 0x0000;
@@ -349,6 +351,11 @@ bool DestroyMenu(HMENU menu);
 // SM_CXSCREEN / SM_CYSCREEN: the desktop size of the window's display (display 0 without a
 // window). 0 for other indices or when the video system cannot start.
 int GetSystemMetrics(int index);
+
+// SPI_GETWORKAREA: the part of the desktop that panels and docks leave to windows, in screen
+// coordinates, into the RECT `out` points to (of the window's display; display 0 without a
+// window). False for other actions, a null `out`, or when the video system cannot start.
+bool SystemParametersInfo(UINT action, UINT param, void* out, UINT winIni);
 
 // Confines the pointer to the window while `rect` is not null; null releases it.
 bool ClipCursor(const RECT* rect);

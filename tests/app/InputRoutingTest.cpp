@@ -22,9 +22,8 @@ protected:
         // A 1024 x 768 game in an 800 x 600 window.
         form.KavSurfaceEngine3D = std::make_unique<TKavSurfaceEngine3D>(1024, 768, false, 0, 0);
         TKavSurfaceEngine3D& e = *form.KavSurfaceEngine3D;
-        e.FullScreen = false;
-        e.ViewWidth = 1024, e.ViewHeight = 768;
-        e.WindowWidth = 800, e.WindowHeight = 600;
+        e.Plan.Game = {1024, 768};
+        e.Plan.Layout = LayOutFrame({1024, 768}, {800, 600}, TScaling::KeepShape);
         Run("events = {} "
             "local function note(s) events[#events + 1] = s end "
             "function A_KeyDown(k, c) note('key' .. k .. ':' .. c) end "
@@ -52,8 +51,9 @@ protected:
     // The script's events since the last call.
     std::string Events() {
         lua_State* L = game->Form().ScriptEngine->State;
-        game->Form().ScriptEngine->RunString("local s = table.concat(events, ' ') events = {} "
-                                             "return s");
+        game->Form().ScriptEngine->RunString(
+            "local s = table.concat(events, ' ') events = {} "
+            "return s");
         std::string s = lua_tostring(L, -1);
         lua_settop(L, 0);
         return s;
@@ -99,16 +99,17 @@ TEST_F(InputRoutingTest, CharactersTheScriptCannotHoldArriveAsQuestionMarks) {
     EXPECT_EQ(game->Form().ShiftCount, 0);
 }
 
-TEST_F(InputRoutingTest, MousePositionIsTheUnsignedHalvesOfTheSecondParameter) {
+TEST_F(InputRoutingTest, MousePositionIsTheHalvesOfTheSecondParameterHeldToThePlayArea) {
     Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 300));
     Send(WM_LBUTTONDOWN, 0, MAKELPARAM(400, 300));
     Send(WM_LBUTTONUP, 0, MAKELPARAM(800, 600));
     for (UINT m : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MOUSEWHEEL})
         Send(m, 0, MAKELPARAM(10, 10));
-    EXPECT_EQ(Events(), "move512,384 down512,384 up1024,768");
-    // A position left of and above the window arrives as large unsigned values.
-    Send(WM_MOUSEMOVE, 0, LPARAM(int32_t(0xFFFEFFFF)));
-    EXPECT_EQ(Events(), "move83885,83884");
+    EXPECT_EQ(Events(), "move512,384 down512,384 up1023,767");
+    // A drag that leaves the window to the left and above arrives at the play area's top-left
+    // corner, not at the far side.
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(-1, -2));
+    EXPECT_EQ(Events(), "move0,0");
 }
 
 }  // namespace

@@ -67,8 +67,8 @@ public:
     FakeDevice DeviceObject;
     bool HasDevice = true;
     HRESULT InitResult = S_OK;
-    int32_t View[2] = {800, 600};
-    int32_t Window[2] = {800, 600};
+    bool SwitchFails = false;      // ChangeWindowMode leaves the mode as it was
+    RECT Rect{100, 50, 906, 682};  // the window's planned outer rectangle
 
     void SetWindowHandle(HWND wnd) override {
         Wnd = wnd;
@@ -86,22 +86,17 @@ public:
     HWND WindowHandle() const override { return Wnd; }
     bool IsFullScreen() const override { return FullScreen; }
     void ChangeWindowMode() override {
-        FullScreen = !FullScreen;
+        if (!SwitchFails) FullScreen = !FullScreen;
         Calls.push_back("ChangeWindowMode");
     }
     void Call_A_ChangeResolution() override { Calls.push_back("Call_A_ChangeResolution"); }
     IDirect3DDevice9* Device() override { return HasDevice ? &DeviceObject : nullptr; }
-    HRESULT InitD3D(HWND wnd, int32_t w, int32_t h) override {
-        Calls.push_back("InitD3D " + std::string(wnd == Wnd ? "window " : "other ") +
-                        std::to_string(w) + " " + std::to_string(h));
+    HRESULT RestoreDisplay() override {
+        Calls.push_back("RestoreDisplay");
         if (SUCCEEDED(InitResult)) DeviceObject.Level = D3D_OK;
         return InitResult;
     }
-    void SetDeviceParams() override { Calls.push_back("SetDeviceParams"); }
-    int32_t ViewWidth() const override { return View[0]; }
-    int32_t ViewHeight() const override { return View[1]; }
-    int32_t WindowWidth() const override { return Window[0]; }
-    int32_t WindowHeight() const override { return Window[1]; }
+    RECT WindowRect() const override { return Rect; }
     void PauseSound() override { Calls.push_back("PauseSound"); }
     void StartSound() override { Calls.push_back("StartSound"); }
 };

@@ -13,10 +13,9 @@ const std::vector<std::string> kStartOrder = {"SetWindowHandle", "SetFullScreenF
                                               "FormCreate", "SetConfigSize 640 0",
                                               "CreateResources_Testing"};
 
-TEST_F(CreateTest, WindowedStartStartsTheFormAndCentresTheWindowByTheViewSize) {
+TEST_F(CreateTest, WindowedStartStartsTheFormAndPlacesTheWindowWhereTheFormPlans) {
     FakeForm form;
-    form.View[0] = 500, form.View[1] = 300;
-    form.Window[0] = 640, form.Window[1] = 400;
+    form.Rect = RECT{120, 40, 766, 472};
     TestApp app(&form);
     app.m_bWindowed = true;
     app.m_pszTitle = "Halvardine";
@@ -24,19 +23,20 @@ TEST_F(CreateTest, WindowedStartStartsTheFormAndCentresTheWindowByTheViewSize) {
     EXPECT_EQ(form.Calls, kStartOrder);
     EXPECT_EQ(form.Wnd, app.m_hMainWnd);
     EXPECT_EQ(GetWindowText(app.m_hMainWnd), "Halvardine");
-    EXPECT_EQ(app.m_dwSavedStyle, 0x10CA0000u);
+    // Captioned, resizable and with both boxes: the player may resize or maximise it.
+    EXPECT_EQ(app.m_dwSavedStyle, 0x10CF0000u);
+    EXPECT_NE(SDL_GetWindowFlags(app.m_hMainWnd) & SDL_WINDOW_RESIZABLE, 0u);
     EXPECT_TRUE(app.m_bReady);
     EXPECT_TRUE(app.m_bActive);  // the window's first size report
     EXPECT_EQ(LastLogged().Text, "CD3DApplication.Create_ m_bReady:= True");
 
-    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     RECT outer, client;
     GetWindowRect(app.m_hMainWnd, &outer);
     GetClientRect(app.m_hMainWnd, &client);
-    EXPECT_EQ(outer.left, (sw - 500) / 2);
-    EXPECT_EQ(outer.top, (sh - 300) / 2);
-    EXPECT_EQ(outer.right - outer.left, 646);
-    EXPECT_EQ(outer.bottom - outer.top, 432);
+    EXPECT_EQ(outer.left, 120);
+    EXPECT_EQ(outer.top, 40);
+    EXPECT_EQ(outer.right, 766);
+    EXPECT_EQ(outer.bottom, 472);
     EXPECT_EQ(client.right, 640);
     EXPECT_EQ(client.bottom, 400);
     EXPECT_EQ(SDL_GetWindowFlags(app.m_hMainWnd) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
@@ -111,13 +111,10 @@ TEST_F(RenderTest, LostDevicePausesSoundEveryPassAndResumesItOnce) {
 }
 
 TEST_F(RenderTest, DeviceThatNeedsAResetIsCreatedAgainAndTheScriptTold) {
-    form.Wnd = reinterpret_cast<HWND>(&form);  // only compared
-    form.View[0] = 1024, form.View[1] = 768;
     form.FullScreen = true;
     form.DeviceObject.Level = D3DERR_DEVICENOTRESET;
     EXPECT_EQ(app.Render3DEnvironment(), 0);
-    const std::vector<std::string> expected = {"InitD3D window 1024 768", "Call_A_ChangeResolution",
-                                               "SetDeviceParams"};
+    const std::vector<std::string> expected = {"RestoreDisplay", "Call_A_ChangeResolution"};
     EXPECT_EQ(form.Calls, expected);
     EXPECT_EQ(app.Frames, 0);
     app.Render3DEnvironment();
@@ -145,16 +142,15 @@ TEST_F(RenderTest, FailedRecreationIsReportedAndTriedAgainNextPass) {
     EXPECT_EQ(LastLogged().Text,
               "CD3DApplication.Render3DEnvironment D3DERR_DEVICENOTRESET = Result "
               "MainForm.KavSurfaceEngine3D.InitD3D<>S_OK");
-    EXPECT_EQ(form.Calls.size(), 4u);  // four InitD3D, no resolution change
+    EXPECT_EQ(form.Calls.size(), 4u);  // four re-creations, no resolution change
     EXPECT_EQ(app.Frames, 0);
 }
 
 using ToggleTest = FrameworkTest;
 
-TEST_F(ToggleTest, SwitchingAsksTheFormFirstAndPlacesByTheViewSize) {
+TEST_F(ToggleTest, SwitchingAsksTheFormFirstAndPlacesWhereTheFormPlans) {
     FakeForm form;
-    form.View[0] = 400, form.View[1] = 300;
-    form.Window[0] = 640, form.Window[1] = 480;
+    form.Rect = RECT{200, 100, 606, 432};
     TestApp app(&form);
     ASSERT_EQ(app.Create_(nullptr, 0, 0), S_OK);
     form.Calls.clear();
@@ -162,16 +158,27 @@ TEST_F(ToggleTest, SwitchingAsksTheFormFirstAndPlacesByTheViewSize) {
     app.ToggleWindowMode();
     EXPECT_EQ(form.Calls, std::vector<std::string>{"ChangeWindowMode"});
     EXPECT_TRUE(app.m_bWindowed);
-    EXPECT_EQ(DWORD(GetWindowLong(app.m_hMainWnd, GWL_STYLE)), 0x10CA0000u);
+    EXPECT_EQ(DWORD(GetWindowLong(app.m_hMainWnd, GWL_STYLE)), 0x10CF0000u);
     EXPECT_EQ(SDL_GetWindowFlags(app.m_hMainWnd) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
     RECT client;
     GetClientRect(app.m_hMainWnd, &client);
-    EXPECT_EQ(client.right, 400);  // the view size, not the window size of Create_
+    EXPECT_EQ(client.right, 400);
     EXPECT_EQ(client.bottom, 300);
+
+    // A switch the form could not make moves nothing.
+    form.SwitchFails = true;
+    app.ToggleWindowMode();
+    EXPECT_TRUE(app.m_bWindowed);
+    EXPECT_EQ(DWORD(GetWindowLong(app.m_hMainWnd, GWL_STYLE)), 0x10CF0000u);
+    form.SwitchFails = false;
 
     app.ToggleWindowMode();
     EXPECT_FALSE(app.m_bWindowed);
     EXPECT_NE(SDL_GetWindowFlags(app.m_hMainWnd) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    RECT outer;
+    GetWindowRect(app.m_hMainWnd, &outer);
+    EXPECT_EQ(outer.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(outer.bottom, GetSystemMetrics(SM_CYSCREEN));
     DestroyWindow(app.m_hMainWnd);
 }
 

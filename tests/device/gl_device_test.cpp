@@ -566,12 +566,20 @@ TEST_F(DeviceTest, ArgumentsItCannotDrawAreRefused) {
     EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(24), &m), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->GetTransform(D3DTRANSFORMSTATETYPE(512), &got), D3DERR_INVALIDCALL);
 
-    // Present shows the whole back buffer in the device's window, nothing else.
-    const RECT part{0, 0, 10, 10};
+    // Present goes to the device's window; rectangles need a copying swap chain, as in
+    // Direct3D, and must not be turned inside out.
+    const RECT part{0, 0, 10, 10}, inverted{10, 0, 0, 10};
     EXPECT_EQ(device->Present(&part, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Present(nullptr, &part, nullptr, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Present(nullptr, nullptr, window, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    asked = pp;
+    asked.SwapEffect = D3DSWAPEFFECT_COPY;
+    ASSERT_EQ(device->Reset(&asked), D3D_OK);
+    EXPECT_EQ(device->Present(&part, &part, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, &inverted, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(&inverted, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, &part, window, nullptr), D3DERR_INVALIDCALL);
 }
 
 TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL) {

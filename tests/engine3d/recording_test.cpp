@@ -22,7 +22,8 @@ protected:
     void SetUp() override {
         SetDesktopSizeQuery([this] { return desktop; });
         SetVideoMemoryQuery([] { return DWORD(128000000); });
-        SetDirect3DCreate9Factory([this](UINT) {
+        SetDirect3DCreate9Factory([this](UINT) -> IDirect3D9* {
+            if (noDirect3D) return nullptr;
             auto* d3d = new RecordingDirect3D9();
             d3d->DesktopMode = {UINT(desktop.Width), UINT(desktop.Height), 60, D3DFMT_X8R8G8B8};
             d3d->Modes = modes;
@@ -71,6 +72,7 @@ protected:
                                       {1024, 768, 75, D3DFMT_X8R8G8B8},
                                       {1920, 1080, 60, D3DFMT_X8R8G8B8}};
     HRESULT createResult = D3D_OK;
+    bool noDirect3D = false;
     RecordingDirect3D9* lastD3D = nullptr;
     std::unique_ptr<TKavSurfaceEngine3D> engine;
 };
@@ -104,7 +106,7 @@ TEST_F(RecordingEngineTest, WindowedSetUpCreatesTheDeviceWithFixedStatesAndProje
     EXPECT_EQ(pp.BackBufferWidth, 1366u);
     EXPECT_EQ(pp.BackBufferHeight, 768u);
     EXPECT_EQ(pp.Windowed, 1);
-    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_COPY);  // presents into a rectangle of the window
     EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
     EXPECT_EQ(pp.Flags, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
     EXPECT_EQ(pp.BackBufferCount, 1u);
@@ -152,27 +154,57 @@ TEST_F(RecordingEngineTest, DisplayModesAreLargeEnoughAndListedOnceEach) {
     EXPECT_EQ(engine->DisplayModes[2].Width, 1920u);
 }
 
-TEST_F(RecordingEngineTest, FullScreenUsesAListedModeOrFailsWithoutADevice) {
+TEST_F(RecordingEngineTest, FullScreenDrawsAtTheGamesSizeAndPresentsIntoADesktopWindow) {
+    // 800 x 600 is no mode here: the game is still drawn at its size, the script told the
+    // desktop's as its view, and the frame shown 1.8 times as large between bars.
+    engine = std::make_unique<TKavSurfaceEngine3D>(800, 600, true, 0, 0);
+    ASSERT_EQ(engine->InitD3D(nullptr, 800, 600), S_OK);
+    const D3DPRESENT_PARAMETERS& pp = Device().PresentParameters;
+    EXPECT_EQ(pp.Windowed, 1);  // the display's mode is never changed
+    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_COPY);
+    EXPECT_EQ(pp.BackBufferWidth, 800u);
+    EXPECT_EQ(pp.BackBufferHeight, 600u);
+    EXPECT_EQ(engine->ViewWidth, 1920);
+    EXPECT_TRUE(engine->UseRequestedSize);
+    EXPECT_EQ(engine->RequestedWidth, 800);
+    EXPECT_NEAR(engine->ScaleToScreenY, 600.0 / 1080, 1e-12);
+    EXPECT_TRUE(folder.Logged("SetDeviceParams 800 600"));
+    const TFrameLayout layout = engine->FrameLayout();
+    EXPECT_EQ(layout.Dest.left, 240);
+    EXPECT_EQ(layout.Dest.right, 1680);
+    EXPECT_EQ(layout.Dest.bottom, 1080);
+
+    // A listed mode is reported as it is.
+    engine = std::make_unique<TKavSurfaceEngine3D>(1024, 768, true, 0, 0);
+    ASSERT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_EQ(engine->ViewWidth, 1024);
+    EXPECT_FALSE(engine->UseRequestedSize);
+    EXPECT_TRUE(folder.Logged("SetDeviceParams 1024 768"));
+
+    // Without Direct3D nothing is made, and the sizes are still the plan's.
+    noDirect3D = true;
     engine = std::make_unique<TKavSurfaceEngine3D>(800, 600, true, 0, 0);
     EXPECT_EQ(engine->InitD3D(nullptr, 800, 600), E_FAIL);
     EXPECT_FALSE(engine->Device);
-    for (const RecordedCall& c : lastD3D->Calls) EXPECT_NE(c.Name, "CreateDevice");
+    EXPECT_EQ(engine->ViewWidth, 1920);
+}
 
-    engine = std::make_unique<TKavSurfaceEngine3D>(1024, 768, true, 0, 0);
-    ASSERT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
-    const D3DPRESENT_PARAMETERS& pp = Device().PresentParameters;
-    EXPECT_EQ(pp.Windowed, 0);
-    EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_FLIP);
-    EXPECT_EQ(pp.BackBufferWidth, 1920u);  // the desktop; the projection keeps 1024 x 768
-    EXPECT_EQ(engine->ViewWidth, 1024);
-    EXPECT_TRUE(folder.Logged("SetDeviceParams 1024 768"));
-
-    engine->UseRequestedSize = true;
-    engine->RequestedWidth = 800;
-    engine->RequestedHeight = 600;
-    engine->SetDeviceParams();
-    EXPECT_NEAR(engine->ScaleToScreenY, 600.0 / 1080, 1e-12);
-    EXPECT_TRUE(folder.Logged("SetDeviceParams 800 600"));
+TEST_F(RecordingEngineTest, ASwitchThatCannotBeShownKeepsTheDisplayInForce) {
+    engine = std::make_unique<TKavSurfaceEngine3D>(2000, 1500, false, 0, 0);
+    ASSERT_EQ(engine->InitD3D(nullptr, 2000, 1500), S_OK);
+    Device().MaxBackBufferSide = 1600;  // full screen would need a 2000 x 1500 frame
+    EXPECT_EQ(engine->SwitchDisplay(nullptr, engine->PlanFor(2000, 1500, true)),
+              D3DERR_INVALIDCALL);
+    EXPECT_FALSE(engine->FullScreen);
+    EXPECT_EQ(engine->Plan.Game.Width, 1366);
+    EXPECT_EQ(engine->ViewWidth, 1366);
+    ASSERT_TRUE(engine->Device);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1366u);
+    EXPECT_TRUE(
+        folder.Logged("TKavSurfaceEngine3D.SwitchDisplay full screen, 2000 x 1500 on "
+                      "1920 x 1080 cannot be shown (hr="));
+    EXPECT_TRUE(folder.Logged("the display stays a window of 1366 x 768"));
 }
 
 TEST_F(RecordingEngineTest, ReinitialisingReleasesDeviceObjectsAndRefillsEverySurface) {

@@ -1,4 +1,6 @@
 // Resolution changes, the window-mode switch and the pointer's shape, on the recording device.
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "RecordedForm.h"
@@ -79,7 +81,9 @@ TEST_F(DisplayTest, ResolutionOfTheDesktopSizeNeedsNoFilteringAnyOtherDoes) {
     EXPECT_EQ(SetResolution(1024, 768), "true 1024 768 #3");
     EXPECT_TRUE(Engine().AllFilter);
     EXPECT_FALSE(Engine().UseRequestedSize);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1920u);  // the desktop, as a flip chain
+    // Drawn at the game's size, shown between bars on the desktop.
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_EQ(Device().PresentParameters.Windowed, TRUE);
 }
 
 TEST_F(DisplayTest, WindowedResolutionUsesTheWindowSizeForTheDevice) {
@@ -107,11 +111,15 @@ TEST_F(DisplayTest, FullScreenSizeWithoutAModeRunsOnTheDesktopInTheGamesCoordina
     EXPECT_EQ(e.RequestedHeight, 600);
     EXPECT_EQ(e.WindowedViewWidth, 800);
     EXPECT_EQ(e.WindowedViewHeight, 600);
-    // The projection maps 800 x 600 onto the desktop-sized back buffer.
+    // The frame is drawn at 800 x 600, one unit one pixel, and shown over the whole desktop
+    // of the same shape.
     EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1024.0);
     EXPECT_DOUBLE_EQ(e.ScaleToScreenY, 600.0 / 768.0);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
-    EXPECT_EQ(Device().PresentParameters.BackBufferHeight, 768u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 800u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferHeight, 600u);
+    Run("function A_Update() end");
+    form.Draw();
+    EXPECT_EQ(Device().Texts("Present"), std::vector<std::string>{"Present(null, null)"});
     D3DMATRIX projection{};
     Device().GetTransform(D3DTS_PROJECTION, &projection);
     EXPECT_FLOAT_EQ(projection._11, 2.0f / 800.0f);
@@ -175,11 +183,68 @@ TEST_F(DisplayTest, SwitchToAFullScreenSizeWithoutAModeFallsBackToTheDesktop) {
     EXPECT_TRUE(e.UseRequestedSize);
     EXPECT_TRUE(e.AllFilter);
     EXPECT_EQ(e.ViewWidth, 1280);
-    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1280u);
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 800u);
+    // The frame lands 1.6 times as large between bars above and below.
+    Run("function A_Update() end");
+    form.Draw();
+    EXPECT_EQ(Device().Texts("Present"), std::vector<std::string>{"Present(null, 0,32,1280,992)"});
     // The script keeps the coordinates it asked for.
     EXPECT_DOUBLE_EQ(e.ScaleToScreenX, 800.0 / 1280.0);
     EXPECT_EQ(Eval("table.concat(calls, ' ')"), "800x600");
     EXPECT_EQ(Read("GameParams.txt"), "Fullscreen=true\r\n");
+}
+
+TEST_F(DisplayTest, ASwitchThatCannotBeShownChangesNothingTheScriptOrThePlayerSees) {
+    // Full screen needs a frame of the game's 2000 x 1500, beyond what this device can make;
+    // the window the game runs in stays.
+    Start(false);
+    Run("calls = 0 function A_ChangeResolution() calls = calls + 1 end");
+    EXPECT_EQ(SetResolution(2000, 1500), "true 1024 768 #3");
+    Device().MaxBackBufferSide = 1600;
+    Run("AppChangeWindowMode()");
+    EXPECT_EQ(form.IsFullScreen, 0);
+    EXPECT_FALSE(Engine().FullScreen);
+    EXPECT_EQ(Eval("calls"), "0");
+    EXPECT_FALSE(std::filesystem::exists(root / "GameParams.txt"));
+    EXPECT_EQ(Device().PresentParameters.BackBufferWidth, 1024u);
+    EXPECT_TRUE(
+        Logged("TKavSurfaceEngine3D.SwitchDisplay full screen, 2000 x 1500 on 1024 x 768 "
+               "cannot be shown"));
+}
+
+TEST_F(DisplayTest, ThePlayersScalingComesFromTheVariableOrTheViewerFile) {
+    desktop = {1920, 1080};
+    Start(true);
+    const auto presented = [&] {
+        Run("function A_Update() end");
+        Device().Calls.clear();
+        form.Draw();
+        return Device().Texts("Present").at(0);
+    };
+    unsetenv("HALVARDINE_SCALING");
+    form.ReadScalingSetting();  // neither: the shape is kept
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, 240,0,1680,1080)");
+
+    Write("KavViewer.config",
+          "<KavViewerConfigFile><Scaling> Whole </Scaling></KavViewerConfigFile>");
+    form.ReadScalingSetting();
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, 560,240,1360,840)");
+
+    setenv("HALVARDINE_SCALING", "stretch", 1);  // the variable wins over the file
+    form.ReadScalingSetting();
+    SetResolution(800, 600);
+    EXPECT_EQ(presented(), "Present(null, null)");
+
+    setenv("HALVARDINE_SCALING", "fit", 1);
+    form.DisplayScaling = TScaling::KeepShape;
+    form.ReadScalingSetting();
+    EXPECT_EQ(form.DisplayScaling, TScaling::KeepShape);
+    EXPECT_TRUE(
+        Logged("TMainForm.ReadScalingSetting HALVARDINE_SCALING says 'fit'; expected keep, "
+               "whole or stretch; the shape is kept"));
+    unsetenv("HALVARDINE_SCALING");
 }
 
 TEST_F(DisplayTest, AFailingResolutionHandlerIsAScriptError) {
