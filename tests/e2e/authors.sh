@@ -15,14 +15,6 @@ start_window() {
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
 }
 # Sends a key to the window and waits for the program to end; sets $code.
-key_and_wait() {
-    xdotool windowfocus --sync "$wid"
-    xdotool key --clearmodifiers "$1"
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "$1 did not end the game"; }
-    wait "$pid"
-    code=$?
-}
 # "R G B" of the client-area pixel (x, y) of the window, from a fresh screenshot.
 pixel() {
     import -window "$wid" shot.png

@@ -24,12 +24,7 @@ LUA
     wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
     [ -n "$wid" ] || fail "no window named Halvardine appeared"
     [ "$(xdotool getwindowname "$wid")" = "Halvardine" ] || fail "window title"
-    xdotool windowfocus --sync "$wid"
-    xdotool key --clearmodifiers alt+F4
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
-    wait "$pid"
-    code=$?
+    key_and_wait alt+F4
     expect_code 0
     expect_file ended.txt saved
     expect_count "$log" "$link_tried" 1
@@ -148,12 +143,7 @@ LUA
         expect_in "$user/resolution.txt" "true ${size/x/ }"
         geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
         [ "$geometry" = "$size" ] || { kill "$pid"; fail "client area $geometry, expected $size"; }
-        xdotool windowfocus --sync "$wid"
-        xdotool key --clearmodifiers alt+F4
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
-        wait "$pid"
-        code=$?
+        key_and_wait alt+F4
         expect_code 0
     done
     expect_in "$log" "SetSystemResolution width=800 height=600 FullScreenMode=0"

@@ -43,3 +43,13 @@ end
 LUA
 }
 
+# Sends a key to the game's window $wid (game process $pid) and waits up to 10 s for the game to
+# end; sets $code. A game still running is killed and the case fails.
+key_and_wait() {
+    xdotool windowfocus --sync "$wid"
+    xdotool key --clearmodifiers "$1"
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "$1 did not end the game"; }
+    wait "$pid"
+    code=$?
+}

@@ -137,12 +137,7 @@ LUA
     sleep 2
     used=$(( $(cpu) - before ))
     ticks=$(getconf CLK_TCK)
-    xdotool windowfocus --sync "$wid"
-    xdotool key --clearmodifiers alt+F4
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Alt+F4 did not close the window"; }
-    wait "$pid"
-    code=$?
+    key_and_wait alt+F4
     expect_code 0
     # A spinning loop uses all of the two seconds; a waiting one a small part of it.
     [ "$used" -lt "$ticks" ] || fail "the loop used $used of $((2 * ticks)) ticks in 2 s"

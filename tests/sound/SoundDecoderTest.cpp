@@ -17,11 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class SoundDecoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,7 +53,7 @@ TEST_F(SoundDecoderTest, ChainedOggWhoseLinksChangeFormatDecodesEveryLink) {
     // Two Ogg Vorbis files one after the other are one chained file: a stereo link at 44100 Hz,
     // then a mono link at 48000 Hz.
     const std::string chained =
-        ReadAll(Tone("a.ogg", 0.5, 44100, 2)) + ReadAll(Tone("b.ogg", 0.25, 48000, 1));
+        test::ReadAll(Tone("a.ogg", 0.5, 44100, 2)) + test::ReadAll(Tone("b.ogg", 0.25, 48000, 1));
     std::ofstream(root / "chained.ogg", std::ios::binary) << chained;
     const HSTREAM h = BASS_StreamCreateFile(0, (root / "chained.ogg").c_str(), 0, 0, 0);
     ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
@@ -76,7 +71,7 @@ TEST_F(SoundDecoderTest, ChainedOggWhoseLinksChangeFormatDecodesEveryLink) {
 }
 
 TEST_F(SoundDecoderTest, FilesThatAreNotStreamableSoundsAreRefused) {
-    const std::string wav = ReadAll(Tone("tone.wav", 0.1, 22050, 1));
+    const std::string wav = test::ReadAll(Tone("tone.wav", 0.1, 22050, 1));
     ASSERT_GT(wav.size(), 44u);
     EXPECT_EQ(SniffSoundFile(wav), TSoundFileKind::Wave);
     EXPECT_TRUE(WaveChunksFit(wav));
@@ -104,7 +99,7 @@ TEST_F(SoundDecoderTest, FilesThatAreNotStreamableSoundsAreRefused) {
     EXPECT_EQ(SniffSoundFile(midi), TSoundFileKind::Unknown);
 
     // AIFF is a sound; its chunks are checked the same way.
-    const std::string aiff = ReadAll(Tone("tone.aiff", 0.1, 22050, 1));
+    const std::string aiff = test::ReadAll(Tone("tone.aiff", 0.1, 22050, 1));
     EXPECT_EQ(SniffSoundFile(aiff), TSoundFileKind::Aiff);
     EXPECT_TRUE(AiffChunksFit(aiff));
     EXPECT_FALSE(AiffChunksFit(aiff.substr(0, aiff.size() - 10)));

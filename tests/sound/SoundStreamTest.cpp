@@ -22,11 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class SoundStreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,7 +42,7 @@ protected:
                                 std::to_string(channels) + " '" + file.string() + "' synth " +
                                 std::to_string(seconds) + " sine 200-2000 2>/dev/null";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-        return ReadAll(file);
+        return test::ReadAll(file);
     }
     // Everything the stream gives from where it stands up to `bytes`, in mixing-pass pieces.
     static std::string ReadOut(TSoundStream& s, size_t bytes, bool loop = false) {

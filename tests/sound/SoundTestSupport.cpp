@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "platform/bass/bass.h"
@@ -68,6 +69,11 @@ int PeakOfCapture(const std::filesystem::path& file) {
     while (in.read(reinterpret_cast<char*>(&sample), 2))
         peak = std::max(peak, std::abs(int(sample)));
     return peak;
+}
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace hv::test

@@ -27,6 +27,9 @@ void UseAudioDriver(const std::string& driver);
 // Waits until the stream has stopped playing (at most 10 s); false when it never did.
 bool WaitUntilStopped(uint32_t handle);
 
+// The whole file's bytes ("" when it cannot be read).
+std::string ReadAll(const std::filesystem::path& file);
+
 // The largest absolute sample of a raw 16-bit capture; 0 for a missing or silent file.
 int PeakOfCapture(const std::filesystem::path& file);
 
