@@ -30,10 +30,17 @@ std::function<RECT()>& WorkAreaQuery() {
 }
 
 // The device could not be reset or made: nothing can be drawn any more, so the program ends.
-[[noreturn]] void EndForDevice(const std::string& what, HRESULT hr) {
+// When the graphics driver lacks what the device needs, the player is told so in a box over
+// `window` (captioned with its title): a game started from a menu would otherwise just vanish.
+[[noreturn]] void EndForDevice(HWND window, const std::string& what, HRESULT hr) {
     const std::string text = "TKavSurfaceEngine3D.InitD3D " + what + " failed hr=" + IntToStr(hr);
     LogEngine().AddError(text);
     std::fprintf(stderr, "%s\n", text.c_str());
+    const std::string reason = LastDeviceFailure();
+    if (!reason.empty()) {
+        LogEngine().AddMessage(reason);
+        MessageBox(window, reason, GetWindowText(window), MB_OK | MB_ICONERROR);
+    }
     Halt(kDeviceFailureExitCode);
 }
 
@@ -152,7 +159,7 @@ HRESULT TKavSurfaceEngine3D::InitD3D(HWND windowHandle, int32_t width, int32_t h
     LogEngine().AddHint("Direct3DCreate9 FullScreenSize.width=" + IntToStr(FullScreenSize.width) +
                         " FullScreenSize.height=" + IntToStr(FullScreenSize.height));
     if (hr == E_FAIL && !D3D) return E_FAIL;
-    if (FAILED(hr)) EndForDevice(Device ? "Reset" : "CreateDevice", hr);
+    if (FAILED(hr)) EndForDevice(windowHandle, Device ? "Reset" : "CreateDevice", hr);
     return hr;
 }
 
@@ -255,7 +262,7 @@ HRESULT TKavSurfaceEngine3D::SwitchDisplay(HWND windowHandle, const TDisplayPlan
                          " cannot be shown (hr=" + IntToStr(hr) + "); the display stays " +
                          DisplayText(previous));
     const HRESULT back = ApplyDisplayPlan(windowHandle, previous);
-    if (FAILED(back) && D3D) EndForDevice(Device ? "Reset" : "CreateDevice", back);
+    if (FAILED(back) && D3D) EndForDevice(windowHandle, Device ? "Reset" : "CreateDevice", back);
     return hr;
 }
 

@@ -134,6 +134,46 @@ void ForgetCurrentGLContext() {
     g_current = nullptr;
 }
 
+namespace {
+
+std::string& DeviceFailure() {
+    static std::string text;
+    return text;
+}
+
+// "OpenGL 3.0 Mesa 22.3.6 (llvmpipe ...)": what the driver gives a context that asks for nothing
+// in particular, or "" when not even that can be made. Leaves no context current.
+std::string OfferedOpenGL(SDL_Window* window) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    SDL_GLContext probe = SDL_GL_CreateContext(window);
+    ForgetCurrentGLContext();
+    if (!probe) return "";
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    std::string offered = "OpenGL " + std::string(version ? version : "of an unknown version");
+    if (renderer) offered += std::string(" (") + renderer + ")";
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(probe);
+    return offered;
+}
+
+// Records why no device could be made and says it on standard error.
+void FailDevice(SDL_Window* window, const std::string& detail) {
+    const std::string offered = OfferedOpenGL(window);
+    DeviceFailure() = "This game needs OpenGL 3.3 (core profile); the graphics driver offers " +
+                      (offered.empty() ? std::string("no OpenGL context at all") : offered) +
+                      ". Updating the graphics driver may help.";
+    std::fprintf(stderr, "OpenGL device: %s (%s)\n", DeviceFailure().c_str(), detail.c_str());
+}
+
+}  // namespace
+
+std::string LastDeviceFailure() {
+    return DeviceFailure();
+}
+
 // ---- Creation and destruction ---------------------------------------------------------------
 
 GLDevice::GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context)
@@ -147,17 +187,20 @@ GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS*
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    DeviceFailure().clear();
     SDL_GLContext context = SDL_GL_CreateContext(window);
     ForgetCurrentGLContext();
     if (!context) {
-        std::fprintf(stderr, "OpenGL device: no OpenGL 3.3 context: %s\n", SDL_GetError());
+        FailDevice(window, std::string("no OpenGL 3.3 context: ") + SDL_GetError());
         hr = D3DERR_NOTAVAILABLE;
         return nullptr;
     }
     if (epoxy_gl_version() < 33) {
-        std::fprintf(stderr, "OpenGL device: OpenGL %d.%d is below 3.3\n", epoxy_gl_version() / 10,
-                     epoxy_gl_version() % 10);
+        const int version = epoxy_gl_version();
+        SDL_GL_MakeCurrent(window, nullptr);
         SDL_GL_DeleteContext(context);
+        FailDevice(window, "the context has OpenGL " + std::to_string(version / 10) + "." +
+                               std::to_string(version % 10));
         hr = D3DERR_NOTAVAILABLE;
         return nullptr;
     }

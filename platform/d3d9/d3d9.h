@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/d3d9/wintypes.h"
 #include "platform/handles.h"
@@ -632,6 +633,11 @@ public:
                                  D3DPRESENT_PARAMETERS* pPresentationParameters,
                                  IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
 };
+
+// Why the OpenGL implementation's last CreateDevice failed, in words a player can act on (what
+// the game needs and what the graphics driver offers); empty after a success and when the call
+// failed for its arguments.
+std::string LastDeviceFailure();
 
 // The Direct3D object of the OpenGL implementation, or of the factory installed below.
 // Null when the video subsystem cannot start. `SDKVersion` is accepted as given.

@@ -162,6 +162,24 @@ LUA
     expect_in err.txt "TMainForm.QuitGame"
     expect_count err.txt "cannot create the log file" 1
     ;;
+no_opengl_33)
+    # The driver offers less than OpenGL 3.3 (Mesa told to claim 3.0): the game ends before its
+    # first frame, and the player is told what is missing and what the driver has, in the box
+    # (which also goes to standard error) and in the log.
+    script <<'LUA'
+function A_Init() SetSystemResolution(640, 480) end
+function A_Update() InitLogFile("ran.txt") WriteToLogFile("a frame") QuitGame() end
+function A_MouseMove() end
+LUA
+    MESA_GL_VERSION_OVERRIDE=3.0 run -w
+    expect_code 1
+    needs="This game needs OpenGL 3.3 (core profile); the graphics driver offers OpenGL 3.0"
+    expect_in err.txt "$needs"
+    expect_in "$log" "$needs"
+    expect_in "$log" ".ERROR !!! TKavSurfaceEngine3D.InitD3D CreateDevice failed"
+    expect_in "$log" "[ Errors : 1"
+    [ ! -f "$user/ran.txt" ] || fail "the game ran without a device"
+    ;;
 no_font)
     # Fontconfig knows no font at all: one warning, the text is skipped, the game runs.
     script <<'LUA'
