@@ -3,6 +3,8 @@
 --   BENCH_COUNT    sprites per frame (sprites)            BENCH_SIZE  2 or 32 (sprites)
 --   BENCH_WARMUP   ms before measuring (default 1000)     BENCH_SECONDS  measured span (5)
 --   BENCH_OUT      the file the result lines go to ("key=value", one a line)
+--   BENCH_FRAMES   (soak) run this many frames instead of a measured span, and every 1,000
+--                  frames append "frames resident_kb" to BENCH_SAMPLES
 -- The same scenes are written for the peer engine in ../love/main.lua; both measure the same
 -- way: frames counted over a fixed wall time after the warm-up, process CPU time from
 -- os.clock, resident memory from /proc/self/status. A one-off job (loading the atlases) is
@@ -22,6 +24,9 @@ local size = tonumber(os.getenv("BENCH_SIZE") or "") or 32
 local warmup = tonumber(os.getenv("BENCH_WARMUP") or "") or 1000
 local span = (tonumber(os.getenv("BENCH_SECONDS") or "") or 5) * 1000
 local out = os.getenv("BENCH_OUT") or "bench-result.txt"
+local soakFrames = tonumber(os.getenv("BENCH_FRAMES") or "")
+local samples = os.getenv("BENCH_SAMPLES") or "bench-samples.txt"
+local soakDone = 0
 
 local viewW, viewH = 800, 600
 local frames, started, measureFrom, cpuFrom = 0, nil, nil, nil
@@ -207,7 +212,18 @@ function A_Update(time)
     return
   end
 
-  if not measureFrom and time - started >= warmup then
+  if soakFrames then
+    soakDone = soakDone + 1
+    if soakDone % 1000 == 0 then
+      local f = assert(io.open(samples, "a"))
+      f:write(soakDone, " ", memoryKb("VmRSS"), "\n")
+      f:close()
+    end
+    if soakDone >= soakFrames then
+      finish()
+      return
+    end
+  elseif not measureFrom and time - started >= warmup then
     measureFrom, cpuFrom, frames = time, os.clock(), 0
   end
   if measureFrom and time - measureFrom >= span then
