@@ -189,7 +189,8 @@ end
 
 function A_Update(time)
   frames = frames + 1
-  if lastTime then frameTimes[#frameTimes + 1] = time - lastTime end
+  -- Only the one-off jobs read the intervals: a long run keeps none beyond them.
+  if lastTime and frames <= jobFrame + 1 then frameTimes[#frameTimes + 1] = time - lastTime end
   lastTime = time
   started = started or time
 
