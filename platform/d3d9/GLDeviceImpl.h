@@ -45,14 +45,14 @@ class GLTexture final : public MemoryTexture {
 public:
     GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
               D3DPOOL pool);
-    // The OpenGL texture, uploaded from the system-memory levels where needed.
-    GLuint Bind();
+    // Binds the OpenGL texture with `largestLevel` (clamped to the levels there are) as the
+    // largest level sampled, uploading from the system-memory levels what a draw with or
+    // without a mipmap filter (`mipmapped`) samples and is missing or changed. Levels no draw
+    // samples are neither made nor uploaded.
+    void Bind(UINT largestLevel, bool mipmapped);
     // Drops the OpenGL copy (eviction); the next Bind uploads again.
     void Evict();
     GLDevice* Device() const { return device_; }
-    // Makes `level` (clamped to the levels there are) the largest level sampled; the texture
-    // is bound.
-    void SetLargestLevel(UINT level);
 
 protected:
     ~GLTexture() override;
@@ -63,7 +63,8 @@ private:
     GLDevice* device_;
     GLuint id_ = 0;
     GLint baseLevel_ = 0;
-    std::vector<bool> dirty_;
+    std::vector<bool> uploaded_;  // per level: the OpenGL texture holds it
+    std::vector<bool> dirty_;     // per level: changed since it was uploaded
 };
 
 // Everything that decides how a batched vertex becomes pixels. Two draws merge when their

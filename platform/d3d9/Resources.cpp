@@ -178,10 +178,34 @@ MemoryTexture::MemoryTexture(UINT width, UINT height, UINT levels, DWORD usage, 
         l.Width = std::max(1u, width >> i);
         l.Height = std::max(1u, height >> i);
         l.Pitch = l.Width * bpp;
-        l.Bits.assign(size_t(l.Pitch) * l.Height, 0);
     }
     lockFlags_.assign(levels, 0);
     locked_.assign(levels, false);
+}
+
+bool MemoryTexture::Make(UINT level) {
+    Level& l = levels_[level];
+    if (l.Bits) return true;
+    const size_t bytes = size_t(l.Pitch) * l.Height;
+    if (derive_ && level > 0) {
+        if (!Make(level - 1)) return false;
+        l.Bits.reset(static_cast<uint8_t*>(std::malloc(bytes)));
+        if (!l.Bits) return false;
+        derive_(levels_[level - 1], l);
+        return true;
+    }
+    // Fresh pages from calloc are not written until used: a level costs memory once it is.
+    l.Bits.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
+    return l.Bits != nullptr;
+}
+
+const MemoryTexture::Level& MemoryTexture::MadeLevel(UINT level) {
+    Make(level);
+    return levels_[level];
+}
+
+void MemoryTexture::DeriveLowerLevels(LevelMaker make) {
+    derive_ = std::move(make);
 }
 
 HRESULT MemoryTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
@@ -209,11 +233,18 @@ HRESULT MemoryTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const R
             return D3DERR_INVALIDCALL;
         offset = size_t(pRect->top) * l.Pitch + size_t(pRect->left) * FormatBytesPerPixel(format_);
     }
-    if (!(Flags & D3DLOCK_READONLY)) BeforeLock(Level);
+    if (!Make(Level)) return E_OUTOFMEMORY;
+    if (!(Flags & D3DLOCK_READONLY)) {
+        // The levels derived from this one take its texels before they change.
+        if (derive_)
+            for (UINT below = Level + 1; below < levels_.size(); ++below)
+                if (!Make(below)) return E_OUTOFMEMORY;
+        BeforeLock(Level);
+    }
     locked_[Level] = true;
     lockFlags_[Level] = Flags;
     pLockedRect->Pitch = static_cast<INT>(l.Pitch);
-    pLockedRect->pBits = l.Bits.data() + offset;
+    pLockedRect->pBits = l.Bits.get() + offset;
     return D3D_OK;
 }
 
