@@ -186,9 +186,11 @@ bool GLDevice::InitGL() {
     if (!vertexShader_) return false;
     // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
     const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
-    pixels_ = ProbePixelConvention(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'));
+    const DriverFacts facts =
+        FindDriverFacts(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'), maxAnisotropy_);
+    pixels_ = facts.pixels;
     // Anisotropic filtering only from a driver whose filter leaves undistorted textures alone.
-    if (!AnisotropyKeepsTexels(vertexShader_, pixels_, maxAnisotropy_)) maxAnisotropy_ = 1.0f;
+    if (!facts.anisotropyKeepsTexels) maxAnisotropy_ = 1.0f;
     // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
     glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
     // Flat shading takes the first vertex of each primitive (the index order keeps Direct3D's

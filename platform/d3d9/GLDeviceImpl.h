@@ -103,9 +103,20 @@ struct PixelConvention {
 };
 
 // ---- What the driver does (GLDriverProbes.cpp) ----
-// Finds the convention under which the driver of the current context fills like Direct3D;
-// without `probe`, the one for drivers that fill otherwise.
-PixelConvention ProbePixelConvention(GLuint vertexShader, bool probe);
+struct DriverFacts {
+    PixelConvention pixels;
+    bool anisotropyKeepsTexels = false;  // see AnisotropyKeepsTexels
+};
+// What the driver of the current context does, with `maxAnisotropy` its largest anisotropy:
+// asked of the driver by drawing, or read from what the last run found for a driver of the same
+// names, version and limits (see GLDriverProbes.cpp). Without `probe`, the pixel convention is
+// the one for drivers that fill unlike Direct3D.
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy);
+// Finds the convention under which the driver of the current context fills like Direct3D into
+// `found`; false when the probe could not be drawn.
+bool ProbePixelConvention(GLuint vertexShader, PixelConvention& found);
+// The convention for drivers that fill unlike Direct3D.
+PixelConvention OffsetSamplesConvention();
 
 // ---- Stage 0 and lighting (GLStage.cpp) ----
 // Fills the stage-0 operations and arguments of `k` from texture-stage states `ts`, in the form
