@@ -1222,6 +1222,8 @@ void GLTexture::Bind(UINT largestLevel, bool mipmapped) {
         uploaded_[i] = true;
         dirty_[i] = false;
     }
+    // With level 0 in the OpenGL texture, its system-memory copy can be made again when needed.
+    if (uploaded_[0]) DropRemakableTopLevel();
     if (GLint(base) != baseLevel_) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, GLint(base));
         baseLevel_ = GLint(base);

@@ -187,6 +187,12 @@ bool MemoryTexture::Make(UINT level) {
     Level& l = levels_[level];
     if (l.Bits) return true;
     const size_t bytes = size_t(l.Pitch) * l.Height;
+    if (level == 0 && topSource_) {
+        l.Bits.reset(static_cast<uint8_t*>(std::malloc(bytes)));
+        if (l.Bits && topSource_(l)) return true;
+        l.Bits.reset();
+        return false;
+    }
     if (derive_ && level > 0) {
         if (!Make(level - 1)) return false;
         l.Bits.reset(static_cast<uint8_t*>(std::malloc(bytes)));
@@ -206,6 +212,16 @@ const MemoryTexture::Level& MemoryTexture::MadeLevel(UINT level) {
 
 void MemoryTexture::DeriveLowerLevels(LevelMaker make) {
     derive_ = std::move(make);
+}
+
+void MemoryTexture::SetTopLevelSource(TopLevelSource source) {
+    topSource_ = std::move(source);
+}
+
+void MemoryTexture::DropRemakableTopLevel() {
+    if (!topSource_ || topDropped_ || levels_.empty() || locked_[0]) return;
+    levels_[0].Bits.reset();
+    topDropped_ = true;
 }
 
 HRESULT MemoryTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
@@ -239,6 +255,8 @@ HRESULT MemoryTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const R
         if (derive_)
             for (UINT below = Level + 1; below < levels_.size(); ++below)
                 if (!Make(below)) return E_OUTOFMEMORY;
+        // Written, the level holds what no source can make again.
+        if (Level == 0) topSource_ = nullptr;
         BeforeLock(Level);
     }
     locked_[Level] = true;

@@ -96,6 +96,16 @@ public:
     // the levels derived from it made, so they keep what they would have held from the start.
     void DeriveLowerLevels(LevelMaker make);
 
+    // Fills level 0 (its Bits allocated) with what it holds now, from a smaller form (the
+    // picture file it was decoded from); false when that fails.
+    using TopLevelSource = std::function<bool(Level& top)>;
+    // Level 0 can be made again by `source` until it is next written.
+    void SetTopLevelSource(TopLevelSource source);
+    // For a device that keeps a copy of its own: drops the texels of level 0 once, when they
+    // can be made again; they are made again when next needed (a lock, a lower level, a new
+    // upload) and then kept.
+    void DropRemakableTopLevel();
+
     // Checks the arguments of CreateTexture; D3D_OK when a texture of that shape may be made.
     // `levels` becomes the real level count (0: the full chain).
     static HRESULT CheckCreate(UINT width, UINT height, UINT& levels, D3DFORMAT format,
@@ -118,6 +128,8 @@ private:
     std::vector<DWORD> lockFlags_;  // per level: flags of the open lock
     std::vector<bool> locked_;
     LevelMaker derive_;  // empty: levels not made read as zeros
+    TopLevelSource topSource_;
+    bool topDropped_ = false;  // level 0 was dropped once and is kept from its next making on
     DWORD usage_;
     D3DFORMAT format_;
     D3DPOOL pool_;

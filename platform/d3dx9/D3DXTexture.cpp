@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/d3d9/Resources.h"
@@ -354,6 +355,45 @@ D3DFORMAT TextureFormat(D3DFORMAT asked) {
     }
 }
 
+// A picture file and how it becomes level 0 of a texture.
+struct Picture {
+    const void* Data;
+    UINT Size;
+    D3DXIMAGE_FILEFORMAT Kind;
+    UINT Width, Height;  // as the file declares
+    DWORD Filter;        // resampling to another size
+    D3DCOLOR ColorKey;   // texels of this colour become transparent black; 0: none
+};
+
+// Level 0 of a texture of w x h with 32-bit texels, rows `pitch` bytes apart: the picture decoded
+// straight into it when the sizes agree, else through a picture of the file's own size.
+HRESULT MakeTopLevel(const Picture& p, UINT w, UINT h, uint8_t* bits, size_t pitch) {
+    if (w == p.Width && h == p.Height) {
+        const HRESULT hr =
+            DecodeInto(p.Data, p.Size, p.Kind, w, h, reinterpret_cast<uint32_t*>(bits), pitch / 4);
+        if (FAILED(hr)) return hr;
+        for (UINT y = 0; y < h; ++y)
+            ApplyColorKey(reinterpret_cast<uint32_t*>(bits + y * pitch), w, p.ColorKey);
+        return D3D_OK;
+    }
+    Image image(p.Width, p.Height);
+    const HRESULT hr =
+        DecodeInto(p.Data, p.Size, p.Kind, p.Width, p.Height, image.Texels.get(), p.Width);
+    if (FAILED(hr)) return hr;
+    ApplyColorKey(image.Texels.get(), size_t(p.Width) * p.Height, p.ColorKey);
+    if (pitch == size_t(w) * 4) {
+        ResampleInto(image.Texels.get(), p.Width, p.Height, p.Width,
+                     reinterpret_cast<uint32_t*>(bits), w, h, p.Filter);
+        return D3D_OK;
+    }
+    Image level(w, h);
+    ResampleInto(image.Texels.get(), p.Width, p.Height, p.Width, level.Texels.get(), w, h,
+                 p.Filter);
+    for (UINT y = 0; y < h; ++y)
+        std::memcpy(bits + y * pitch, &level.Texels[size_t(y) * w], size_t(w) * 4);
+    return D3D_OK;
+}
+
 }  // namespace
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData,
@@ -396,11 +436,11 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
         const DWORD filter =
             Filter == D3DX_DEFAULT ? D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER : Filter;
         const DWORD mipFilter = MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : MipFilter;
-        // A picture of the texture's size in a format of 32-bit texels is decoded straight
-        // into level 0; any other goes through a picture of its own size first.
-        const bool direct = w == pictureW && h == pictureH && Is32Bit(format);
+        // Textures of 32-bit texels take the picture as it is stored; the others are
+        // converted from a picture of the file's own size, with the dither of their filter.
+        const bool wide = Is32Bit(format);
         Image image;
-        if (!direct) {
+        if (!wide) {
             image = Image(pictureW, pictureH);
             hr = DecodeInto(pSrcData, SrcDataSize, kind, pictureW, pictureH, image.Texels.get(),
                             pictureW);
@@ -418,26 +458,34 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
         D3DLOCKED_RECT locked;
         hr = texture->LockRect(0, &locked, nullptr, 0);
         if (FAILED(hr)) return fail(hr);
-        auto* top = static_cast<uint8_t*>(locked.pBits);
-        if (direct) {
-            hr = DecodeInto(pSrcData, SrcDataSize, kind, w, h, reinterpret_cast<uint32_t*>(top),
-                            size_t(locked.Pitch) / 4);
-            if (SUCCEEDED(hr))
-                for (UINT y = 0; y < h; ++y)
-                    ApplyColorKey(reinterpret_cast<uint32_t*>(top + size_t(y) * locked.Pitch), w,
-                                  ColorKey);
+        const Picture picture{pSrcData, SrcDataSize, kind, pictureW, pictureH, filter, ColorKey};
+        if (wide) {
+            hr = MakeTopLevel(picture, w, h, static_cast<uint8_t*>(locked.pBits),
+                              size_t(locked.Pitch));
         } else {
             Image level(w, h);
             ResampleInto(image.Texels.get(), pictureW, pictureH, pictureW, level.Texels.get(), w, h,
                          filter);
-            Store(level, format, top, locked.Pitch, (filter & D3DX_FILTER_DITHER) != 0);
-            if (!Is32Bit(format)) image = std::move(level);  // the next level's source
+            Store(level, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch,
+                  (filter & D3DX_FILTER_DITHER) != 0);
+            image = std::move(level);  // the next level's source
         }
         texture->UnlockRect(0);
         if (FAILED(hr)) return fail(hr);
 
         const DWORD count = texture->GetLevelCount();
         auto* memory = dynamic_cast<MemoryTexture*>(texture);
+        if (wide && memory) {
+            // The file, a fraction of the level's size, can make level 0 again once the device
+            // holds a copy of its own.
+            auto file = std::make_shared<const std::string>(static_cast<const char*>(pSrcData),
+                                                            SrcDataSize);
+            memory->SetTopLevelSource([file, picture, w, h](MemoryTexture::Level& top) {
+                Picture again = picture;
+                again.Data = file->data();
+                return SUCCEEDED(MakeTopLevel(again, w, h, top.Bits.get(), top.Pitch));
+            });
+        }
         if (Is32Bit(format) && memory) {
             // Levels of 32-bit texels hold exactly what they were made from, so each lower
             // level can be made from the one above it when it is first needed: a texture that

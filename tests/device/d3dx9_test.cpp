@@ -416,6 +416,55 @@ TEST_F(D3DXTest, MipmapsKeepThePictureTheyWereMadeFromAndAreDrawnWhenAsked) {
     t->Release();
 }
 
+TEST_F(D3DXTest, ADrawnPictureStillLocksEvictsAndKeepsWhatWasWrittenToIt) {
+    auto texel = [](int x, int y) { return D3DCOLOR_ARGB(255, x * 30, y * 30, 200); };
+    const std::string png = Encode(8, 8, texel);
+    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(8, 8, 8, 8));
+    auto drawn = [&](IDirect3DTexture9* t) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        DrawPicture(t, quad, Translation(10.5f, 10.5f));
+        return Frame();
+    };
+
+    // Drawn, then read, evicted and drawn again: always the picture.
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    auto f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 5, 11 + 3), texel(5, 3));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(Texel(t, 0, x, y), texel(x, y)) << x << "," << y;
+    ASSERT_EQ(device->EvictManagedResources(), D3D_OK);
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 6, 11 + 5), texel(6, 5));
+    t->Release();
+
+    // A picture resampled to its texture reads the same before and after it is drawn.
+    const std::string small = Encode(6, 6, texel);
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, small.data(), UINT(small.size()), &t),
+              D3D_OK);
+    std::vector<D3DCOLOR> before;
+    for (int i = 0; i < 64; ++i) before.push_back(Texel(t, 0, i % 8, i / 8));
+    drawn(t);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(Texel(t, 0, i % 8, i / 8), before[size_t(i)]) << i;
+    t->Release();
+
+    // Written before it is first drawn: what was written stays, through eviction too.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(r.pBits)[2 * r.Pitch / 4 + 4] = 0xFF00FF00u;
+    t->UnlockRect(0);
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 4, 11 + 2), 0xFF00FF00u);
+    ASSERT_EQ(device->EvictManagedResources(), D3D_OK);
+    EXPECT_EQ(Texel(t, 0, 4, 2), 0xFF00FF00u);
+    EXPECT_EQ(Texel(t, 0, 5, 2), texel(5, 2));
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 4, 11 + 2), 0xFF00FF00u);
+    t->Release();
+    quad->Release();
+}
+
 TEST_F(D3DXTest, BrokenOrHostilePicturesFailWithoutATexture) {
     const std::string png = Encode(8, 8, [](int, int) { return 0xFFFFFFFFu; });
     const std::string jpg = Encode(
