@@ -1,6 +1,9 @@
 #include "platform/d3d9/Resources.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace hv {
@@ -183,25 +186,45 @@ MemoryTexture::MemoryTexture(UINT width, UINT height, UINT levels, DWORD usage, 
     locked_.assign(levels, false);
 }
 
+namespace {
+
+// Levels of this many bytes or more are placed on whole huge pages: the first touch of each page
+// of a fresh level costs a fault, and a texture of megabytes touches thousands of small pages
+// where it touches a few huge ones.
+constexpr size_t kHugePage = size_t(2) << 20;
+
+// `bytes` of memory for a level, cleared when `zero`; null when there is none.
+uint8_t* AllocateLevel(size_t bytes, bool zero) {
+    if (bytes < kHugePage)
+        return static_cast<uint8_t*>(zero ? std::calloc(bytes, 1) : std::malloc(bytes));
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* p = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, rounded));
+    if (!p) return nullptr;
+    madvise(p, rounded, MADV_HUGEPAGE);  // a wish: without it the level still works
+    if (zero) std::memset(p, 0, bytes);
+    return p;
+}
+
+}  // namespace
+
 bool MemoryTexture::Make(UINT level) {
     Level& l = levels_[level];
     if (l.Bits) return true;
     const size_t bytes = size_t(l.Pitch) * l.Height;
     if (level == 0 && topSource_) {
-        l.Bits.reset(static_cast<uint8_t*>(std::malloc(bytes)));
+        l.Bits.reset(AllocateLevel(bytes, false));
         if (l.Bits && topSource_(l)) return true;
         l.Bits.reset();
         return false;
     }
     if (derive_ && level > 0) {
         if (!Make(level - 1)) return false;
-        l.Bits.reset(static_cast<uint8_t*>(std::malloc(bytes)));
+        l.Bits.reset(AllocateLevel(bytes, false));
         if (!l.Bits) return false;
         derive_(levels_[level - 1], l);
         return true;
     }
-    // Fresh pages from calloc are not written until used: a level costs memory once it is.
-    l.Bits.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
+    l.Bits.reset(AllocateLevel(bytes, true));
     return l.Bits != nullptr;
 }
 
