@@ -229,9 +229,11 @@ bool GLDevice::InitGL() {
     if (!vertexShader_) return false;
     // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
     const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
-    pixels_ = ProbePixelConvention(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'));
+    const DriverFacts facts =
+        FindDriverFacts(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'), maxAnisotropy_);
+    pixels_ = facts.pixels;
     // Anisotropic filtering only from a driver whose filter leaves undistorted textures alone.
-    if (!AnisotropyKeepsTexels(vertexShader_, pixels_, maxAnisotropy_)) maxAnisotropy_ = 1.0f;
+    if (!facts.anisotropyKeepsTexels) maxAnisotropy_ = 1.0f;
     // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
     glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
     // Flat shading takes the first vertex of each primitive (the index order keeps Direct3D's
@@ -967,8 +969,7 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     glUseProgram(program.id);
     glActiveTexture(GL_TEXTURE0);
     if (k.texture) {
-        glBindTexture(GL_TEXTURE_2D, k.texture->Bind());
-        k.texture->SetLargestLevel(k.maxMipLevel);
+        k.texture->Bind(k.maxMipLevel, k.mipFilter != D3DTEXF_NONE);
         glBindSampler(0, SamplerFor(k));
     } else {
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -1197,6 +1198,7 @@ GLFormat GLFormatOf(D3DFORMAT f) {
 GLTexture::GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage,
                      D3DFORMAT format, D3DPOOL pool)
     : MemoryTexture(width, height, levels, usage, format, pool), device_(device) {
+    uploaded_.assign(levels, false);
     dirty_.assign(levels, false);
     device_->Remember(this);
 }
@@ -1225,43 +1227,50 @@ void GLTexture::Evict() {
     id_ = 0;
 }
 
-void GLTexture::SetLargestLevel(UINT level) {
-    const GLint base = GLint(std::min<size_t>(level, Levels().size() - 1));
-    if (base == baseLevel_) return;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, base);
-    baseLevel_ = base;
-}
-
-GLuint GLTexture::Bind() {
+void GLTexture::Bind(UINT largestLevel, bool mipmapped) {
     const GLFormat f = GLFormatOf(Format());
-    const auto& levels = Levels();
+    const UINT count = GetLevelCount();
+    const UINT base = std::min(largestLevel, count - 1);
     if (!id_) {
         glGenTextures(1, &id_);
         glBindTexture(GL_TEXTURE_2D, id_);
+        // Draws sample through sampler objects; the texture's own filter only tells the driver
+        // not to set memory aside for levels before they are given.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         baseLevel_ = 0;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(count) - 1);
         if (f.alphaOnly) {
             const GLint swizzle[4] = {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED};
             glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
         } else if (f.opaque) {
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
         }
-        for (size_t i = 0; i < levels.size(); ++i) {
-            glTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(levels[i].Width),
-                         GLsizei(levels[i].Height), 0, f.format, f.type, levels[i].Bits.data());
-            dirty_[i] = false;
-        }
-        return id_;
+        uploaded_.assign(count, false);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, id_);
     }
-    glBindTexture(GL_TEXTURE_2D, id_);
-    for (size_t i = 0; i < levels.size(); ++i) {
-        if (!dirty_[i]) continue;
-        glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, GLsizei(levels[i].Width),
-                        GLsizei(levels[i].Height), f.format, f.type, levels[i].Bits.data());
+    // Without a mipmap filter only the largest level sampled is read.
+    const UINT last = mipmapped ? count - 1 : base;
+    for (UINT i = base; i <= last; ++i) {
+        if (uploaded_[i] && !dirty_[i]) continue;
+        const Level& l = MadeLevel(i);
+        if (!l.Bits) continue;  // out of memory: the level stays as it was
+        if (uploaded_[i])
+            glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, GLsizei(l.Width), GLsizei(l.Height),
+                            f.format, f.type, l.Bits.get());
+        else
+            glTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(l.Width), GLsizei(l.Height),
+                         0, f.format, f.type, l.Bits.get());
+        uploaded_[i] = true;
         dirty_[i] = false;
     }
-    return id_;
+    // With level 0 in the OpenGL texture, its system-memory copy can be made again when needed.
+    if (uploaded_[0]) DropRemakableTopLevel();
+    if (GLint(base) != baseLevel_) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, GLint(base));
+        baseLevel_ = GLint(base);
+    }
 }
 
 // ---- Extras ---------------------------------------------------------------------------------

@@ -45,14 +45,14 @@ class GLTexture final : public MemoryTexture {
 public:
     GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
               D3DPOOL pool);
-    // The OpenGL texture, uploaded from the system-memory levels where needed.
-    GLuint Bind();
+    // Binds the OpenGL texture with `largestLevel` (clamped to the levels there are) as the
+    // largest level sampled, uploading from the system-memory levels what a draw with or
+    // without a mipmap filter (`mipmapped`) samples and is missing or changed. Levels no draw
+    // samples are neither made nor uploaded.
+    void Bind(UINT largestLevel, bool mipmapped);
     // Drops the OpenGL copy (eviction); the next Bind uploads again.
     void Evict();
     GLDevice* Device() const { return device_; }
-    // Makes `level` (clamped to the levels there are) the largest level sampled; the texture
-    // is bound.
-    void SetLargestLevel(UINT level);
 
 protected:
     ~GLTexture() override;
@@ -63,7 +63,8 @@ private:
     GLDevice* device_;
     GLuint id_ = 0;
     GLint baseLevel_ = 0;
-    std::vector<bool> dirty_;
+    std::vector<bool> uploaded_;  // per level: the OpenGL texture holds it
+    std::vector<bool> dirty_;     // per level: changed since it was uploaded
 };
 
 // Everything that decides how a batched vertex becomes pixels. Two draws merge when their
@@ -102,9 +103,20 @@ struct PixelConvention {
 };
 
 // ---- What the driver does (GLDriverProbes.cpp) ----
-// Finds the convention under which the driver of the current context fills like Direct3D;
-// without `probe`, the one for drivers that fill otherwise.
-PixelConvention ProbePixelConvention(GLuint vertexShader, bool probe);
+struct DriverFacts {
+    PixelConvention pixels;
+    bool anisotropyKeepsTexels = false;  // see AnisotropyKeepsTexels
+};
+// What the driver of the current context does, with `maxAnisotropy` its largest anisotropy:
+// asked of the driver by drawing, or read from what the last run found for a driver of the same
+// names, version and limits (see GLDriverProbes.cpp). Without `probe`, the pixel convention is
+// the one for drivers that fill unlike Direct3D.
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy);
+// Finds the convention under which the driver of the current context fills like Direct3D into
+// `found`; false when the probe could not be drawn.
+bool ProbePixelConvention(GLuint vertexShader, PixelConvention& found);
+// The convention for drivers that fill unlike Direct3D.
+PixelConvention OffsetSamplesConvention();
 
 // ---- Stage 0 and lighting (GLStage.cpp) ----
 // Fills the stage-0 operations and arguments of `k` from texture-stage states `ts`, in the form

@@ -16,11 +16,27 @@
 // mapped texel for texel has none and comes out as the texels themselves. Some drivers' filters
 // (Mesa's software renderer among them) blur even then; the device uses the driver's filter only
 // when a checkerboard drawn texel for texel comes back unchanged.
+//
+// Remembering. Drawing the probes is a noticeable part of start-up (their shaders are compiled
+// for them alone), and what they find changes only with the driver. The findings are kept in
+// "$XDG_CACHE_HOME/halvardine/opengl-driver" (~/.cache when XDG_CACHE_HOME is not set) under
+// the driver's vendor, renderer, version and shading language version and its largest
+// anisotropy; a run on a driver of the same description reads them instead of probing, any
+// other probes and keeps its own findings. HV_D3D_PROBE_CACHE=0 probes every time and keeps
+// nothing.
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "platform/d3d9/GLDeviceImpl.h"
+#include "platform/exceptions.h"
+#include "platform/files.h"
+#include "platform/system.h"
 
 namespace hv {
 
@@ -144,28 +160,32 @@ private:
     GLuint program_ = 0, vao_ = 0, vbo_ = 0, fbo_ = 0, target_ = 0;
 };
 
-PixelConvention ProbePixelConvention(GLuint vertexShader, bool probe) {
-    PixelConvention fallback;
-    fallback.nudgeX = 1.0f / 128.0f;
-    fallback.nudgeY = 1.0f / 256.0f;
-    if (!probe) return fallback;
+PixelConvention OffsetSamplesConvention() {
+    PixelConvention c;
+    c.nudgeX = 1.0f / 128.0f;
+    c.nudgeY = 1.0f / 256.0f;
+    return c;
+}
+
+bool ProbePixelConvention(GLuint vertexShader, PixelConvention& found) {
     ProbeTarget target(vertexShader,
                        "#version 330 core\n"
                        "in vec4 vDiffuse;\n"
                        "out vec4 fragColor;\n"
                        "void main() { fragColor = vDiffuse; }\n");
-    if (!target.Ready()) return fallback;
+    if (!target.Ready()) return false;
     const GLint shift = target.Uniform("uPixelShift");
     const GLint flip = target.Uniform("uFlipY");
     for (bool flipY : {false, true}) {
         if (FillsLikeDirect3D(Fan(false), flipY, shift, flip) &&
             FillsLikeDirect3D(Fan(true), flipY, shift, flip)) {
-            PixelConvention found;
+            found = PixelConvention{};
             found.flipY = flipY;
-            return found;
+            return true;
         }
     }
-    return fallback;
+    found = OffsetSamplesConvention();
+    return true;
 }
 
 bool AnisotropyKeepsTexels(GLuint vertexShader, const PixelConvention& pixels,
@@ -225,6 +245,91 @@ bool AnisotropyKeepsTexels(GLuint vertexShader, const PixelConvention& pixels,
                 return false;
     }
     return true;
+}
+
+namespace {
+
+// The file the findings are kept in; empty when there is no home to keep it in.
+std::string FactsFile() {
+    if (auto cache = GetEnv("XDG_CACHE_HOME"); cache && !cache->empty())
+        return *cache + "/halvardine/opengl-driver";
+    if (auto home = GetEnv("HOME"); home && !home->empty())
+        return *home + "/.cache/halvardine/opengl-driver";
+    return std::string();
+}
+
+// One line naming the driver of the current context as far as its findings depend on it.
+std::string DriverDescription(float maxAnisotropy) {
+    auto text = [](GLenum name) {
+        const auto* s = reinterpret_cast<const char*>(glGetString(name));
+        std::string t = s ? s : "";
+        for (char& c : t)
+            if (c == '\n' || c == '\r') c = ' ';
+        return t;
+    };
+    char anisotropy[32];
+    std::snprintf(anisotropy, sizeof anisotropy, "%g", double(maxAnisotropy));
+    return text(GL_VENDOR) + " | " + text(GL_RENDERER) + " | " + text(GL_VERSION) + " | " +
+           text(GL_SHADING_LANGUAGE_VERSION) + " | " + anisotropy;
+}
+
+// The file's findings when its first line is `description`; nothing for another driver, a
+// missing file or one that does not read as written.
+std::optional<DriverFacts> ReadFacts(const std::string& file, const std::string& description) {
+    try {
+        if (!FileExists(file)) return std::nullopt;
+        const std::vector<std::string> lines = ReadFileLines(file);
+        if (lines.size() != 2 || lines[0] != description) return std::nullopt;
+        std::istringstream in(lines[1]);
+        int flipY = 0, anisotropy = 0;
+        DriverFacts f;
+        if (!(in >> flipY >> f.pixels.nudgeX >> f.pixels.nudgeY >> anisotropy) ||
+            (flipY != 0 && flipY != 1) || (anisotropy != 0 && anisotropy != 1))
+            return std::nullopt;
+        in >> std::ws;
+        if (!in.eof()) return std::nullopt;
+        f.pixels.flipY = flipY == 1;
+        f.anisotropyKeepsTexels = anisotropy == 1;
+        return f;
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+}
+
+void WriteFacts(const std::string& file, const std::string& description, const DriverFacts& f) {
+    char values[96];
+    std::snprintf(values, sizeof values, "%d %.9g %.9g %d\n", f.pixels.flipY ? 1 : 0,
+                  double(f.pixels.nudgeX), double(f.pixels.nudgeY),
+                  f.anisotropyKeepsTexels ? 1 : 0);
+    try {
+        ForceDirectories(file.substr(0, file.rfind('/')));
+        WriteFileAtomic(file, description + "\n" + values);
+    } catch (const Exception&) {
+        // Not kept: the next run probes again.
+    }
+}
+
+}  // namespace
+
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy) {
+    DriverFacts facts;
+    if (!probe) {
+        facts.pixels = OffsetSamplesConvention();
+        facts.anisotropyKeepsTexels =
+            AnisotropyKeepsTexels(vertexShader, facts.pixels, maxAnisotropy);
+        return facts;
+    }
+    const auto setting = GetEnv("HV_D3D_PROBE_CACHE");
+    const std::string file = setting && *setting == "0" ? std::string() : FactsFile();
+    const std::string description = DriverDescription(maxAnisotropy);
+    if (!file.empty())
+        if (auto known = ReadFacts(file, description)) return *known;
+    const bool drawn = ProbePixelConvention(vertexShader, facts.pixels);
+    if (!drawn) facts.pixels = OffsetSamplesConvention();
+    facts.anisotropyKeepsTexels = AnisotropyKeepsTexels(vertexShader, facts.pixels, maxAnisotropy);
+    // A probe that could not be drawn says nothing about the driver, and is not kept.
+    if (drawn && !file.empty()) WriteFacts(file, description, facts);
+    return facts;
 }
 
 }  // namespace hv

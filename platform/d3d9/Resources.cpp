@@ -1,6 +1,9 @@
 #include "platform/d3d9/Resources.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace hv {
@@ -178,10 +181,70 @@ MemoryTexture::MemoryTexture(UINT width, UINT height, UINT levels, DWORD usage, 
         l.Width = std::max(1u, width >> i);
         l.Height = std::max(1u, height >> i);
         l.Pitch = l.Width * bpp;
-        l.Bits.assign(size_t(l.Pitch) * l.Height, 0);
     }
     lockFlags_.assign(levels, 0);
     locked_.assign(levels, false);
+}
+
+namespace {
+
+// Levels of this many bytes or more are placed on whole huge pages: the first touch of each page
+// of a fresh level costs a fault, and a texture of megabytes touches thousands of small pages
+// where it touches a few huge ones.
+constexpr size_t kHugePage = size_t(2) << 20;
+
+// `bytes` of memory for a level, cleared when `zero`; null when there is none.
+uint8_t* AllocateLevel(size_t bytes, bool zero) {
+    if (bytes < kHugePage)
+        return static_cast<uint8_t*>(zero ? std::calloc(bytes, 1) : std::malloc(bytes));
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* p = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, rounded));
+    if (!p) return nullptr;
+    madvise(p, rounded, MADV_HUGEPAGE);  // a wish: without it the level still works
+    if (zero) std::memset(p, 0, bytes);
+    return p;
+}
+
+}  // namespace
+
+bool MemoryTexture::Make(UINT level) {
+    Level& l = levels_[level];
+    if (l.Bits) return true;
+    const size_t bytes = size_t(l.Pitch) * l.Height;
+    if (level == 0 && topSource_) {
+        l.Bits.reset(AllocateLevel(bytes, false));
+        if (l.Bits && topSource_(l)) return true;
+        l.Bits.reset();
+        return false;
+    }
+    if (derive_ && level > 0) {
+        if (!Make(level - 1)) return false;
+        l.Bits.reset(AllocateLevel(bytes, false));
+        if (!l.Bits) return false;
+        derive_(levels_[level - 1], l);
+        return true;
+    }
+    l.Bits.reset(AllocateLevel(bytes, true));
+    return l.Bits != nullptr;
+}
+
+const MemoryTexture::Level& MemoryTexture::MadeLevel(UINT level) {
+    Make(level);
+    return levels_[level];
+}
+
+void MemoryTexture::DeriveLowerLevels(LevelMaker make) {
+    derive_ = std::move(make);
+}
+
+void MemoryTexture::SetTopLevelSource(TopLevelSource source) {
+    topSource_ = std::move(source);
+}
+
+void MemoryTexture::DropRemakableTopLevel() {
+    if (!topSource_ || topDropped_ || levels_.empty() || locked_[0]) return;
+    levels_[0].Bits.reset();
+    topDropped_ = true;
 }
 
 HRESULT MemoryTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
@@ -209,11 +272,20 @@ HRESULT MemoryTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const R
             return D3DERR_INVALIDCALL;
         offset = size_t(pRect->top) * l.Pitch + size_t(pRect->left) * FormatBytesPerPixel(format_);
     }
-    if (!(Flags & D3DLOCK_READONLY)) BeforeLock(Level);
+    if (!Make(Level)) return E_OUTOFMEMORY;
+    if (!(Flags & D3DLOCK_READONLY)) {
+        // The levels derived from this one take its texels before they change.
+        if (derive_)
+            for (UINT below = Level + 1; below < levels_.size(); ++below)
+                if (!Make(below)) return E_OUTOFMEMORY;
+        // Written, the level holds what no source can make again.
+        if (Level == 0) topSource_ = nullptr;
+        BeforeLock(Level);
+    }
     locked_[Level] = true;
     lockFlags_[Level] = Flags;
     pLockedRect->Pitch = static_cast<INT>(l.Pitch);
-    pLockedRect->pBits = l.Bits.data() + offset;
+    pLockedRect->pBits = l.Bits.get() + offset;
     return D3D_OK;
 }
 

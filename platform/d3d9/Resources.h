@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
@@ -55,14 +58,24 @@ private:
 
 // A texture whose levels are held in system memory, rows top first, texels in the Direct3D
 // layout of the format. Subclasses hear about locks and changed levels.
+//
+// A level's memory is taken when the level is first needed (locked, or read through MadeLevel),
+// not when the texture is made, and a level nobody has written reads as zeros. Levels may also be
+// left to be derived from the level above them (mipmaps), which is then done on first need.
 class MemoryTexture : public RefCounted<IDirect3DTexture9> {
 public:
+    struct FreeBytes {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
     struct Level {
         UINT Width = 0;
         UINT Height = 0;
         UINT Pitch = 0;
-        std::vector<uint8_t> Bits;
+        // Pitch * Height bytes; null until the level is made.
+        std::unique_ptr<uint8_t[], FreeBytes> Bits;
     };
+    // Fills `level` (its Bits allocated, contents undefined) from `above`, the next larger level.
+    using LevelMaker = std::function<void(const Level& above, Level& level)>;
 
     DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
     HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
@@ -72,7 +85,26 @@ public:
 
     D3DFORMAT Format() const { return format_; }
     D3DPOOL Pool() const { return pool_; }
+    // The levels as they stand: a level not made yet has null Bits.
     const std::vector<Level>& Levels() const { return levels_; }
+    // Level `level` with its texels, made now where it was not; null Bits only when memory ran
+    // out.
+    const Level& MadeLevel(UINT level);
+
+    // From now on, every level below the top one that has not been made is derived by `make`
+    // from the level above it when it is first needed. A level about to be written first has
+    // the levels derived from it made, so they keep what they would have held from the start.
+    void DeriveLowerLevels(LevelMaker make);
+
+    // Fills level 0 (its Bits allocated) with what it holds now, from a smaller form (the
+    // picture file it was decoded from); false when that fails.
+    using TopLevelSource = std::function<bool(Level& top)>;
+    // Level 0 can be made again by `source` until it is next written.
+    void SetTopLevelSource(TopLevelSource source);
+    // For a device that keeps a copy of its own: drops the texels of level 0 once, when they
+    // can be made again; they are made again when next needed (a lock, a lower level, a new
+    // upload) and then kept.
+    void DropRemakableTopLevel();
 
     // Checks the arguments of CreateTexture; D3D_OK when a texture of that shape may be made.
     // `levels` becomes the real level count (0: the full chain).
@@ -89,9 +121,15 @@ protected:
     virtual void LevelChanged(UINT /*level*/) {}
 
 private:
+    // Makes `level` (and the levels it derives from); false when memory ran out.
+    bool Make(UINT level);
+
     std::vector<Level> levels_;
     std::vector<DWORD> lockFlags_;  // per level: flags of the open lock
     std::vector<bool> locked_;
+    LevelMaker derive_;  // empty: levels not made read as zeros
+    TopLevelSource topSource_;
+    bool topDropped_ = false;  // level 0 was dropped once and is kept from its next making on
     DWORD usage_;
     D3DFORMAT format_;
     D3DPOOL pool_;

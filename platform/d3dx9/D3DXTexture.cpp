@@ -1,14 +1,20 @@
-// Textures from PNG and JPEG pictures: decoded by SDL2_image, resampled by stb_image_resize.
+// Textures from PNG and JPEG pictures: PNG decoded by libpng, JPEG by SDL2_image, resampled by
+// stb_image_resize.
 #include <SDL.h>
 #include <SDL_image.h>
+#include <png.h>
 #include <stb/stb_image_resize.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "platform/d3d9/Resources.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/exceptions.h"
 #include "platform/files.h"
@@ -26,11 +32,15 @@ constexpr uintmax_t kMaxPictureFileBytes = 256u << 20;
 // seconds and gigabytes of memory before anything could be drawn of it.
 constexpr uint64_t kMaxPictureTexels = uint64_t(8192) * 8192;
 
-// A picture as 0xAARRGGBB texels, rows top first.
+// A picture as 0xAARRGGBB texels, rows top first, Width texels a row. The texels are not
+// cleared when made: whoever makes an image writes every texel.
 struct Image {
     UINT Width = 0;
     UINT Height = 0;
-    std::vector<uint32_t> Texels;
+    std::unique_ptr<uint32_t[]> Texels;
+
+    Image() = default;
+    Image(UINT w, UINT h) : Width(w), Height(h), Texels(new uint32_t[size_t(w) * h]) {}
 };
 
 uint32_t BigEndian32(const uint8_t* p) {
@@ -94,17 +104,74 @@ bool PngChunksFit(const uint8_t* d, size_t n) {
     return false;
 }
 
-HRESULT Decode(const void* data, UINT size, UINT maxSide, Image& image,
-               D3DXIMAGE_FILEFORMAT& kind) {
-    if (!data || size == 0) return D3DXERR_INVALIDDATA;
-    UINT w = 0, h = 0;
-    if (!DeclaredSize(static_cast<const uint8_t*>(data), size, w, h, kind))
-        return D3DXERR_INVALIDDATA;
-    if (w == 0 || h == 0 || w > maxSide || h > maxSide) return D3DXERR_INVALIDDATA;
-    if (uint64_t(w) * h > kMaxPictureTexels) return D3DXERR_INVALIDDATA;
-    if (kind == D3DXIFF_PNG && !PngChunksFit(static_cast<const uint8_t*>(data), size))
-        return D3DXERR_INVALIDDATA;
-    static const bool started = (IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG), true);
+// libpng reports a fatal error by a jump back to the decoder, which then fails; warnings are
+// not the game's business.
+[[noreturn]] void PngFailed(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void PngWarned(png_structp, png_const_charp) {}
+
+struct PngSource {
+    const uint8_t* Data;
+    size_t Size;
+    size_t Pos;
+};
+
+void ReadPngBytes(png_structp png, png_bytep out, size_t count) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (count > source->Size - source->Pos) png_error(png, "past the end");
+    std::memcpy(out, source->Data + source->Pos, count);
+    source->Pos += count;
+}
+
+// Decodes a PNG file into `rows` (one pointer per row of w texels) as 0xAARRGGBB: palettes,
+// grey and transparent colours expanded, 16-bit channels cut to their high byte, interlacing
+// undone; a picture without alpha is opaque.
+bool DecodePng(const uint8_t* data, size_t size, UINT w, UINT h, png_bytep* rows) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailed, PngWarned);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    PngSource source{data, size, 0};
+    // No object with a destructor lives between here and the jumps back.
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &source, ReadPngBytes);
+    png_read_info(png, info);
+    png_set_strip_16(png);
+    png_set_packing(png);
+    png_set_expand(png);  // palette to RGB, grey to 8 bits, a transparent colour to alpha
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);  // little-endian 0xAARRGGBB is B, G, R, A in memory
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_image_width(png, info) != w || png_get_image_height(png, info) != h ||
+        png_get_rowbytes(png, info) != size_t(w) * 4)
+        png_error(png, "unexpected layout");
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+// Decodes the picture `data` of `kind` and the declared size w x h into `out`, `pitch` texels
+// apart from row to row.
+HRESULT DecodeInto(const void* data, UINT size, D3DXIMAGE_FILEFORMAT kind, UINT w, UINT h,
+                   uint32_t* out, size_t pitch) {
+    if (kind == D3DXIFF_PNG) {
+        std::vector<png_bytep> rows(h);
+        for (UINT y = 0; y < h; ++y) rows[y] = reinterpret_cast<png_bytep>(out + y * pitch);
+        return DecodePng(static_cast<const uint8_t*>(data), size, w, h, rows.data())
+                   ? D3D_OK
+                   : D3DXERR_INVALIDDATA;
+    }
+    static const bool started = (IMG_Init(IMG_INIT_JPG), true);
     (void)started;
     SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
     if (!rw) return E_OUTOFMEMORY;
@@ -117,22 +184,35 @@ HRESULT Decode(const void* data, UINT size, UINT maxSide, Image& image,
     if (UINT(argb->w) != w || UINT(argb->h) != h) {
         hr = D3DXERR_INVALIDDATA;
     } else {
-        try {
-            image.Width = w;
-            image.Height = h;
-            image.Texels.resize(size_t(w) * h);
-            SDL_LockSurface(argb);
-            for (UINT y = 0; y < h; ++y)
-                std::memcpy(&image.Texels[size_t(y) * w],
-                            static_cast<const uint8_t*>(argb->pixels) + size_t(y) * argb->pitch,
-                            size_t(w) * 4);
-            SDL_UnlockSurface(argb);
-        } catch (const std::bad_alloc&) {
-            hr = E_OUTOFMEMORY;
-        }
+        SDL_LockSurface(argb);
+        for (UINT y = 0; y < h; ++y)
+            std::memcpy(out + y * pitch,
+                        static_cast<const uint8_t*>(argb->pixels) + size_t(y) * argb->pitch,
+                        size_t(w) * 4);
+        SDL_UnlockSurface(argb);
     }
     SDL_FreeSurface(argb);
     return hr;
+}
+
+// Checks a picture file before anything is decoded: its kind and declared size, which must be
+// no larger than `maxSide` a side and kMaxPictureTexels in all.
+HRESULT Examine(const void* data, UINT size, UINT maxSide, UINT& w, UINT& h,
+                D3DXIMAGE_FILEFORMAT& kind) {
+    if (!data || size == 0) return D3DXERR_INVALIDDATA;
+    if (!DeclaredSize(static_cast<const uint8_t*>(data), size, w, h, kind))
+        return D3DXERR_INVALIDDATA;
+    if (w == 0 || h == 0 || w > maxSide || h > maxSide) return D3DXERR_INVALIDDATA;
+    if (uint64_t(w) * h > kMaxPictureTexels) return D3DXERR_INVALIDDATA;
+    if (kind == D3DXIFF_PNG && !PngChunksFit(static_cast<const uint8_t*>(data), size))
+        return D3DXERR_INVALIDDATA;
+    return D3D_OK;
+}
+
+void ApplyColorKey(uint32_t* texels, size_t count, D3DCOLOR key) {
+    if (key == 0) return;
+    for (size_t i = 0; i < count; ++i)
+        if (texels[i] == key) texels[i] = 0;
 }
 
 UINT NextPowerOfTwo(UINT v) {
@@ -141,31 +221,29 @@ UINT NextPowerOfTwo(UINT v) {
     return p;
 }
 
-// `src` resampled to w x h with `filter` (a D3DX_FILTER_* value with its flags): beyond its
-// edges the picture wraps round, or is mirrored where a D3DX_FILTER_MIRROR_* flag says so.
-Image Resample(const Image& src, UINT w, UINT h, DWORD flags) {
+// `src` (w x h texels, rows `srcPitch` texels apart) resampled into `out` (outW x outH, rows
+// outW apart) with `filter` (a D3DX_FILTER_* value with its flags): beyond its edges the picture
+// wraps round, or is mirrored where a D3DX_FILTER_MIRROR_* flag says so.
+void ResampleInto(const uint32_t* src, UINT w, UINT h, size_t srcPitch, uint32_t* out, UINT outW,
+                  UINT outH, DWORD flags) {
     const DWORD filter = flags & 7;
-    Image out;
-    out.Width = w;
-    out.Height = h;
-    out.Texels.assign(size_t(w) * h, 0);
-    if (w == src.Width && h == src.Height) {
-        out.Texels = src.Texels;
-        return out;
+    if (outW == w && outH == h) {
+        for (UINT y = 0; y < h; ++y)
+            std::memcpy(out + size_t(y) * outW, src + y * srcPitch, size_t(w) * 4);
+        return;
     }
     if (filter == D3DX_FILTER_NONE) {
-        for (UINT y = 0; y < std::min(h, src.Height); ++y)
-            std::memcpy(&out.Texels[size_t(y) * w], &src.Texels[size_t(y) * src.Width],
-                        size_t(std::min(w, src.Width)) * 4);
-        return out;
+        std::fill_n(out, size_t(outW) * outH, 0u);
+        for (UINT y = 0; y < std::min(outH, h); ++y)
+            std::memcpy(out + size_t(y) * outW, src + y * srcPitch, size_t(std::min(outW, w)) * 4);
+        return;
     }
     if (filter == D3DX_FILTER_POINT) {
-        for (UINT y = 0; y < h; ++y)
-            for (UINT x = 0; x < w; ++x)
-                out.Texels[size_t(y) * w + x] =
-                    src.Texels[size_t(uint64_t(y) * src.Height / h) * src.Width +
-                               size_t(uint64_t(x) * src.Width / w)];
-        return out;
+        for (UINT y = 0; y < outH; ++y)
+            for (UINT x = 0; x < outW; ++x)
+                out[size_t(y) * outW + x] =
+                    src[size_t(uint64_t(y) * h / outH) * srcPitch + size_t(uint64_t(x) * w / outW)];
+        return;
     }
     // Channels are filtered independently, as stored (no weighting by alpha).
     const stbir_filter kernel =
@@ -173,33 +251,34 @@ Image Resample(const Image& src, UINT w, UINT h, DWORD flags) {
     // An axis that shrinks is filtered with the box: the resampler's triangle filter stops the
     // program on an internal check for many reductions (12551 to 8192 texels, 21 to 16, ...),
     // and a picture cut down to the device's largest texture must not end the game.
-    const stbir_filter across = w < src.Width ? STBIR_FILTER_BOX : kernel;
-    const stbir_filter down = h < src.Height ? STBIR_FILTER_BOX : kernel;
-    stbir_resize(src.Texels.data(), int(src.Width), int(src.Height), int(src.Width * 4),
-                 out.Texels.data(), int(w), int(h), int(w * 4), STBIR_TYPE_UINT8, 4,
-                 STBIR_ALPHA_CHANNEL_NONE, 0,
+    const stbir_filter across = outW < w ? STBIR_FILTER_BOX : kernel;
+    const stbir_filter down = outH < h ? STBIR_FILTER_BOX : kernel;
+    stbir_resize(src, int(w), int(h), int(srcPitch * 4), out, int(outW), int(outH), int(outW * 4),
+                 STBIR_TYPE_UINT8, 4, STBIR_ALPHA_CHANNEL_NONE, 0,
                  (flags & D3DX_FILTER_MIRROR_U) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP,
                  (flags & D3DX_FILTER_MIRROR_V) ? STBIR_EDGE_REFLECT : STBIR_EDGE_WRAP, across,
                  down, STBIR_COLORSPACE_LINEAR, nullptr);
-    return out;
 }
 
-// The next smaller mipmap level.
-Image HalfSize(const Image& src, DWORD mipFilter) {
-    const UINT w = std::max(1u, src.Width / 2), h = std::max(1u, src.Height / 2);
+// The next smaller mipmap level of `src` (w x h, rows `srcPitch` texels apart) into `out`.
+void HalfSizeInto(const uint32_t* src, UINT w, UINT h, size_t srcPitch, uint32_t* out,
+                  DWORD mipFilter) {
+    const UINT outW = std::max(1u, w / 2), outH = std::max(1u, h / 2);
     if ((mipFilter & 7) == D3DX_FILTER_NONE || (mipFilter & 7) == D3DX_FILTER_POINT) {
-        Image out;
-        out.Width = w;
-        out.Height = h;
-        out.Texels.resize(size_t(w) * h);
-        for (UINT y = 0; y < h; ++y)
-            for (UINT x = 0; x < w; ++x)
-                out.Texels[size_t(y) * w + x] =
-                    src.Texels[size_t(std::min(2 * y, src.Height - 1)) * src.Width +
-                               std::min(2 * x, src.Width - 1)];
-        return out;
+        for (UINT y = 0; y < outH; ++y)
+            for (UINT x = 0; x < outW; ++x)
+                out[size_t(y) * outW + x] =
+                    src[size_t(std::min(2 * y, h - 1)) * srcPitch + std::min(2 * x, w - 1)];
+        return;
     }
-    return Resample(src, w, h, D3DX_FILTER_BOX | (mipFilter & D3DX_FILTER_MIRROR));
+    ResampleInto(src, w, h, srcPitch, out, outW, outH,
+                 D3DX_FILTER_BOX | (mipFilter & D3DX_FILTER_MIRROR));
+}
+
+Image HalfSize(const Image& src, DWORD mipFilter) {
+    Image out(std::max(1u, src.Width / 2), std::max(1u, src.Height / 2));
+    HalfSizeInto(src.Texels.get(), src.Width, src.Height, src.Width, out.Texels.get(), mipFilter);
+    return out;
 }
 
 // The 4 x 4 ordered-dither pattern: the order in which the cells of a block step up to the
@@ -217,8 +296,18 @@ uint32_t Quantise(uint32_t c, uint32_t bits, bool dither, uint32_t step) {
     return std::min(max, (c * max * 32 + (2 * step + 1) * 255) / (255 * 32));
 }
 
+bool Is32Bit(D3DFORMAT format) {
+    return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
+}
+
 // Writes `level` as `format`; `dither`: reduce channels with the ordered-dither pattern.
 void Store(const Image& level, D3DFORMAT format, uint8_t* bits, INT pitch, bool dither) {
+    if (Is32Bit(format)) {
+        for (UINT y = 0; y < level.Height; ++y)
+            std::memcpy(bits + size_t(y) * size_t(pitch), &level.Texels[size_t(y) * level.Width],
+                        size_t(level.Width) * 4);
+        return;
+    }
     for (UINT y = 0; y < level.Height; ++y) {
         uint8_t* row = bits + size_t(y) * size_t(pitch);
         const uint32_t* in = &level.Texels[size_t(y) * level.Width];
@@ -266,6 +355,45 @@ D3DFORMAT TextureFormat(D3DFORMAT asked) {
     }
 }
 
+// A picture file and how it becomes level 0 of a texture.
+struct Picture {
+    const void* Data;
+    UINT Size;
+    D3DXIMAGE_FILEFORMAT Kind;
+    UINT Width, Height;  // as the file declares
+    DWORD Filter;        // resampling to another size
+    D3DCOLOR ColorKey;   // texels of this colour become transparent black; 0: none
+};
+
+// Level 0 of a texture of w x h with 32-bit texels, rows `pitch` bytes apart: the picture decoded
+// straight into it when the sizes agree, else through a picture of the file's own size.
+HRESULT MakeTopLevel(const Picture& p, UINT w, UINT h, uint8_t* bits, size_t pitch) {
+    if (w == p.Width && h == p.Height) {
+        const HRESULT hr =
+            DecodeInto(p.Data, p.Size, p.Kind, w, h, reinterpret_cast<uint32_t*>(bits), pitch / 4);
+        if (FAILED(hr)) return hr;
+        for (UINT y = 0; y < h; ++y)
+            ApplyColorKey(reinterpret_cast<uint32_t*>(bits + y * pitch), w, p.ColorKey);
+        return D3D_OK;
+    }
+    Image image(p.Width, p.Height);
+    const HRESULT hr =
+        DecodeInto(p.Data, p.Size, p.Kind, p.Width, p.Height, image.Texels.get(), p.Width);
+    if (FAILED(hr)) return hr;
+    ApplyColorKey(image.Texels.get(), size_t(p.Width) * p.Height, p.ColorKey);
+    if (pitch == size_t(w) * 4) {
+        ResampleInto(image.Texels.get(), p.Width, p.Height, p.Width,
+                     reinterpret_cast<uint32_t*>(bits), w, h, p.Filter);
+        return D3D_OK;
+    }
+    Image level(w, h);
+    ResampleInto(image.Texels.get(), p.Width, p.Height, p.Width, level.Texels.get(), w, h,
+                 p.Filter);
+    for (UINT y = 0; y < h; ++y)
+        std::memcpy(bits + y * pitch, &level.Texels[size_t(y) * w], size_t(w) * 4);
+    return D3D_OK;
+}
+
 }  // namespace
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData,
@@ -282,13 +410,10 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
     const UINT maxTexture =
         std::max<UINT>(1, std::min(caps.MaxTextureWidth, caps.MaxTextureHeight));
     try {
-        Image image;
+        UINT pictureW = 0, pictureH = 0;
         D3DXIMAGE_FILEFORMAT kind = D3DXIFF_PNG;
-        HRESULT hr = Decode(pSrcData, SrcDataSize, kMaxPictureSide, image, kind);
+        HRESULT hr = Examine(pSrcData, SrcDataSize, kMaxPictureSide, pictureW, pictureH, kind);
         if (FAILED(hr)) return hr;
-        if (ColorKey != 0)
-            for (uint32_t& t : image.Texels)
-                if (t == ColorKey) t = 0;
 
         auto side = [&](UINT asked, UINT picture) -> UINT {
             if (asked == 0 || asked == D3DX_DEFAULT) return NextPowerOfTwo(picture);
@@ -296,8 +421,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
             return asked;
         };
         // A side the device cannot hold is cut down to its largest texture.
-        const UINT w = std::min(side(Width, image.Width), maxTexture);
-        const UINT h = std::min(side(Height, image.Height), maxTexture);
+        const UINT w = std::min(side(Width, pictureW), maxTexture);
+        const UINT h = std::min(side(Height, pictureH), maxTexture);
         // Rounding up to powers of two can make a picture just under the texel limit a texture of
         // four times as many texels: the texture is held to the same limit.
         if (uint64_t(w) * h > kMaxPictureTexels) return D3DXERR_INVALIDDATA;
@@ -308,30 +433,92 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
                                   UINT(Format) == D3DX_FROM_FILE)
                                      ? D3DFMT_A8R8G8B8
                                      : TextureFormat(Format);
+        const DWORD filter =
+            Filter == D3DX_DEFAULT ? D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER : Filter;
+        const DWORD mipFilter = MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : MipFilter;
+        // Textures of 32-bit texels take the picture as it is stored; the others are
+        // converted from a picture of the file's own size, with the dither of their filter.
+        const bool wide = Is32Bit(format);
+        Image image;
+        if (!wide) {
+            image = Image(pictureW, pictureH);
+            hr = DecodeInto(pSrcData, SrcDataSize, kind, pictureW, pictureH, image.Texels.get(),
+                            pictureW);
+            if (FAILED(hr)) return hr;
+            ApplyColorKey(image.Texels.get(), size_t(pictureW) * pictureH, ColorKey);
+        }
 
         IDirect3DTexture9* texture = nullptr;
         hr = pDevice->CreateTexture(w, h, levels, Usage, format, Pool, &texture, nullptr);
         if (FAILED(hr)) return hr;
-        const DWORD filter =
-            Filter == D3DX_DEFAULT ? D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER : Filter;
-        const DWORD mipFilter = MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : MipFilter;
-        Image level = Resample(image, w, h, filter);
+        auto fail = [&](HRESULT why) {
+            texture->Release();
+            return why;
+        };
+        D3DLOCKED_RECT locked;
+        hr = texture->LockRect(0, &locked, nullptr, 0);
+        if (FAILED(hr)) return fail(hr);
+        const Picture picture{pSrcData, SrcDataSize, kind, pictureW, pictureH, filter, ColorKey};
+        if (wide) {
+            hr = MakeTopLevel(picture, w, h, static_cast<uint8_t*>(locked.pBits),
+                              size_t(locked.Pitch));
+        } else {
+            Image level(w, h);
+            ResampleInto(image.Texels.get(), pictureW, pictureH, pictureW, level.Texels.get(), w, h,
+                         filter);
+            Store(level, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch,
+                  (filter & D3DX_FILTER_DITHER) != 0);
+            image = std::move(level);  // the next level's source
+        }
+        texture->UnlockRect(0);
+        if (FAILED(hr)) return fail(hr);
+
         const DWORD count = texture->GetLevelCount();
-        for (DWORD i = 0; i < count; ++i) {
-            if (i > 0) level = HalfSize(level, mipFilter);
-            D3DLOCKED_RECT locked;
-            hr = texture->LockRect(i, &locked, nullptr, 0);
-            if (FAILED(hr)) {
-                texture->Release();
-                return hr;
+        auto* memory = dynamic_cast<MemoryTexture*>(texture);
+        if (wide && memory) {
+            // The file, a fraction of the level's size, can make level 0 again once the device
+            // holds a copy of its own.
+            auto file = std::make_shared<const std::string>(static_cast<const char*>(pSrcData),
+                                                            SrcDataSize);
+            memory->SetTopLevelSource([file, picture, w, h](MemoryTexture::Level& top) {
+                Picture again = picture;
+                again.Data = file->data();
+                return SUCCEEDED(MakeTopLevel(again, w, h, top.Bits.get(), top.Pitch));
+            });
+        }
+        if (Is32Bit(format) && memory) {
+            // Levels of 32-bit texels hold exactly what they were made from, so each lower
+            // level can be made from the one above it when it is first needed: a texture that
+            // is never drawn with a mipmap filter never holds them.
+            memory->DeriveLowerLevels(
+                [mipFilter](const MemoryTexture::Level& above, MemoryTexture::Level& level) {
+                    HalfSizeInto(reinterpret_cast<const uint32_t*>(above.Bits.get()), above.Width,
+                                 above.Height, above.Pitch / 4,
+                                 reinterpret_cast<uint32_t*>(level.Bits.get()), mipFilter);
+                });
+        } else {
+            if (Is32Bit(format)) {  // another device's texture: its levels from level 0
+                image = Image(w, h);
+                hr = texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
+                if (FAILED(hr)) return fail(hr);
+                for (UINT y = 0; y < h; ++y)
+                    std::memcpy(&image.Texels[size_t(y) * w],
+                                static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
+                                size_t(w) * 4);
+                texture->UnlockRect(0);
             }
-            const bool dither = ((i == 0 ? filter : mipFilter) & D3DX_FILTER_DITHER) != 0;
-            Store(level, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch, dither);
-            texture->UnlockRect(i);
+            for (DWORD i = 1; i < count; ++i) {
+                image = HalfSize(image, mipFilter);
+                hr = texture->LockRect(i, &locked, nullptr, 0);
+                if (FAILED(hr)) return fail(hr);
+                Store(image, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch,
+                      (mipFilter & D3DX_FILTER_DITHER) != 0);
+                texture->UnlockRect(i);
+            }
         }
         if (pSrcInfo) {
-            pSrcInfo->Width = image.Width;
-            pSrcInfo->Height = image.Height;
+            pSrcInfo->Width = pictureW;
+            pSrcInfo->Height = pictureH;
             pSrcInfo->Depth = 1;
             pSrcInfo->MipLevels = 1;
             pSrcInfo->Format = kind == D3DXIFF_JPG ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;

@@ -70,11 +70,14 @@ struct D3DXIMAGE_INFO {
 // With default sizes each side is rounded up to a power of two, and a side beyond the device's
 // largest texture is cut down to it; the picture is resampled over the whole texture with a
 // triangle filter, its edges wrapping round (pixels beyond the right edge come from the left
-// one); a full mipmap chain is built (box filter). Format 0 or D3DX_DEFAULT gives
-// D3DFMT_A8R8G8B8. Converting to D3DFMT_A4R4G4B4 and the other 16-bit formats dithers with a
-// 4 x 4 ordered pattern under the default filter (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER);
-// without D3DX_FILTER_DITHER each channel is rounded to the nearest value the format holds.
-// Texture in the pool asked for (the engine always asks for D3DPOOL_MANAGED).
+// one); a full mipmap chain is built (box filter; with 32-bit texels each lower level is made
+// when first locked or drawn with a mipmap filter, from the level above as it was then). Until
+// its level 0 is written, a 32-bit texture keeps the file's bytes instead of that level once
+// the device holds a copy, and makes it again when it is next locked or uploaded. Format 0
+// or D3DX_DEFAULT gives D3DFMT_A8R8G8B8. Converting to D3DFMT_A4R4G4B4 and the other 16-bit formats
+// dithers with a 4 x 4 ordered pattern under the default filter (D3DX_FILTER_TRIANGLE |
+// D3DX_FILTER_DITHER); without D3DX_FILTER_DITHER each channel is rounded to the nearest value the
+// format holds. Texture in the pool asked for (the engine always asks for D3DPOOL_MANAGED).
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFile,
                                    IDirect3DTexture9** ppTexture);
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData,

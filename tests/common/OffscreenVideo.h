@@ -17,6 +17,8 @@ namespace hv::test {
 inline void StartVideo() {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    // Every device asks the driver afresh, so that the probes themselves are under test.
+    setenv("HV_D3D_PROBE_CACHE", "0", 0);
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     }

@@ -1,4 +1,5 @@
 // D3DX on the OpenGL device: pictures into textures, the font, the matrix helpers.
+#include <png.h>
 #include <stb/stb_image_write.h>
 
 #include <filesystem>
@@ -268,6 +269,200 @@ TEST_F(D3DXTest, JpegPicturesLoadToo) {
     EXPECT_NEAR(Red(c), 0x40, 4);
     EXPECT_NEAR(Blue(c), 0xF0, 4);
     t->Release();
+}
+
+// A PNG file of the given colour type and bit depth from packed rows of samples as the format
+// stores them; `palette` as RGB triples, `trns` the transparency chunk's bytes.
+std::string WritePng(int w, int h, int colorType, int depth, const std::vector<uint8_t>& samples,
+                     const std::vector<uint8_t>& palette = {},
+                     const std::vector<uint8_t>& trns = {}, bool interlaced = false) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::string out;
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t n) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), depth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> colors;
+    for (size_t i = 0; i + 2 < palette.size(); i += 3)
+        colors.push_back({palette[i], palette[i + 1], palette[i + 2]});
+    if (!colors.empty()) png_set_PLTE(png, info, colors.data(), int(colors.size()));
+    png_color_16 key{};
+    if (!trns.empty() && colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_tRNS(png, info, trns.data(), int(trns.size()), nullptr);
+    } else if (!trns.empty()) {  // a 16-bit grey value or RGB triple, big-endian
+        key.gray = key.red = png_uint_16(trns[0] << 8 | trns[1]);
+        if (trns.size() >= 6) {
+            key.green = png_uint_16(trns[2] << 8 | trns[3]);
+            key.blue = png_uint_16(trns[4] << 8 | trns[5]);
+        }
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    png_write_info(png, info);
+    const size_t stride = samples.size() / size_t(h);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < h; ++y) rows.push_back(const_cast<uint8_t*>(&samples[size_t(y) * stride]));
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST_F(D3DXTest, EveryKindOfPngDecodesToItsColoursAndTransparency) {
+    struct Kind {
+        const char* name;
+        std::string file;
+        std::vector<D3DCOLOR> expected;  // 2 x 2, rows top first
+    };
+    const Kind kinds[] = {
+        {"grey",
+         WritePng(2, 2, PNG_COLOR_TYPE_GRAY, 8, {0x00, 0x40, 0x80, 0xFF}),
+         {0xFF000000, 0xFF404040, 0xFF808080, 0xFFFFFFFF}},
+        {"2-bit grey",
+         WritePng(2, 2, PNG_COLOR_TYPE_GRAY, 2, {0x10, 0xB0}),  // 0,1 / 2,3
+         {0xFF000000, 0xFF555555, 0xFFAAAAAA, 0xFFFFFFFF}},
+        {"16-bit grey",
+         WritePng(2, 2, PNG_COLOR_TYPE_GRAY, 16, {0x12, 0xFF, 0, 0, 0xAB, 0, 0xFF, 0xFF}),
+         {0xFF121212, 0xFF000000, 0xFFABABAB, 0xFFFFFFFF}},
+        {"grey with a transparent value",
+         WritePng(2, 2, PNG_COLOR_TYPE_GRAY, 8, {0x10, 0x20, 0x30, 0x20}, {}, {0, 0x20}),
+         {0xFF101010, 0x00202020, 0xFF303030, 0x00202020}},
+        {"grey and alpha",
+         WritePng(2, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {9, 0x80, 7, 0, 5, 0xFF, 3, 1}),
+         {0x80090909, 0x00070707, 0xFF050505, 0x01030303}},
+        {"palette, one transparent entry",
+         WritePng(2, 2, PNG_COLOR_TYPE_PALETTE, 4, {0x01, 0x21},
+                  {10, 20, 30, 40, 50, 60, 70, 80, 90}, {255, 0}),
+         {0xFF0A141E, 0x0028323C, 0xFF46505A, 0x0028323C}},
+        {"palette, translucent entries",
+         WritePng(2, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2, 1},
+                  {10, 20, 30, 40, 50, 60, 70, 80, 90}, {0x80, 0x40}),
+         {0x800A141E, 0x4028323C, 0xFF46505A, 0x4028323C}},
+        {"16-bit RGB",
+         WritePng(2, 1, PNG_COLOR_TYPE_RGB, 16,
+                  {0x11, 0xFF, 0x22, 0, 0x33, 0x80, 0xFE, 1, 0, 2, 0x7F, 3}),
+         {0xFF112233, 0xFFFE007F}},
+        {"RGB with a transparent colour",
+         WritePng(2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6}, {}, {0, 4, 0, 5, 0, 6}),
+         {0xFF010203, 0x00040506}},
+        {"interlaced RGBA",
+         WritePng(2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8,
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, {}, {}, true),
+         {0x04010203, 0x08050607, 0x0C090A0B, 0x100D0E0F}},
+    };
+    for (const Kind& k : kinds) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(
+                      device, k.file.data(), UINT(k.file.size()), D3DX_DEFAULT_NONPOW2,
+                      D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                      D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &t),
+                  D3D_OK)
+            << k.name;
+        for (size_t i = 0; i < k.expected.size(); ++i)  // two texels a row
+            EXPECT_EQ(Texel(t, 0, int(i % 2), int(i / 2)), k.expected[i]) << k.name << " " << i;
+        t->Release();
+    }
+}
+
+TEST_F(D3DXTest, MipmapsKeepThePictureTheyWereMadeFromAndAreDrawnWhenAsked) {
+    // A checkerboard of single texels: level 0 black and white, level 1 grey all over.
+    const std::string png =
+        Encode(8, 8, [](int x, int y) { return (x + y) % 2 ? 0xFFFFFFFFu : 0xFF000000u; });
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    ASSERT_EQ(t->GetLevelCount(), 4u);
+
+    auto quad = [&](float side) {
+        return MakeBuffer({{9.5f, 9.5f, 1, 0xFFFFFFFF, 0, 0},
+                           {9.5f, 9.5f + side, 1, 0xFFFFFFFF, 0, 1},
+                           {9.5f + side, 9.5f, 1, 0xFFFFFFFF, 1, 0},
+                           {9.5f + side, 9.5f + side, 1, 0xFFFFFFFF, 1, 1}});
+    };
+    IDirect3DVertexBuffer9 *whole = quad(8), *half = quad(4);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    DrawPicture(t, whole, Translation(0, 0));
+    auto f = Frame();
+    EXPECT_EQ(At(f, 10, 10), 0xFF000000u);
+    EXPECT_EQ(At(f, 11, 10), 0xFFFFFFFFu);
+
+    // Level 0 turns white; the lower levels keep the picture they were made from, whether
+    // read, drawn minified 2:1 with a mipmap filter (level 1), or not.
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            static_cast<D3DCOLOR*>(r.pBits)[y * r.Pitch / 4 + x] = 0xFFFFFFFFu;
+    t->UnlockRect(0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    DrawPicture(t, half, Translation(0, 0));
+    f = Frame();
+    for (int x = 10; x < 14; ++x) {
+        EXPECT_NEAR(Red(At(f, x, 10)), 128, 1) << x;
+        EXPECT_NEAR(Blue(At(f, x, 11)), 128, 1) << x;
+    }
+    EXPECT_NEAR(Green(Texel(t, 3, 0, 0)), 128, 1);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    DrawPicture(t, whole, Translation(0, 0));
+    f = Frame();
+    EXPECT_EQ(At(f, 10, 10), 0xFFFFFFFFu);
+    whole->Release();
+    half->Release();
+    t->Release();
+}
+
+TEST_F(D3DXTest, ADrawnPictureStillLocksEvictsAndKeepsWhatWasWrittenToIt) {
+    auto texel = [](int x, int y) { return D3DCOLOR_ARGB(255, x * 30, y * 30, 200); };
+    const std::string png = Encode(8, 8, texel);
+    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(8, 8, 8, 8));
+    auto drawn = [&](IDirect3DTexture9* t) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        DrawPicture(t, quad, Translation(10.5f, 10.5f));
+        return Frame();
+    };
+
+    // Drawn, then read, evicted and drawn again: always the picture.
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    auto f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 5, 11 + 3), texel(5, 3));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(Texel(t, 0, x, y), texel(x, y)) << x << "," << y;
+    ASSERT_EQ(device->EvictManagedResources(), D3D_OK);
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 6, 11 + 5), texel(6, 5));
+    t->Release();
+
+    // A picture resampled to its texture reads the same before and after it is drawn.
+    const std::string small = Encode(6, 6, texel);
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, small.data(), UINT(small.size()), &t),
+              D3D_OK);
+    std::vector<D3DCOLOR> before;
+    for (int i = 0; i < 64; ++i) before.push_back(Texel(t, 0, i % 8, i / 8));
+    drawn(t);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(Texel(t, 0, i % 8, i / 8), before[size_t(i)]) << i;
+    t->Release();
+
+    // Written before it is first drawn: what was written stays, through eviction too.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), UINT(png.size()), &t), D3D_OK);
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(r.pBits)[2 * r.Pitch / 4 + 4] = 0xFF00FF00u;
+    t->UnlockRect(0);
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 4, 11 + 2), 0xFF00FF00u);
+    ASSERT_EQ(device->EvictManagedResources(), D3D_OK);
+    EXPECT_EQ(Texel(t, 0, 4, 2), 0xFF00FF00u);
+    EXPECT_EQ(Texel(t, 0, 5, 2), texel(5, 2));
+    f = drawn(t);
+    EXPECT_EQ(At(f, 11 + 4, 11 + 2), 0xFF00FF00u);
+    t->Release();
+    quad->Release();
 }
 
 TEST_F(D3DXTest, BrokenOrHostilePicturesFailWithoutATexture) {

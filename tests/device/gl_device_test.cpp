@@ -1,7 +1,12 @@
 // The OpenGL device against Direct3D 9's rules, pixel by pixel.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "tests/device/DeviceFixture.h"
 
@@ -613,6 +618,50 @@ TEST(Direct3DObject, ReportsTheDesktopAndItsModesAndRefusesWindowsWithoutOpenGL)
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), D3DERR_INVALIDCALL);
     SDL_DestroyWindow(plain);
     d3d->Release();
+}
+
+// What the driver probes found is kept for the next device on the same driver, which takes it
+// without probing; a kept record that does not read as written is probed over.
+TEST(DriverFacts, AreKeptForTheSameDriverAndProbedOverWhenUnreadable) {
+    const std::filesystem::path cache =
+        std::filesystem::temp_directory_path() / ("hv_cache_" + std::to_string(getpid()));
+    const std::filesystem::path file = cache / "halvardine" / "opengl-driver";
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    setenv("HV_D3D_PROBE_CACHE", "1", 1);
+    auto caps = [] {
+        TestDevice t;
+        t.Open(16, 16);
+        D3DCAPS9 c{};
+        if (t.device) t.device->GetDeviceCaps(&c);
+        t.Close();
+        return c;
+    };
+    auto read = [&] {
+        std::ifstream in(file);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    const D3DCAPS9 probed = caps();
+    const std::string kept = read();
+    const std::string description = kept.substr(0, kept.find('\n'));
+    ASSERT_FALSE(description.empty());
+    // The software renderer's anisotropic filter blurs: the probe turns it off.
+    ASSERT_EQ(probed.MaxAnisotropy, 1u);
+
+    // A record saying the filter keeps texels is believed: the driver's own limit is reported.
+    std::ofstream(file) << description << "\n0 0 0 1\n";
+    EXPECT_GT(caps().MaxAnisotropy, 1u);
+    for (const std::string& broken :
+         {description + "\n0 0 0\n", description + "\n2 0 0 1\n", description + "\n0 0 0 1 extra\n",
+          std::string("another driver\n0 0 0 1\n")}) {
+        std::ofstream(file) << broken;
+        EXPECT_EQ(caps().MaxAnisotropy, 1u) << broken;
+        EXPECT_EQ(read(), kept) << broken;
+    }
+    setenv("HV_D3D_PROBE_CACHE", "0", 1);
+    unsetenv("XDG_CACHE_HOME");
+    std::filesystem::remove_all(cache);
 }
 
 }  // namespace

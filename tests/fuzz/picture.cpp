@@ -18,8 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         D3DXIMAGE_INFO info{};
         if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
                 device, data, UINT(size), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, format,
-                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture)))
+                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture))) {
+            // The smallest level, which is made from the ones above it when first read.
+            D3DLOCKED_RECT locked;
+            const UINT last = texture->GetLevelCount() - 1;
+            if (SUCCEEDED(texture->LockRect(last, &locked, nullptr, D3DLOCK_READONLY)))
+                texture->UnlockRect(last);
             texture->Release();
+        }
     }
     IDirect3DTexture9* texture = nullptr;
     if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
