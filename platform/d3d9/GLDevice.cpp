@@ -25,6 +25,8 @@ D3DMATRIX Identity() {
     return m;
 }
 
+const D3DMATRIX kIdentity = Identity();
+
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     D3DMATRIX r{};
     for (int i = 0; i < 4; ++i)
@@ -237,6 +239,7 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
 void GLDevice::SetDefaultStates() {
     states_.SetDefaults(pp_.EnableAutoDepthStencil);
     world_ = view_ = projection_ = Identity();
+    viewIsIdentity_ = true;
     textureTransforms_.fill(Identity());
     blendWorlds_.fill(Identity());
     wvpDirty_ = true;
@@ -413,7 +416,8 @@ HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMa
     D3DMATRIX* m = Transform(State);
     if (!pMatrix || !m) return D3DERR_INVALIDCALL;
     *m = *pMatrix;
-    wvpDirty_ = true;
+    if (m == &view_) viewIsIdentity_ = std::memcmp(&view_, &kIdentity, sizeof view_) == 0;
+    if (m == &world_ || m == &view_ || m == &projection_) wvpDirty_ = true;
     return D3D_OK;
 }
 
@@ -453,6 +457,9 @@ HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD
 
 HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
     if (Stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
+    // The texture already set (a picture drawn after one from the same atlas) was checked then.
+    if (Stage == 0 && pTexture && pTexture == static_cast<IDirect3DBaseTexture9*>(texture_))
+        return D3D_OK;
     GLTexture* t = nullptr;
     if (pTexture) {
         t = dynamic_cast<GLTexture*>(pTexture);
@@ -483,6 +490,11 @@ HRESULT GLDevice::GetFVF(DWORD* pFVF) {
 HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
                                   UINT OffsetInBytes, UINT Stride) {
     if (StreamNumber != 0) return D3DERR_INVALIDCALL;
+    if (pStreamData && pStreamData == static_cast<IDirect3DVertexBuffer9*>(stream_)) {
+        streamOffset_ = OffsetInBytes;
+        streamStride_ = Stride;
+        return D3D_OK;
+    }
     MemoryVertexBuffer* vb = nullptr;
     if (pStreamData) {
         vb = dynamic_cast<MemoryVertexBuffer*>(pStreamData);
@@ -556,7 +568,9 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
 
 void GLDevice::UpdateTransform() {
     if (!wvpDirty_) return;
-    wvp_ = Multiply(Multiply(world_, view_), projection_);
+    // Multiplying by the identity gives the matrix itself (up to the sign of zeros, which no
+    // position tells apart), so an identity view, the usual case, is skipped.
+    wvp_ = Multiply(viewIsIdentity_ ? world_ : Multiply(world_, view_), projection_);
     wvpDirty_ = false;
 }
 

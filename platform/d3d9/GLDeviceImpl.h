@@ -267,6 +267,7 @@ private:
     std::array<D3DMATRIX, 255> blendWorlds_{};  // D3DTS_WORLDMATRIX(1) to (255)
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;
+    bool viewIsIdentity_ = true;  // bit for bit
     DWORD fvf_ = 0;
     FvfLayout layout_ = DecodeFvf(0);  // of fvf_
     MemoryVertexBuffer* stream_ = nullptr;
