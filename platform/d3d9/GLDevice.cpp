@@ -25,6 +25,8 @@ D3DMATRIX Identity() {
     return m;
 }
 
+const D3DMATRIX kIdentity = Identity();
+
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     D3DMATRIX r{};
     for (int i = 0; i < 4; ++i)
@@ -34,93 +36,10 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     return r;
 }
 
-GLenum BlendFactor(uint32_t b) {
-    switch (b) {
-        case D3DBLEND_ZERO:
-            return GL_ZERO;
-        case D3DBLEND_SRCCOLOR:
-            return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR:
-            return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA:
-            return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA:
-            return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA:
-            return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA:
-            return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR:
-            return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR:
-            return GL_ONE_MINUS_DST_COLOR;
-        case D3DBLEND_SRCALPHASAT:
-            return GL_SRC_ALPHA_SATURATE;
-        case D3DBLEND_BLENDFACTOR:
-            return GL_CONSTANT_COLOR;
-        case D3DBLEND_INVBLENDFACTOR:
-            return GL_ONE_MINUS_CONSTANT_COLOR;
-        default:
-            return GL_ONE;
-    }
-}
-
-GLenum BlendEquation(uint32_t op) {
-    switch (op) {
-        case D3DBLENDOP_SUBTRACT:
-            return GL_FUNC_SUBTRACT;
-        case D3DBLENDOP_REVSUBTRACT:
-            return GL_FUNC_REVERSE_SUBTRACT;
-        case D3DBLENDOP_MIN:
-            return GL_MIN;
-        case D3DBLENDOP_MAX:
-            return GL_MAX;
-        default:
-            return GL_FUNC_ADD;
-    }
-}
-
-// BOTHSRCALPHA and BOTHINVSRCALPHA set the destination factor from the source factor.
-void ResolveBlend(uint32_t src, uint32_t dst, GLenum& s, GLenum& d) {
-    if (src == D3DBLEND_BOTHSRCALPHA) {
-        s = GL_SRC_ALPHA;
-        d = GL_ONE_MINUS_SRC_ALPHA;
-    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-        s = GL_ONE_MINUS_SRC_ALPHA;
-        d = GL_SRC_ALPHA;
-    } else {
-        s = BlendFactor(src);
-        d = BlendFactor(dst);
-    }
-}
-
-GLint AddressMode(uint32_t a) {
-    switch (a) {
-        case D3DTADDRESS_MIRROR:
-            return GL_MIRRORED_REPEAT;
-        case D3DTADDRESS_CLAMP:
-            return GL_CLAMP_TO_EDGE;
-        case D3DTADDRESS_BORDER:
-            return GL_CLAMP_TO_BORDER;
-        case D3DTADDRESS_MIRRORONCE:
-            return GL_MIRROR_CLAMP_TO_EDGE;
-        default:
-            return GL_REPEAT;
-    }
-}
-
 // The back buffer is 8 bits a channel: 16-bit formats would draw with other rounding and
 // dithering than Direct3D's, so they are refused.
 bool IsBackBufferFormat(D3DFORMAT f) {
     return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8;
-}
-
-// A D3DCOLOR as red, green, blue, alpha from 0 to 1.
-void ColorFloats(D3DCOLOR c, float (&out)[4]) {
-    out[0] = float((c >> 16) & 0xFF) / 255.0f;
-    out[1] = float((c >> 8) & 0xFF) / 255.0f;
-    out[2] = float(c & 0xFF) / 255.0f;
-    out[3] = float(c >> 24) / 255.0f;
 }
 
 // Whether `value` enables blending with the constant blend factor.
@@ -356,6 +275,7 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
     // A fresh back buffer starts black (opaque where the format has no alpha).
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    applied_.colorMask = 0xF;
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     return D3D_OK;
@@ -364,6 +284,7 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
 void GLDevice::SetDefaultStates() {
     states_.SetDefaults(pp_.EnableAutoDepthStencil);
     world_ = view_ = projection_ = Identity();
+    viewIsIdentity_ = true;
     textureTransforms_.fill(Identity());
     blendWorlds_.fill(Identity());
     wvpDirty_ = true;
@@ -452,6 +373,7 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    applied_.colorMask = 0xF;
     // Outside the destination the client area is black.
     if (x0 > 0 || y0 > 0 || x1 < dw || y1 < dh) {
         glClearColor(0, 0, 0, 1);
@@ -493,6 +415,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    applied_.colorMask = 0xF;
     const bool hasAlpha =
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     glClearColor(float((Color >> 16) & 0xFF) / 255.0f, float((Color >> 8) & 0xFF) / 255.0f,
@@ -538,7 +461,8 @@ HRESULT GLDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMa
     D3DMATRIX* m = Transform(State);
     if (!pMatrix || !m) return D3DERR_INVALIDCALL;
     *m = *pMatrix;
-    wvpDirty_ = true;
+    if (m == &view_) viewIsIdentity_ = std::memcmp(&view_, &kIdentity, sizeof view_) == 0;
+    if (m == &world_ || m == &view_ || m == &projection_) wvpDirty_ = true;
     return D3D_OK;
 }
 
@@ -578,6 +502,9 @@ HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD
 
 HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
     if (Stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
+    // The texture already set (a picture drawn after one from the same atlas) was checked then.
+    if (Stage == 0 && pTexture && pTexture == static_cast<IDirect3DBaseTexture9*>(texture_))
+        return D3D_OK;
     GLTexture* t = nullptr;
     if (pTexture) {
         t = dynamic_cast<GLTexture*>(pTexture);
@@ -608,6 +535,11 @@ HRESULT GLDevice::GetFVF(DWORD* pFVF) {
 HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
                                   UINT OffsetInBytes, UINT Stride) {
     if (StreamNumber != 0) return D3DERR_INVALIDCALL;
+    if (pStreamData && pStreamData == static_cast<IDirect3DVertexBuffer9*>(stream_)) {
+        streamOffset_ = OffsetInBytes;
+        streamStride_ = Stride;
+        return D3D_OK;
+    }
     MemoryVertexBuffer* vb = nullptr;
     if (pStreamData) {
         vb = dynamic_cast<MemoryVertexBuffer*>(pStreamData);
@@ -681,7 +613,9 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
 
 void GLDevice::UpdateTransform() {
     if (!wvpDirty_) return;
-    wvp_ = Multiply(Multiply(world_, view_), projection_);
+    // Multiplying by the identity gives the matrix itself (up to the sign of zeros, which no
+    // position tells apart), so an identity view, the usual case, is skipped.
+    wvp_ = Multiply(viewIsIdentity_ ? world_ : Multiply(world_, view_), projection_);
     wvpDirty_ = false;
 }
 
@@ -879,6 +813,7 @@ void GLDevice::FillTarget(D3DCOLOR color) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    applied_.colorMask = 0xF;
     // Opaque: the blended (or copied) alpha is one.
     glClearColor(float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
                  float(color & 0xFF) / 255.0f, 1.0f);
@@ -899,153 +834,8 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
     if (!batchIndices_.empty() && batchKey_.texture == texture) Flush();
 }
 
-GLuint GLDevice::SamplerFor(const DrawKey& k) {
-    const SamplerId id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
-                          k.addressV,  k.maxAnisotropy, k.border,    k.lodBias};
-    auto it = samplers_.find(id);
-    if (it != samplers_.end()) return it->second;
-    GLuint s = 0;
-    glGenSamplers(1, &s);
-    const bool minLinear = k.minFilter >= D3DTEXF_LINEAR;
-    GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
-    if (k.mipFilter == D3DTEXF_POINT)
-        minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    else if (k.mipFilter >= D3DTEXF_LINEAR)
-        minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter);
-    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER,
-                        k.magFilter >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, AddressMode(k.addressU));
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, AddressMode(k.addressV));
-    float border[4];
-    ColorFloats(k.border, border);
-    glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
-    glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, StateFloat(k.lodBias));
-    if (maxAnisotropy_ > 1.0f) {
-        const bool aniso = k.minFilter == D3DTEXF_ANISOTROPIC || k.magFilter == D3DTEXF_ANISOTROPIC;
-        const float a = aniso ? std::clamp(float(k.maxAnisotropy), 1.0f, maxAnisotropy_) : 1.0f;
-        glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, a);
-    }
-    samplers_.emplace(id, s);
-    return s;
-}
-
-const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
-    const StageProgram id = {k.texture != nullptr,
-                             k.colorOp,
-                             k.colorArg0,
-                             k.colorArg1,
-                             k.colorArg2,
-                             k.alphaOp,
-                             k.alphaArg0,
-                             k.alphaArg1,
-                             k.alphaArg2,
-                             k.alphaTest ? k.alphaFunc : 8,
-                             k.flat,
-                             k.pointSprite};
-    auto it = programs_.find(id);
-    if (it != programs_.end()) return it->second;
-    Program p;
-    if (GLuint fs = CompileStageShader(id, pixels_)) {
-        p.id = LinkProgram(vertexShader_, fs);
-        glDeleteShader(fs);
-    }
-    if (p.id) {
-        p.pixelShift = glGetUniformLocation(p.id, "uPixelShift");
-        p.flipY = glGetUniformLocation(p.id, "uFlipY");
-        p.factor = glGetUniformLocation(p.id, "uFactor");
-        p.constant = glGetUniformLocation(p.id, "uConstant");
-        p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
-        glUseProgram(p.id);
-        glUniform1i(glGetUniformLocation(p.id, "uTexture"), 0);
-    } else if (!programs_.empty()) {
-        return programs_.begin()->second;  // cannot happen with a working compiler; draw anyway
-    }
-    return programs_.emplace(id, p).first->second;
-}
-
-void GLDevice::ApplyKey(const DrawKey& k) {
-    const Program& program = ProgramFor(k);
-    glUseProgram(program.id);
-    glActiveTexture(GL_TEXTURE0);
-    if (k.texture) {
-        k.texture->Bind(k.maxMipLevel, k.mipFilter != D3DTEXF_NONE);
-        glBindSampler(0, SamplerFor(k));
-    } else {
-        glBindTexture(GL_TEXTURE_2D, 0);
-    }
-    if (k.blendEnable) {
-        glEnable(GL_BLEND);
-        GLenum s, d, sa, da;
-        ResolveBlend(k.srcBlend, k.destBlend, s, d);
-        GLenum op = BlendEquation(k.blendOp), opA = op;
-        sa = s;
-        da = d;
-        if (k.separateAlpha) {
-            ResolveBlend(k.srcBlendAlpha, k.destBlendAlpha, sa, da);
-            opA = BlendEquation(k.blendOpAlpha);
-        }
-        glBlendFuncSeparate(s, d, sa, da);
-        glBlendEquationSeparate(op, opA);
-        if (k.blendFactor) {
-            float c[4];
-            ColorFloats(k.blendFactor, c);
-            glBlendColor(c[0], c[1], c[2], c[3]);
-        }
-    } else {
-        glDisable(GL_BLEND);
-    }
-    if (k.cullMode == D3DCULL_CW || k.cullMode == D3DCULL_CCW) {
-        // Both name a winding as it is seen on screen (OpenGL counts in window coordinates, y
-        // up, and an upright picture shows y up): Direct3D's counter-clockwise faces are
-        // OpenGL's front faces, glFrontFace being set for the buffer's direction.
-        glEnable(GL_CULL_FACE);
-        glCullFace(k.cullMode == D3DCULL_CCW ? GL_FRONT : GL_BACK);
-    } else {
-        glDisable(GL_CULL_FACE);
-    }
-    glPolygonMode(GL_FRONT_AND_BACK, k.fillMode == D3DFILL_WIREFRAME ? GL_LINE
-                                     : k.fillMode == D3DFILL_POINT   ? GL_POINT
-                                                                     : GL_FILL);
-    const bool alphaWrite =
-        pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
-    glColorMask((k.colorWrite & 1) != 0, (k.colorWrite & 2) != 0, (k.colorWrite & 4) != 0,
-                alphaWrite && (k.colorWrite & 8) != 0);
-    // Point primitives take D3DRS_POINTSIZE; the vertices of D3DFILL_POINT are single pixels.
-    float size = 1.0f;
-    if (k.primitive == GL_POINTS) std::memcpy(&size, &k.pointSize, 4);
-    glPointSize(std::max(size, 1.0f / 256.0f));
-    float c[4];
-    ColorFloats(k.textureFactor, c);
-    glUniform4fv(program.factor, 1, c);
-    ColorFloats(k.constant, c);
-    glUniform4fv(program.constant, 1, c);
-    glUniform1i(program.alphaRef, GLint(k.alphaRef));
-    // Half a pixel right and down, less the sample point's offset from the centre.
-    glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
-                -(1.0f - 2.0f * pixels_.nudgeY) / float(pp_.BackBufferHeight));
-    glUniform1f(program.flipY, pixels_.flipY ? -1.0f : 1.0f);
-}
-
-void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
-                         const std::vector<uint32_t>& indices) {
-    MakeCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
-    glBindVertexArray(vao_);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(GLVertex)), vertices.data(),
-                 GL_STREAM_DRAW);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(uint32_t)),
-                 indices.data(), GL_STREAM_DRAW);
-    ApplyKey(key);
-    glDrawElements(key.primitive, GLsizei(indices.size()), GL_UNSIGNED_INT, nullptr);
-    ++drawCalls_;
-}
-
 void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads,
                                D3DCOLOR color) {
-    Flush();
     if (quads.empty()) return;
     DrawKey k;
     std::memset(&k, 0, sizeof k);
@@ -1065,11 +855,13 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     k.cullMode = D3DCULL_NONE;
     k.colorWrite = 0xF;
     k.fillMode = D3DFILL_SOLID;
+    // Lines of text in a row share a batch; the device's own state is not read or changed.
+    if (!batchIndices_.empty() &&
+        (!(k == batchKey_) || batchVertices_.size() + quads.size() > kMaxBatchVertices))
+        Flush();
+    batchKey_ = k;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    // The batch's own vectors are empty after the flush above and keep their capacity.
-    std::vector<GLVertex>& vertices = batchVertices_;
-    std::vector<uint32_t>& indices = batchIndices_;
-    vertices.reserve(quads.size());
+    const uint32_t base = uint32_t(batchVertices_.size());
     for (const GLVertex& q : quads) {
         GLVertex v = q;
         v.x = q.x / w * 2.0f - 1.0f;
@@ -1078,14 +870,12 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.w = 1.0f;
         v.diffuse = color;
         v.specular = 0xFFFFFFFF;
-        vertices.push_back(v);
+        batchVertices_.push_back(v);
     }
-    for (uint32_t q = 0; q + 3 < vertices.size(); q += 4) {
-        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) indices.push_back(q + i);
+    for (uint32_t q = base; q + 3 < batchVertices_.size(); q += 4) {
+        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) batchIndices_.push_back(q + i);
     }
-    DrawBatch(k, vertices, indices);
-    vertices.clear();
-    indices.clear();
+    if (!batching_) Flush();
 }
 
 // ---- Resources ------------------------------------------------------------------------------

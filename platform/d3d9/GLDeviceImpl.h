@@ -94,6 +94,31 @@ struct GLVertex {
 // point sprite.
 using StageProgram = std::array<uint32_t, 12>;
 
+// A buffer that takes a stream of vertex or index data: each write goes after the previous one,
+// and a write that does not fit gets a fresh store (the driver keeps the old one for the draws
+// that read it). The buffer must be bound to `target` when written.
+class GLStream {
+public:
+    // Copies `bytes` bytes from `data` and returns the offset they start at.
+    size_t Write(GLenum target, const void* data, size_t bytes);
+
+private:
+    size_t capacity_ = 0, offset_ = 0;
+};
+
+// The fixed-function state last sent to the context, so that a batch sends only what differs.
+// kUnknown (no value OpenGL uses) stands for state not sent yet.
+struct GLState {
+    static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
+    uint32_t program = kUnknown, sampler = kUnknown, blend = kUnknown;
+    uint32_t blendFuncs[4] = {kUnknown, kUnknown, kUnknown, kUnknown};
+    uint32_t blendOps[2] = {kUnknown, kUnknown};
+    uint32_t blendColor = kUnknown;  // D3DCOLOR
+    uint32_t cull = kUnknown, fill = kUnknown;
+    uint32_t colorMask = kUnknown;  // bits: red, green, blue, alpha
+    uint32_t pointSize = kUnknown;  // the float's bits
+};
+
 // How Direct3D's pixel centres sit on OpenGL's pixels.
 struct PixelConvention {
     bool flipY = false;  // Direct3D's top row is OpenGL's row 0 (the picture upside down)
@@ -254,6 +279,7 @@ private:
     std::array<D3DMATRIX, 255> blendWorlds_{};  // D3DTS_WORLDMATRIX(1) to (255)
     D3DMATRIX wvp_{};
     bool wvpDirty_ = true;
+    bool viewIsIdentity_ = true;  // bit for bit
     DWORD fvf_ = 0;
     FvfLayout layout_ = DecodeFvf(0);  // of fvf_
     MemoryVertexBuffer* stream_ = nullptr;
@@ -270,11 +296,21 @@ private:
     struct Program {
         GLuint id = 0;
         GLint pixelShift = -1, flipY = -1, factor = -1, constant = -1, alphaRef = -1;
+        // The uniform values last given to the program.
+        struct Values {
+            bool known = false;  // false: none given yet
+            D3DCOLOR factor = 0, constant = 0;
+            uint32_t alphaRef = 0;
+            UINT width = 0, height = 0;  // of the back buffer the pixel shift was set for
+        };
+        mutable Values sent;
     };
     const Program& ProgramFor(const DrawKey& key);
     GLuint vertexShader_ = 0;
     std::map<StageProgram, Program> programs_;
     GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
+    GLStream vertexStream_, indexStream_;  // into vbo_ and ibo_
+    GLState applied_;
     // Filters, address modes, anisotropy, border colour and level-of-detail bias.
     using SamplerId = std::array<uint32_t, 8>;
     std::map<SamplerId, GLuint> samplers_;

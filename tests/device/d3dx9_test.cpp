@@ -577,6 +577,40 @@ TEST_F(D3DXTest, TextAppearsWhereAskedInItsColourWhateverTheTransform) {
     font->Release();
 }
 
+// Lines of text in a row share one OpenGL draw call, and look as they do drawn one by one.
+TEST_F(D3DXTest, LinesOfTextInARowAreOneDrawAndLookAsDrawnOneByOne) {
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontW(device, 16, 0, FW_NORMAL, 1, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              DEFAULT_QUALITY, 0, L"", &font),
+              D3D_OK);
+    auto frame = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        device->BeginScene();
+        for (int i = 0; i < 6; ++i) {
+            RECT at{4 + i * 7, 2 + i * 17, 0, 0};  // overlapping lines in different colours
+            font->DrawTextA(nullptr, i % 2 ? "Lantern" : "Find the key", -1, &at, DT_NOCLIP,
+                            0xFF000000u | (0x3F1F0Fu * uint32_t(i + 1)));
+        }
+        device->EndScene();
+        return Frame();
+    };
+    frame();  // the glyphs are made once, the first time they are drawn
+    const uint64_t before = GLDrawCallCount(device);
+    const auto together = frame();
+    EXPECT_EQ(GLDrawCallCount(device) - before, 1u);
+    SetBatching(device, false);
+    const auto apart = frame();
+    SetBatching(device, true);
+    size_t differing = 0, lit = 0;
+    for (size_t i = 0; i < together.size(); ++i) {
+        differing += together[i] != apart[i];
+        lit += together[i] != 0xFF203040u;
+    }
+    EXPECT_EQ(differing, 0u);
+    EXPECT_GT(lit, 200u);
+    font->Release();
+}
+
 TEST(D3DXMatrices, FollowTheRowVectorConvention) {
     D3DXMATRIX ortho, turn, shift;
     D3DXMatrixOrthoOffCenterLH(&ortho, 0, 800, 600, 0, -1, 1);

@@ -475,6 +475,35 @@ TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
     b->Release();
 }
 
+// Each batch blends with its own constant factor, whatever the one before it used; a factor
+// of zero (all black) included.
+TEST_F(DeviceTest, EachDrawBlendsWithItsOwnBlendFactor) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(40, 40, 40), 1.0f, 0);
+    device->SetTexture(0, nullptr);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BLENDFACTOR);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    device->BeginScene();
+    const D3DCOLOR factors[] = {0xFF808080u, 0x00000000u, 0xFFFFFFFFu, 0x00000000u};
+    std::vector<IDirect3DVertexBuffer9*> rects;
+    for (int i = 0; i < 4; ++i) {
+        const float x = 10.0f + 30.0f * float(i);
+        rects.push_back(MakeBuffer({{x, 10, 1, 0xFFC8C8C8, 0, 0},
+                                    {x + 20, 10, 1, 0xFFC8C8C8, 0, 0},
+                                    {x + 20, 30, 1, 0xFFC8C8C8, 0, 0},
+                                    {x, 30, 1, 0xFFC8C8C8, 0, 0}}));
+        device->SetRenderState(D3DRS_BLENDFACTOR, factors[i]);
+        Draw(rects.back(), D3DPT_TRIANGLEFAN, 2);
+    }
+    device->EndScene();
+    const auto f = Frame();
+    EXPECT_NEAR(Red(At(f, 20, 20)), 100, 1);  // 200 x 128 / 255
+    EXPECT_EQ(At(f, 50, 20), kBlack);
+    EXPECT_EQ(At(f, 80, 20), 0xFFC8C8C8u);
+    EXPECT_EQ(At(f, 110, 20), kBlack);
+    for (IDirect3DVertexBuffer9* r : rects) r->Release();
+}
+
 TEST_F(DeviceTest, TextureChangesReachOnlyLaterDrawsAndSurviveEvictionAndReset) {
     IDirect3DTexture9* texture = MakeTexture(4, 4, [](int, int) { return 0xFFFF0000u; });
     IDirect3DVertexBuffer9* vb = MakeBuffer(PictureQuad(4, 4, 4, 4));
