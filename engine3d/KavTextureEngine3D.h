@@ -22,6 +22,7 @@
 
 #include "engine3d/DisplayPlan.h"
 #include "engine3d/NameIndex.h"
+#include "engine3d/PictureDraw.h"
 #include "engine3d/ShapeTable.h"
 #include "engine3d/WindowSize.h"
 #include "platform/d3d9/d3d9.h"
@@ -260,21 +261,12 @@ public:
     void ClearTextures();
 
     // ---- Drawing (inside a scene the frame loop has begun) ----
-    // Draws the surface `name`: alpha 0..255, top-left at (x, y), turned by `angle` degrees
-    // clockwise and scaled about the pivot (pivotX, pivotY in the picture's pixels; both -1:
-    // its centre), tinted by `color` (red in the low byte) or painted flat in it when
-    // colorPower > 0, added to the picture below when outputMode is 1, cut to `subRect` when
-    // given, then scaled by the group scale and moved by the group offset. `filter` forces
-    // linear filtering. Unknown names and textures that cannot be made are logged.
-    void Draw(std::string_view name, uint8_t alpha, double x, double y, double angle, double scaleX,
-              double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
-              const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
-              double groupScaleY, double pivotX, double pivotY, bool filter);
-    // The drawing step of Draw for a surface whose texture exists.
-    void DrawSurface(const TKavSurface& surface, double x, double y, double angle, double scaleX,
-                     double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
-                     const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
-                     double groupScaleY, double pivotX, double pivotY, bool filter);
+    // Draws the surface `name` as `how` describes it. Unknown names and textures that cannot be
+    // made are logged.
+    void Draw(std::string_view name, const TPictureDraw& how);
+    // The group transform `group` with its scale replaced by the one that stretches the texture
+    // of the splash picture `name` over the splash area; `group` as it is for an unknown texture.
+    TGroupTransform SplashStretch(std::string_view name, TGroupTransform group) const;
     // A one-pixel line from (x1, y1) to (x2, y2), or the filled rectangle with those corners.
     // Returns the result of the last device call.
     HRESULT DrawLineShape(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
@@ -296,6 +288,8 @@ public:
     void OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y);
 
 private:
+    // The drawing step of Draw for a surface whose texture exists.
+    void DrawSurface(const TKavSurface& surface, const TPictureDraw& how);
     // Creates the texture of record `t` from its memory copy (format 0: the file's format).
     bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
     // Creates the texture of record `t` from a file.
