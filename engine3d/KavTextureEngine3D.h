@@ -94,6 +94,14 @@ struct TKavSurface {
     double ScaleX = 0, ScaleY = 0;            // group scale of the last draw
 };
 
+// The opacity (0..255) of every level-0 texel of a texture, row by row, for hit tests.
+struct TOpacityMap {
+    bool Read = false;      // filled from the texture it belongs to
+    bool Readable = false;  // the texture's format carries an opacity the engine can read
+    int32_t Width = 0, Height = 0;
+    std::vector<uint8_t> Texels;
+};
+
 // One texture file: its optional memory copy and its Direct3D texture.
 struct TTexture {
     std::string Name;                    // file name
@@ -106,6 +114,14 @@ struct TTexture {
     // again every frame); loads the script asks for always try.
     std::optional<TFileStamp> FailedFile;
     int FailedDrawLoads = 0;  // draws that tried to make the texture and failed
+    TOpacityMap Opacity;      // read from Texture by the first hit test after it was made
+};
+
+// What a hit test found near a point of a picture.
+enum class TPictureHit {
+    Clear,       // no texel near the point is opaque enough (or there is no such picture)
+    Opaque,      // some texel near the point is
+    Unreadable,  // the picture's texels cannot be read
 };
 
 // A cached line (two vertices) or axis-aligned filled rectangle (four vertices).
@@ -260,6 +276,15 @@ public:
     // Releases every texture and empties Textures (the main form rebuilds the list).
     void ClearTextures();
 
+    // ---- Hit tests ----
+    // Whether some texel of the picture `name` in the square of `radius` texels around (x, y),
+    // counted from the picture's top-left as shown on screen (a picture stored turned is turned
+    // back), has an opacity (0..255) above `threshold`. Clear for an unknown picture, one whose
+    // texture is absent, or a point farther than `radius` from it; Unreadable when the texture
+    // cannot be read over the picture's rectangle.
+    TPictureHit PictureHit(std::string_view name, int64_t x, int64_t y, int64_t radius,
+                           int64_t threshold);
+
     // ---- Drawing (inside a scene the frame loop has begun) ----
     // Draws the surface `name` as `how` describes it. Unknown names and textures that cannot be
     // made are logged.
@@ -292,6 +317,9 @@ private:
     void DrawSurface(const TKavSurface& surface, const TPictureDraw& how);
     // Creates the texture of record `t` from its memory copy (format 0: the file's format).
     bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
+    // What every texture made for record `t` sets: loaded, no failure, its size, and no opacity
+    // read yet.
+    void TextureMade(TTexture& t);
     // Creates the texture of record `t` from a file.
     bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
     // The file a draw reads to make an absent texture.
@@ -299,6 +327,8 @@ private:
     // True when a draw already failed to make the texture and its file has not changed since;
     // forgets the failure (and the stale memory copy) when it has.
     bool StillFailing(TTexture& t) const;
+    // Fills t.Opacity from its texture; false when the texture cannot be locked.
+    bool ReadOpacity(TTexture& t);
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();

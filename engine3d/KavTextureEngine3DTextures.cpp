@@ -70,6 +70,17 @@ TTexture* TKavSurfaceEngine3D::TextureOf(TKavSurface& surface) {
     return &Textures[size_t(found)];
 }
 
+void TKavSurfaceEngine3D::TextureMade(TTexture& t) {
+    t.Loaded = true;
+    t.FailedFile.reset();
+    t.Opacity = {};  // the new texture's texels are read again by the next hit test
+    D3DSURFACE_DESC desc;
+    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
+        t.Width = int32_t(desc.Width);
+        t.Height = int32_t(desc.Height);
+    }
+}
+
 bool TKavSurfaceEngine3D::CreateTextureFromStream(TTexture& t, D3DFORMAT format) {
     if (!Device || !t.Stream) return false;
     const std::string& bytes = *t.Stream;
@@ -85,13 +96,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromStream(TTexture& t, D3DFORMAT format)
         t.Texture.Reset();
         return false;
     }
-    t.Loaded = true;
-    t.FailedFile.reset();
-    D3DSURFACE_DESC desc;
-    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
-        t.Width = int32_t(desc.Width);
-        t.Height = int32_t(desc.Height);
-    }
+    TextureMade(t);
     return true;
 }
 
@@ -102,13 +107,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromFile(TTexture& t, const std::string& 
         t.Texture.Reset();
         return false;
     }
-    t.Loaded = true;
-    t.FailedFile.reset();
-    D3DSURFACE_DESC desc;
-    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
-        t.Width = int32_t(desc.Width);
-        t.Height = int32_t(desc.Height);
-    }
+    TextureMade(t);
     return true;
 }
 

@@ -27,9 +27,9 @@ struct TGroupTransform {
 
 // Everything one picture draw needs besides the picture's name.
 struct TPictureDraw {
-    uint8_t Alpha = 255;  // opacity, 0..255
-    TPosition At{};       // the picture's top-left before the group transform
-    double Angle = 0;     // degrees clockwise about the pivot
+    uint8_t Alpha = 255;            // opacity, 0..255
+    TPosition At{};                 // the picture's top-left before the group transform
+    double Angle = 0;               // degrees clockwise about the pivot
     double ScaleX = 1, ScaleY = 1;  // the picture's own scale about the pivot
     uint32_t Color = 0xFFFFFF;      // tint, red in the low byte
     uint8_t ColorPower = 0;         // above 0: painted flat in Color at this strength

@@ -61,29 +61,6 @@ uint8_t ArgByte(lua_State* L, int index) {
     return uint8_t(uint64_t(ArgInteger(L, index)) & 0xFF);
 }
 
-// The opacity of one texel of a locked texture row, 0..255, for the formats the loaders make.
-// Formats without alpha are opaque; formats the host never makes answer -1 (not readable).
-int TexelAlpha(D3DFORMAT format, const uint8_t* row, int64_t column) {
-    switch (format) {
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_A8B8G8R8:
-            return row[column * 4 + 3];
-        case D3DFMT_X8R8G8B8:
-        case D3DFMT_X8B8G8R8:
-        case D3DFMT_R5G6B5:
-        case D3DFMT_X1R5G5B5:
-        case D3DFMT_X4R4G4B4:
-            return 255;
-        case D3DFMT_A4R4G4B4:
-            // The top four bits, widened so that 15 reads as 255.
-            return (row[column * 2 + 1] >> 4) * 17;
-        case D3DFMT_A1R5G5B5:
-            return (row[column * 2 + 1] & 0x80) ? 255 : 0;
-        default:
-            return -1;
-    }
-}
-
 }  // namespace
 
 // ---- Pictures ----
@@ -267,72 +244,17 @@ int TMainForm::InsidePicture(lua_State* L) {
 bool TMainForm::GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                                  int64_t threshold) {
     if (!KavSurfaceEngine3D) return false;
-    TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
-    const int s = engine.FindSurface(name);
-    if (s < 0) return false;
-    const TKavSurface& surface = engine.Surfaces[size_t(s)];
-
-    // A picture stored turned in its texture shows its texture rectangle's height as its width.
-    const int64_t rectW = int64_t(surface.SourceRect.right) - surface.SourceRect.left;
-    const int64_t rectH = int64_t(surface.SourceRect.bottom) - surface.SourceRect.top;
-    const int64_t w = surface.Rotated ? surface.Height : surface.Width;
-    const int64_t h = surface.Rotated ? surface.Width : surface.Height;
-    if (x < -radius || x > w + radius - 1 || y < -radius || y > h + radius - 1) return false;
-
-    int t = surface.TextureIndex;
-    if (t < 0 || size_t(t) >= engine.Textures.size()) return false;
-    if (engine.Textures[size_t(t)].Name != surface.TextureName) {
-        // The texture list was rebuilt since the picture was made: its file decides.
-        t = engine.FindTexture(surface.TextureName);
-        if (t < 0) return false;
+    switch (KavSurfaceEngine3D->PictureHit(name, x, y, radius, threshold)) {
+        case TPictureHit::Opaque:
+            return true;
+        case TPictureHit::Unreadable:
+            LogEngine().AddError("TGame.GetAlphaFromSurf(" + std::string(name) + ", " +
+                                 std::to_string(x) + ", " + std::to_string(y) + ")");
+            return true;
+        case TPictureHit::Clear:
+            break;
     }
-    IDirect3DTexture9* texture = engine.Textures[size_t(t)].Texture.Get();
-    if (!texture) return false;
-
-    // The error names the call; made only when it is written.
-    auto failure = [&] {
-        return "TGame.GetAlphaFromSurf(" + std::string(name) + ", " + std::to_string(x) + ", " +
-               std::to_string(y) + ")";
-    };
-    D3DSURFACE_DESC desc{};
-    D3DLOCKED_RECT locked{};
-    // Read-only: the hit test changes no texel, so the texture need not be sent again.
-    if (FAILED(texture->GetLevelDesc(0, &desc)) ||
-        FAILED(texture->LockRect(0, &locked, &surface.SourceRect, D3DLOCK_READONLY)) ||
-        !locked.pBits) {
-        LogEngine().AddError(failure());
-        return true;
-    }
-    const auto* bits = static_cast<const uint8_t*>(locked.pBits);
-    bool hit = false;
-    bool readable = true;
-    const int64_t c0 = std::max<int64_t>(x - radius, 0), c1 = std::min<int64_t>(x + radius, w - 1);
-    const int64_t r0 = std::max<int64_t>(y - radius, 0), r1 = std::min<int64_t>(y + radius, h - 1);
-    for (int64_t c = c0; c <= c1 && !hit && readable; ++c) {
-        for (int64_t r = r0; r <= r1; ++r) {
-            // Screen column c and row r of the picture; a turned picture runs its screen x down
-            // the texture and its screen y leftward across it.
-            const int64_t tc = surface.Rotated ? rectW - 1 - r : c;
-            const int64_t tr = surface.Rotated ? c : r;
-            // Only texels inside the locked rectangle are read.
-            if (tc < 0 || tc >= rectW || tr < 0 || tr >= rectH) continue;
-            const int a = TexelAlpha(desc.Format, bits + tr * locked.Pitch, tc);
-            if (a < 0) {
-                readable = false;
-                break;
-            }
-            if (a > threshold) {
-                hit = true;
-                break;
-            }
-        }
-    }
-    texture->UnlockRect(0);
-    if (!readable) {
-        LogEngine().AddError(failure());
-        return true;
-    }
-    return hit;
+    return false;
 }
 
 // ---- Dialog folders ----

@@ -414,7 +414,8 @@ TEST_F(RecordingEngineTest, WorldMatrixTurnsAndScalesAboutThePivotThenAppliesThe
     EXPECT_FLOAT_EQ(p.second, 21);
 
     // Group scale 2 and offset (3, 4): ((10 + 1) * 2 + 3, (20 + 1) * 2 + 4).
-    engine->Draw("p", {.At = {10, 20}, .Group = {.OffsetX = 3, .OffsetY = 4, .ScaleX = 2, .ScaleY = 2}});
+    engine->Draw("p",
+                 {.At = {10, 20}, .Group = {.OffsetX = 3, .OffsetY = 4, .ScaleX = 2, .ScaleY = 2}});
     p = apply(world(), 0.5f, 0.5f);
     EXPECT_FLOAT_EQ(p.first, 25);
     EXPECT_FLOAT_EQ(p.second, 46);
@@ -476,6 +477,29 @@ TEST_F(RecordingEngineTest, SharedAtlasIsReleasedWithItsLastSurface) {
     EXPECT_EQ(Device().LiveTextures, textures);
     EXPECT_EQ(engine->Textures.size(), 1u);
     EXPECT_TRUE(engine->Textures[0].Stream.has_value());
+}
+
+TEST_F(RecordingEngineTest, HitTestsReadTheTextureInForceNotAnEarlierOne) {
+    // Left half opaque, right half clear; the file is then replaced by its mirror image.
+    folder.Picture("data/Textures/h.png", 8, 4,
+                   [](int x, int) { return x < 4 ? 0xFF000000u : 0u; });
+    Windowed();
+    auto load = [&] {
+        engine->CreateSufaceFromTexture("h", "h.png", RECT{0, 0, 8, 4}, true, false, D3DFMT_UNKNOWN,
+                                        true);
+    };
+    load();
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Opaque);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 2, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 3, 102), TPictureHit::Opaque);  // reaches column 3
+    engine->RemoveSurface("h");
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);  // no such picture
+    folder.Picture("data/Textures/h.png", 8, 4,
+                   [](int x, int) { return x < 4 ? 0u : 0xFF000000u; });
+    load();
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Opaque);
 }
 
 TEST_F(RecordingEngineTest, TexturesAreMadeLazilyAndMissingOnesAreReported) {

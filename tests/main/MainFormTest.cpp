@@ -194,7 +194,8 @@ TEST_F(MainFormTest, ManyGroupsInOneFrameKeepTheirPlaces) {
     EXPECT_EQ(form.CurrentGroup, 99998);
     Run("for i = 100000, 4, -1 do GroupEnd('g' .. i) end");
     EXPECT_EQ(form.CurrentGroup, 1);
-    EXPECT_EQ(form.GroupTransform.OffsetX, -3);  // the top is now g3 with the values it was re-opened with
+    EXPECT_EQ(form.GroupTransform.OffsetX,
+              -3);  // the top is now g3 with the values it was re-opened with
     Run("GroupEnd('g3') GroupEnd('g1')");
     EXPECT_TRUE(form.Groups.empty());
 }
