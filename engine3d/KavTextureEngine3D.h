@@ -322,8 +322,14 @@ private:
     void TextureMade(TTexture& t);
     // Creates the texture of record `t` from a file.
     bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
-    // The file a draw reads to make an absent texture.
-    std::string DrawLoadPath(const TTexture& t) const;
+    // The file a texture is made from: "data\Textures\" while texture files are kept in
+    // memory, else "Textures\" (where the list of the "Textures" folder found it).
+    std::string TextureFilePath(const TTexture& t) const;
+    // The one way a texture is made, for draws and loads alike: from its memory copy (read from
+    // its file first while files are kept in memory), or else, while they are not, from its
+    // file. freeAfterLoad drops the memory copy once the texture exists (only while files are
+    // kept in memory). False when it could not be made.
+    bool MakeTexture(TTexture& t, D3DFORMAT format, bool freeAfterLoad);
     // True when a draw already failed to make the texture and its file has not changed since;
     // forgets the failure (and the stale memory copy) when it has.
     bool StillFailing(TTexture& t) const;

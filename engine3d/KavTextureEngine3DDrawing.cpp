@@ -84,19 +84,6 @@ TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVert
 
 }  // namespace
 
-std::string TKavSurfaceEngine3D::DrawLoadPath(const TTexture& t) const {
-    return (PreLoadInMemory ? "data\\Textures\\" : "Textures\\") + t.Name;
-}
-
-bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
-    if (!t.FailedFile) return false;
-    if (FileStamp(DrawLoadPath(t)) == *t.FailedFile) return true;
-    // The file changed: its old memory copy goes too, so the new content is read.
-    t.FailedFile.reset();
-    t.Stream.reset();
-    return false;
-}
-
 void TKavSurfaceEngine3D::Draw(std::string_view name, const TPictureDraw& how) {
     if (name.empty()) return;
     const int i = FindSurface(name);
@@ -121,21 +108,9 @@ void TKavSurfaceEngine3D::Draw(std::string_view name, const TPictureDraw& how) {
     }
 
     TTexture* t = TextureOf(s);
-    if (t && !t->Loaded && !StillFailing(*t)) {
-        if (PreLoadInMemory && !t->Stream && FileExists("data\\Textures\\" + t->Name)) {
-            t->Stream.emplace();
-            try {
-                *t->Stream = ReadFileBytes("data\\Textures\\" + t->Name);
-            } catch (const std::exception&) {
-                t->Stream->clear();
-            }
-        }
-        if (t->Stream) CreateTextureFromStream(*t, D3DFMT_UNKNOWN);
-        if (!PreLoadInMemory && !t->Loaded) CreateTextureFromFile(*t, "Textures\\" + t->Name);
-        if (!t->Loaded) {
-            t->FailedFile = FileStamp(DrawLoadPath(*t));
-            ++t->FailedDrawLoads;
-        }
+    if (t && !t->Loaded && !StillFailing(*t) && !MakeTexture(*t, D3DFMT_UNKNOWN, false)) {
+        t->FailedFile = FileStamp(TextureFilePath(*t));
+        ++t->FailedDrawLoads;
     }
     if (!t || !t->Loaded) {
         LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
