@@ -22,6 +22,7 @@
 
 #include "engine3d/DisplayPlan.h"
 #include "engine3d/NameIndex.h"
+#include "engine3d/PictureDraw.h"
 #include "engine3d/ShapeTable.h"
 #include "engine3d/WindowSize.h"
 #include "platform/d3d9/d3d9.h"
@@ -93,6 +94,14 @@ struct TKavSurface {
     double ScaleX = 0, ScaleY = 0;            // group scale of the last draw
 };
 
+// The opacity (0..255) of every level-0 texel of a texture, row by row, for hit tests.
+struct TOpacityMap {
+    bool Read = false;      // filled from the texture it belongs to
+    bool Readable = false;  // the texture's format carries an opacity the engine can read
+    int32_t Width = 0, Height = 0;
+    std::vector<uint8_t> Texels;
+};
+
 // One texture file: its optional memory copy and its Direct3D texture.
 struct TTexture {
     std::string Name;                    // file name
@@ -105,6 +114,14 @@ struct TTexture {
     // again every frame); loads the script asks for always try.
     std::optional<TFileStamp> FailedFile;
     int FailedDrawLoads = 0;  // draws that tried to make the texture and failed
+    TOpacityMap Opacity;      // read from Texture by the first hit test after it was made
+};
+
+// What a hit test found near a point of a picture.
+enum class TPictureHit {
+    Clear,       // no texel near the point is opaque enough (or there is no such picture)
+    Opaque,      // some texel near the point is
+    Unreadable,  // the picture's texels cannot be read
 };
 
 // A cached line (two vertices) or axis-aligned filled rectangle (four vertices).
@@ -259,22 +276,22 @@ public:
     // Releases every texture and empties Textures (the main form rebuilds the list).
     void ClearTextures();
 
+    // ---- Hit tests ----
+    // Whether some texel of the picture `name` in the square of `radius` texels around (x, y),
+    // counted from the picture's top-left as shown on screen (a picture stored turned is turned
+    // back), has an opacity (0..255) above `threshold`. Clear for an unknown picture, one whose
+    // texture is absent, or a point farther than `radius` from it; Unreadable when the texture
+    // cannot be read over the picture's rectangle.
+    TPictureHit PictureHit(std::string_view name, int64_t x, int64_t y, int64_t radius,
+                           int64_t threshold);
+
     // ---- Drawing (inside a scene the frame loop has begun) ----
-    // Draws the surface `name`: alpha 0..255, top-left at (x, y), turned by `angle` degrees
-    // clockwise and scaled about the pivot (pivotX, pivotY in the picture's pixels; both -1:
-    // its centre), tinted by `color` (red in the low byte) or painted flat in it when
-    // colorPower > 0, added to the picture below when outputMode is 1, cut to `subRect` when
-    // given, then scaled by the group scale and moved by the group offset. `filter` forces
-    // linear filtering. Unknown names and textures that cannot be made are logged.
-    void Draw(std::string_view name, uint8_t alpha, double x, double y, double angle, double scaleX,
-              double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
-              const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
-              double groupScaleY, double pivotX, double pivotY, bool filter);
-    // The drawing step of Draw for a surface whose texture exists.
-    void DrawSurface(const TKavSurface& surface, double x, double y, double angle, double scaleX,
-                     double scaleY, uint32_t color, uint8_t colorPower, uint8_t outputMode,
-                     const RECT* subRect, double offsetX, double offsetY, double groupScaleX,
-                     double groupScaleY, double pivotX, double pivotY, bool filter);
+    // Draws the surface `name` as `how` describes it. Unknown names and textures that cannot be
+    // made are logged.
+    void Draw(std::string_view name, const TPictureDraw& how);
+    // The group transform `group` with its scale replaced by the one that stretches the texture
+    // of the splash picture `name` over the splash area; `group` as it is for an unknown texture.
+    TGroupTransform SplashStretch(std::string_view name, TGroupTransform group) const;
     // A one-pixel line from (x1, y1) to (x2, y2), or the filled rectangle with those corners.
     // Returns the result of the last device call.
     HRESULT DrawLineShape(uint8_t alpha, uint32_t color, double x1, double y1, double x2, double y2,
@@ -296,15 +313,28 @@ public:
     void OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y);
 
 private:
+    // The drawing step of Draw for a surface whose texture exists.
+    void DrawSurface(const TKavSurface& surface, const TPictureDraw& how);
     // Creates the texture of record `t` from its memory copy (format 0: the file's format).
     bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
+    // What every texture made for record `t` sets: loaded, no failure, its size, and no opacity
+    // read yet.
+    void TextureMade(TTexture& t);
     // Creates the texture of record `t` from a file.
     bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
-    // The file a draw reads to make an absent texture.
-    std::string DrawLoadPath(const TTexture& t) const;
+    // The file a texture is made from: "data\Textures\" while texture files are kept in
+    // memory, else "Textures\" (where the list of the "Textures" folder found it).
+    std::string TextureFilePath(const TTexture& t) const;
+    // The one way a texture is made, for draws and loads alike: from its memory copy (read from
+    // its file first while files are kept in memory), or else, while they are not, from its
+    // file. freeAfterLoad drops the memory copy once the texture exists (only while files are
+    // kept in memory). False when it could not be made.
+    bool MakeTexture(TTexture& t, D3DFORMAT format, bool freeAfterLoad);
     // True when a draw already failed to make the texture and its file has not changed since;
     // forgets the failure (and the stale memory copy) when it has.
     bool StillFailing(TTexture& t) const;
+    // Fills t.Opacity from its texture; false when the texture cannot be locked.
+    bool ReadOpacity(TTexture& t);
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();

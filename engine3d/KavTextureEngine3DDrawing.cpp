@@ -84,24 +84,7 @@ TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVert
 
 }  // namespace
 
-std::string TKavSurfaceEngine3D::DrawLoadPath(const TTexture& t) const {
-    return (PreLoadInMemory ? "data\\Textures\\" : "Textures\\") + t.Name;
-}
-
-bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
-    if (!t.FailedFile) return false;
-    if (FileStamp(DrawLoadPath(t)) == *t.FailedFile) return true;
-    // The file changed: its old memory copy goes too, so the new content is read.
-    t.FailedFile.reset();
-    t.Stream.reset();
-    return false;
-}
-
-void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, double y,
-                               double angle, double scaleX, double scaleY, uint32_t color,
-                               uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
-                               double offsetX, double offsetY, double groupScaleX,
-                               double groupScaleY, double pivotX, double pivotY, bool filter) {
+void TKavSurfaceEngine3D::Draw(std::string_view name, const TPictureDraw& how) {
     if (name.empty()) return;
     const int i = FindSurface(name);
     // The script draws every frame: a missing picture is logged once, and the log's end says
@@ -112,34 +95,22 @@ void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, d
         return;
     }
     TKavSurface& s = Surfaces[size_t(i)];
-    if (alpha != s.Alpha) {
-        s.Alpha = alpha;
+    if (how.Alpha != s.Alpha) {
+        s.Alpha = how.Alpha;
         SetVBForSurfaces(s, nullptr);
     }
-    if (colorPower != s.ColorPower || color != s.Color) {
-        s.ColorPower = colorPower;
-        s.Color = color;
-        s.ColorBytes[0] = uint8_t(color & 0xFF);
-        s.ColorBytes[1] = uint8_t((color >> 8) & 0xFF);
-        s.ColorBytes[2] = uint8_t((color >> 16) & 0xFF);
+    if (how.ColorPower != s.ColorPower || how.Color != s.Color) {
+        s.ColorPower = how.ColorPower;
+        s.Color = how.Color;
+        s.ColorBytes[0] = uint8_t(how.Color & 0xFF);
+        s.ColorBytes[1] = uint8_t((how.Color >> 8) & 0xFF);
+        s.ColorBytes[2] = uint8_t((how.Color >> 16) & 0xFF);
     }
 
     TTexture* t = TextureOf(s);
-    if (t && !t->Loaded && !StillFailing(*t)) {
-        if (PreLoadInMemory && !t->Stream && FileExists("data\\Textures\\" + t->Name)) {
-            t->Stream.emplace();
-            try {
-                *t->Stream = ReadFileBytes("data\\Textures\\" + t->Name);
-            } catch (const std::exception&) {
-                t->Stream->clear();
-            }
-        }
-        if (t->Stream) CreateTextureFromStream(*t, D3DFMT_UNKNOWN);
-        if (!PreLoadInMemory && !t->Loaded) CreateTextureFromFile(*t, "Textures\\" + t->Name);
-        if (!t->Loaded) {
-            t->FailedFile = FileStamp(DrawLoadPath(*t));
-            ++t->FailedDrawLoads;
-        }
+    if (t && !t->Loaded && !StillFailing(*t) && !MakeTexture(*t, D3DFMT_UNKNOWN, false)) {
+        t->FailedFile = FileStamp(TextureFilePath(*t));
+        ++t->FailedDrawLoads;
     }
     if (!t || !t->Loaded) {
         LogEngine().AddWarningOnce("TKavSurfaceEngine3D.Draw(" + std::string(name) +
@@ -147,29 +118,67 @@ void TKavSurfaceEngine3D::Draw(std::string_view name, uint8_t alpha, double x, d
         return;
     }
 
-    s.ScaleX = groupScaleX;
-    s.ScaleY = groupScaleY;
+    s.ScaleX = how.Group.ScaleX;
+    s.ScaleY = how.Group.ScaleY;
     SetVBForSurfaces(s, nullptr);
-    DrawSurface(s, x, y, angle, scaleX, scaleY, color, colorPower, outputMode, subRect, offsetX,
-                offsetY, groupScaleX, groupScaleY, pivotX, pivotY, filter);
+    DrawSurface(s, how);
 }
 
-void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, double y, double angle,
-                                      double scaleX, double scaleY, uint32_t color,
-                                      uint8_t colorPower, uint8_t outputMode, const RECT* subRect,
-                                      double offsetX, double offsetY, double groupScaleX,
-                                      double groupScaleY, double pivotX, double pivotY,
-                                      bool filter) {
-    if (!Device) return;
-    // A sub-rectangle refills the shared vertex buffer for this draw only (the next Draw fills
-    // it for the whole picture again), through a copy of the record so the record keeps its
-    // state; a whole picture is drawn from the record as it is.
-    std::optional<TKavSurface> subCopy;
-    if (subRect) {
-        subCopy.emplace(surface);
-        SetVBForSurfaces(*subCopy, subRect);
+TGroupTransform TKavSurfaceEngine3D::SplashStretch(std::string_view name,
+                                                   TGroupTransform group) const {
+    const int t = FindTexture(name);
+    if (t < 0) return group;
+    const TTexture& texture = Textures[size_t(t)];
+    const double w = FullScreen ? RequestedWidth : WindowedViewWidth;
+    const double h = FullScreen ? RequestedHeight : WindowedViewHeight;
+    if (texture.Width > 0) group.ScaleX = w / texture.Width;
+    if (texture.Height > 0) group.ScaleY = h / texture.Height;
+    return group;
+}
+
+namespace {
+
+// Where a picture's vertices go: about its pivot, turned, then scaled; then to its place; then
+// through the group transform.
+D3DXMATRIX PictureWorld(const TKavSurface& picture, const TPictureDraw& how) {
+    double pX, pY, qX, qY;
+    if (how.PivotX == -1 && how.PivotY == -1) {
+        pX = picture.Width / 2.0;
+        pY = picture.Height / 2.0;
+        qX = pX + 0.5;
+        qY = pY + 0.5;
+    } else {
+        pX = qX = how.PivotX;
+        pY = qY = how.PivotY;
     }
-    const TKavSurface& copy = subCopy ? *subCopy : surface;
+    D3DXMATRIX world = Translation(-pX, -pY);
+    if (how.Angle != 0) {
+        D3DXMATRIX r;
+        D3DXMatrixRotationZ(&r, float(how.Angle * std::numbers::pi / 180.0));
+        world = world * r;
+    }
+    if (how.ScaleX != 1 || how.ScaleY != 1) world = world * Scaling(how.ScaleX, how.ScaleY);
+    world = world * Translation(qX, qY);
+    world = world * Translation(how.At.X, how.At.Y);
+    const TGroupTransform& g = how.Group;
+    if (g.ScaleX != 1 || g.ScaleY != 1) world = world * Scaling(g.ScaleX, g.ScaleY);
+    if (g.OffsetX != 0 || g.OffsetY != 0) world = world * Translation(g.OffsetX, g.OffsetY);
+    return world;
+}
+
+}  // namespace
+
+void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, const TPictureDraw& how) {
+    if (!Device) return;
+    // A part of the picture refills the shared vertex buffer for this draw only (the next Draw
+    // fills it for the whole picture again), through a copy of the record so the record keeps
+    // its state; a whole picture is drawn from the record as it is.
+    std::optional<TKavSurface> partCopy;
+    if (how.Part) {
+        partCopy.emplace(surface);
+        SetVBForSurfaces(*partCopy, &*how.Part);
+    }
+    const TKavSurface& copy = partCopy ? *partCopy : surface;
     TTexture* t = nullptr;
     if (copy.TextureIndex >= 0 && size_t(copy.TextureIndex) < Textures.size() &&
         Textures[size_t(copy.TextureIndex)].Name == copy.TextureName)
@@ -178,28 +187,7 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
         t = &Textures[size_t(found)];
     if (!copy.VB) return;
 
-    double pX, pY, qX, qY;
-    if (pivotX == -1 && pivotY == -1) {
-        pX = copy.Width / 2.0;
-        pY = copy.Height / 2.0;
-        qX = pX + 0.5;
-        qY = pY + 0.5;
-    } else {
-        pX = qX = pivotX;
-        pY = qY = pivotY;
-    }
-    D3DXMATRIX world = Translation(-pX, -pY);
-    if (angle != 0) {
-        D3DXMATRIX r;
-        D3DXMatrixRotationZ(&r, float(angle * std::numbers::pi / 180.0));
-        world = world * r;
-    }
-    if (scaleX != 1 || scaleY != 1) world = world * Scaling(scaleX, scaleY);
-    world = world * Translation(qX, qY);
-    world = world * Translation(x, y);
-    if (groupScaleX != 1 || groupScaleY != 1) world = world * Scaling(groupScaleX, groupScaleY);
-    if (offsetX != 0 || offsetY != 0) world = world * Translation(offsetX, offsetY);
-
+    const D3DXMATRIX world = PictureWorld(copy, how);
     IDirect3DDevice9* d = Device.Get();
     d->SetTransform(D3DTS_WORLD, &world);
     d->SetTexture(0, t ? t->Texture.Get() : nullptr);
@@ -209,9 +197,9 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    if (colorPower > 0) {
+    if (how.ColorPower > 0) {
         // The whole 32-bit value is scaled; computed wide so that no product overflows.
-        const DWORD factor = DWORD((uint64_t(colorPower) * color) / 255);
+        const DWORD factor = DWORD((uint64_t(how.ColorPower) * how.Color) / 255);
         d->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
         d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
         d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEMP);
@@ -221,14 +209,13 @@ void TKavSurfaceEngine3D::DrawSurface(const TKavSurface& surface, double x, doub
         d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
         d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     }
-    if (outputMode == 1) {
+    if (how.OutputMode == 1) {
         d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
     }
     d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     int32_t f = FilterMode;
-    if (AllFilter) filter = true;
-    if (filter) f = D3DTEXF_LINEAR;
+    if (how.Filter || AllFilter) f = D3DTEXF_LINEAR;
     if (f >= 0 && f <= 3) {
         d->SetSamplerState(0, D3DSAMP_MAGFILTER, DWORD(f));
         d->SetSamplerState(0, D3DSAMP_MINFILTER, DWORD(f));

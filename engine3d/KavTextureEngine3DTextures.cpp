@@ -70,6 +70,39 @@ TTexture* TKavSurfaceEngine3D::TextureOf(TKavSurface& surface) {
     return &Textures[size_t(found)];
 }
 
+void TKavSurfaceEngine3D::TextureMade(TTexture& t) {
+    t.Loaded = true;
+    t.FailedFile.reset();
+    t.Opacity = {};  // the new texture's texels are read again by the next hit test
+    D3DSURFACE_DESC desc;
+    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
+        t.Width = int32_t(desc.Width);
+        t.Height = int32_t(desc.Height);
+    }
+}
+
+std::string TKavSurfaceEngine3D::TextureFilePath(const TTexture& t) const {
+    return (PreLoadInMemory ? kDataTextures : kTextures) + t.Name;
+}
+
+bool TKavSurfaceEngine3D::MakeTexture(TTexture& t, D3DFORMAT format, bool freeAfterLoad) {
+    const std::string file = TextureFilePath(t);
+    if (PreLoadInMemory && !t.Stream && FileExists(file)) t.Stream = ReadPicture(file);
+    bool made = t.Stream && CreateTextureFromStream(t, format);
+    if (!made && !PreLoadInMemory) made = CreateTextureFromFile(t, file);
+    if (made && freeAfterLoad && PreLoadInMemory) t.Stream.reset();
+    return made;
+}
+
+bool TKavSurfaceEngine3D::StillFailing(TTexture& t) const {
+    if (!t.FailedFile) return false;
+    if (FileStamp(TextureFilePath(t)) == *t.FailedFile) return true;
+    // The file changed: its old memory copy goes too, so the new content is read.
+    t.FailedFile.reset();
+    t.Stream.reset();
+    return false;
+}
+
 bool TKavSurfaceEngine3D::CreateTextureFromStream(TTexture& t, D3DFORMAT format) {
     if (!Device || !t.Stream) return false;
     const std::string& bytes = *t.Stream;
@@ -85,13 +118,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromStream(TTexture& t, D3DFORMAT format)
         t.Texture.Reset();
         return false;
     }
-    t.Loaded = true;
-    t.FailedFile.reset();
-    D3DSURFACE_DESC desc;
-    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
-        t.Width = int32_t(desc.Width);
-        t.Height = int32_t(desc.Height);
-    }
+    TextureMade(t);
     return true;
 }
 
@@ -102,13 +129,7 @@ bool TKavSurfaceEngine3D::CreateTextureFromFile(TTexture& t, const std::string& 
         t.Texture.Reset();
         return false;
     }
-    t.Loaded = true;
-    t.FailedFile.reset();
-    D3DSURFACE_DESC desc;
-    if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
-        t.Width = int32_t(desc.Width);
-        t.Height = int32_t(desc.Height);
-    }
+    TextureMade(t);
     return true;
 }
 
@@ -139,30 +160,10 @@ void TKavSurfaceEngine3D::CreateSufaceFromTexture(const std::string& surfaceName
         }
         Textures.push_back(std::move(added));
         t = int(Textures.size()) - 1;
-        TTexture& tex = Textures.back();
-        if (loadNow && PreLoadInMemory) {
-            const bool made = format == D3DFMT_UNKNOWN
-                                  ? CreateTextureFromFile(tex, kDataTextures + textureFile)
-                                  : CreateTextureFromStream(tex, format);
-            if (made && freeAfterLoad) tex.Stream.reset();
-        } else if (loadNow) {
-            CreateTextureFromFile(tex, kDataTextures + textureFile);
-        }
     }
 
     TTexture& tex = Textures[size_t(t)];
-    if (loadNow && !tex.Loaded) {
-        if (PreLoadInMemory) {
-            if (!tex.Stream) {
-                tex.Stream.emplace();
-                if (FileExists(kDataTextures + textureFile))
-                    *tex.Stream = ReadPicture(kDataTextures + textureFile);
-            }
-            if (CreateTextureFromStream(tex, format) && freeAfterLoad) tex.Stream.reset();
-        } else {
-            CreateTextureFromFile(tex, kTextures + tex.Name);
-        }
-    }
+    if (loadNow && !tex.Loaded) MakeTexture(tex, format, freeAfterLoad);
 
     s.TextureIndex = t;
     if (splash) {

@@ -39,6 +39,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "lua/LuaLib.h"
@@ -177,6 +178,15 @@ lua_Integer ArgInteger(lua_State* L, int index);
 int32_t ArgRounded(lua_State* L, int index);
 // A flag: false for missing, nil and false; true for anything else.
 bool ArgBoolean(lua_State* L, int index);
+
+// An optional argument: `read` (one of the readers above, or one built on them) applied to
+// argument `index` when the script passed at least that many arguments, `fallback` when it did
+// not. A nil the script passed counts as given and reads as `read` reads nil.
+template <class Reader>
+auto ArgOr(lua_State* L, int index, Reader read,
+           std::invoke_result_t<Reader, lua_State*, int> fallback) {
+    return lua_gettop(L) >= index ? read(L, index) : fallback;
+}
 
 // Put between the name of a script function the host calls and Lua's message when the script
 // does not define that function.

@@ -8,13 +8,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine3d/PictureDraw.h"
+
 namespace hv {
 
-// A named drawing group: the offset, scale and opacity applied to everything drawn while it is
-// the current group.
+// A named drawing group: the transform and opacity applied to everything drawn while it is the
+// current group.
 struct tGroup {
     std::string Name;
-    double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
+    TGroupTransform Transform;
+    double Alpha = 1;
 };
 
 class TGroupStack {

@@ -89,12 +89,12 @@ public:
     std::optional<std::vector<std::string>> SplashList;
 
     // Drawing groups: the list in first-opened order (its last record is the top), the index of
-    // the current record (-1: none), and the values in effect for drawing. A script position
-    // (x, y) is drawn at (x * ScaleX + OffsetX, y * ScaleY + OffsetY); picture opacity is
-    // multiplied by Alpha.
+    // the current record (-1: none), and the values in effect for drawing: script positions pass
+    // through GroupTransform; picture opacity is multiplied by Alpha.
     TGroupStack Groups;
     int32_t CurrentGroup = -1;
-    double OffsetX = 0, OffsetY = 0, ScaleX = 1, ScaleY = 1, Alpha = 1;
+    TGroupTransform GroupTransform;
+    double Alpha = 1;
 
     // --- Start-up and shutdown ---
     // First half of the form's start-up, run once by the application after the window exists:
@@ -153,8 +153,8 @@ public:
     TGamePoint GamePosition(int32_t x, int32_t y) const;
 
     // --- Drawing and hit tests ---
-    // Script positions pass through the current group (OffsetX/Y, ScaleX/Y) before drawing;
-    // picture opacity is multiplied by Alpha. Colours have red in the low byte.
+    // Script positions pass through the current group's GroupTransform before drawing; picture
+    // opacity is multiplied by Alpha. Colours have red in the low byte.
     std::string CurrentBack;  // the background the script names; nothing reads it
     // DrawPicture(key, value, ...): draws a picture from key/value pairs ("src", "x", "y",
     // "alpha", "color", "colorpower", "outputmode", "angle" in radians, "scalex", "scaley",

@@ -61,29 +61,6 @@ uint8_t ArgByte(lua_State* L, int index) {
     return uint8_t(uint64_t(ArgInteger(L, index)) & 0xFF);
 }
 
-// The opacity of one texel of a locked texture row, 0..255, for the formats the loaders make.
-// Formats without alpha are opaque; formats the host never makes answer -1 (not readable).
-int TexelAlpha(D3DFORMAT format, const uint8_t* row, int64_t column) {
-    switch (format) {
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_A8B8G8R8:
-            return row[column * 4 + 3];
-        case D3DFMT_X8R8G8B8:
-        case D3DFMT_X8B8G8R8:
-        case D3DFMT_R5G6B5:
-        case D3DFMT_X1R5G5B5:
-        case D3DFMT_X4R4G4B4:
-            return 255;
-        case D3DFMT_A4R4G4B4:
-            // The top four bits, widened so that 15 reads as 255.
-            return (row[column * 2 + 1] >> 4) * 17;
-        case D3DFMT_A1R5G5B5:
-            return (row[column * 2 + 1] & 0x80) ? 255 : 0;
-        default:
-            return -1;
-    }
-}
-
 }  // namespace
 
 // ---- Pictures ----
@@ -95,13 +72,8 @@ int TMainForm::DrawPicture(lua_State* L) {
     }
 
     std::string_view src;  // held by the Lua stack (or the catalogue) for the whole call
-    double x = 0, y = 0;
-    uint8_t alpha = 255;
-    uint32_t color = 0xFFFFFF;
-    uint8_t colorPower = 0, outputMode = 0;
-    double angle = 0, scaleX = 1, scaleY = 1, transX = -1, transY = -1;
-    bool filter = false, splash = false, hasRect = false;
-    RECT rect{};
+    TPictureDraw how;
+    bool splash = false;
 
     const int n = lua_gettop(L);
     int k = 1;
@@ -110,47 +82,43 @@ int TMainForm::DrawPicture(lua_State* L) {
         const int v = k + 1;
         k += 2;
         if (KeyIs(key, "src")) {
-            const char* text = lua_tostring(L, v);
-            src = text ? std::string_view(text) : std::string_view();
+            src = ArgKey(L, v);
         } else if (KeyIs(key, "x")) {
-            x = ArgNumber(L, v);
+            how.At.X = ArgNumber(L, v);
         } else if (KeyIs(key, "y")) {
-            y = ArgNumber(L, v);
+            how.At.Y = ArgNumber(L, v);
         } else if (KeyIs(key, "alpha")) {
-            alpha = RoundedByte(ArgNumber(L, v));
+            how.Alpha = RoundedByte(ArgNumber(L, v));
         } else if (KeyIs(key, "color")) {
-            color = RoundedColor(ArgNumber(L, v));
+            how.Color = RoundedColor(ArgNumber(L, v));
         } else if (KeyIs(key, "colorpower")) {
-            colorPower = RoundedByte(ArgNumber(L, v));
+            how.ColorPower = RoundedByte(ArgNumber(L, v));
         } else if (KeyIs(key, "outputmode")) {
-            outputMode = RoundedByte(ArgNumber(L, v));
+            how.OutputMode = RoundedByte(ArgNumber(L, v));
         } else if (KeyIs(key, "angle")) {
-            angle = ArgNumber(L, v) * 180 / std::numbers::pi;
+            how.Angle = ArgNumber(L, v) * 180 / std::numbers::pi;
         } else if (KeyIs(key, "scalex")) {
-            scaleX = ArgNumber(L, v);
+            how.ScaleX = ArgNumber(L, v);
         } else if (KeyIs(key, "scaley")) {
-            scaleY = ArgNumber(L, v);
+            how.ScaleY = ArgNumber(L, v);
         } else if (KeyIs(key, "transx")) {
-            transX = ArgNumber(L, v);
+            how.PivotX = ArgNumber(L, v);
         } else if (KeyIs(key, "transy")) {
-            transY = ArgNumber(L, v);
+            how.PivotY = ArgNumber(L, v);
         } else if (KeyIs(key, "filter")) {
-            filter = ArgBoolean(L, v);
+            how.Filter = ArgBoolean(L, v);
         } else if (KeyIs(key, "splash")) {
             splash = ArgBoolean(L, v);
         } else if (KeyIs(key, "rect")) {
             // Four values; the next key follows them.
-            hasRect = true;
-            rect.left = ArgRounded(L, v);
-            rect.top = ArgRounded(L, v + 1);
-            rect.right = ArgRounded(L, v + 2);
-            rect.bottom = ArgRounded(L, v + 3);
+            how.Part = RECT{ArgRounded(L, v), ArgRounded(L, v + 1), ArgRounded(L, v + 2),
+                            ArgRounded(L, v + 3)};
             k += 3;
         }
         // "dest", "bump" and unknown keys are accepted and change nothing.
     } while (k <= n);
 
-    if (alpha == 0 || src.empty() || !KavSurfaceEngine3D) return 0;
+    if (how.Alpha == 0 || src.empty() || !KavSurfaceEngine3D) return 0;
     TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
 
     // A catalogue alias draws the picture it stands for.
@@ -161,29 +129,12 @@ int TMainForm::DrawPicture(lua_State* L) {
             src = PictureCatalogue[size_t(link)].Name;  // the catalogue outlives the call
     }
 
-    double groupScaleX = ScaleX, groupScaleY = ScaleY;
-    if (splash) {
-        // A splash picture covers the whole screen whatever its texture's size.
-        const int t = engine.FindTexture(src);
-        if (t >= 0) {
-            const TTexture& texture = engine.Textures[size_t(t)];
-            const double w = engine.FullScreen ? engine.RequestedWidth : engine.WindowedViewWidth;
-            const double h = engine.FullScreen ? engine.RequestedHeight : engine.WindowedViewHeight;
-            if (texture.Width > 0) groupScaleX = w / texture.Width;
-            if (texture.Height > 0) groupScaleY = h / texture.Height;
-        }
-    }
-
+    // A splash picture covers the whole screen whatever its texture's size.
+    how.Group = splash ? engine.SplashStretch(src, GroupTransform) : GroupTransform;
     // The group's opacity scales the picture's; a product outside 0..255 is held at the nearer
     // end rather than wrapped, so a group alpha above 1 never makes a picture fainter.
-    const uint8_t drawAlpha =
-        uint8_t(std::clamp<int64_t>(RoundHalfEven(double(alpha) * Alpha), 0, 255));
-
-    // Position and pivot stay in the picture's own terms: the engine applies the group scale
-    // and offset after the picture's own turn and scale.
-    engine.Draw(src, drawAlpha, x, y, angle, scaleX, scaleY, color, colorPower, outputMode,
-                hasRect ? &rect : nullptr, OffsetX, OffsetY, groupScaleX, groupScaleY, transX,
-                transY, filter);
+    how.Alpha = uint8_t(std::clamp<int64_t>(RoundHalfEven(double(how.Alpha) * Alpha), 0, 255));
+    engine.Draw(src, how);
     return 0;
 }
 
@@ -211,48 +162,43 @@ int TMainForm::ConvertSurfaceToNormalMap(lua_State*) {
 // ---- Shapes and text ----
 
 int TMainForm::DrawLine(lua_State* L) {
-    const int n = lua_gettop(L);
-    const double x1 = ArgNumber(L, 1), y1 = ArgNumber(L, 2);
-    const double x2 = ArgNumber(L, 3), y2 = ArgNumber(L, 4);
-    const uint32_t color = n >= 5 ? ArgColor(L, 5) : 255;
-    const uint8_t alpha = n >= 6 ? ArgByte(L, 6) : 255;
-    const bool filled = n >= 7 ? ArgBoolean(L, 7) : false;
+    const TPosition from = GroupTransform.Apply({ArgNumber(L, 1), ArgNumber(L, 2)});
+    const TPosition to = GroupTransform.Apply({ArgNumber(L, 3), ArgNumber(L, 4)});
+    const uint32_t color = ArgOr(L, 5, ArgColor, 255);
+    const uint8_t alpha = ArgOr(L, 6, ArgByte, 255);
+    const bool filled = ArgOr(L, 7, ArgBoolean, false);
     if (!KavSurfaceEngine3D) return 0;
-    KavSurfaceEngine3D->DrawLineShape(alpha, color, x1 * ScaleX + OffsetX, y1 * ScaleY + OffsetY,
-                                      x2 * ScaleX + OffsetX, y2 * ScaleY + OffsetY, filled);
+    KavSurfaceEngine3D->DrawLineShape(alpha, color, from.X, from.Y, to.X, to.Y, filled);
     return 0;
 }
 
 int TMainForm::DrawPoligon(lua_State* L) {
     TPoints points;
     ParsePoints(ArgString(L, 1), points);
-    const uint32_t color = lua_gettop(L) >= 2 ? ArgColor(L, 2) : 255;
+    const uint32_t color = ArgOr(L, 2, ArgColor, 255);
     if (points.size() < 2 || !KavSurfaceEngine3D) return 0;
     TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
-    auto gx = [this](const TPoint& p) { return p.X * ScaleX + OffsetX; };
-    auto gy = [this](const TPoint& p) { return p.Y * ScaleY + OffsetY; };
-    for (size_t i = 0; i + 1 < points.size(); ++i)
-        engine.DrawLineShape(255, color, gx(points[i]), gy(points[i]), gx(points[i + 1]),
-                             gy(points[i + 1]), false);
+    auto edge = [&](const TPoint& a, const TPoint& b) {
+        const TPosition from = GroupTransform.Apply({double(a.X), double(a.Y)});
+        const TPosition to = GroupTransform.Apply({double(b.X), double(b.Y)});
+        engine.DrawLineShape(255, color, from.X, from.Y, to.X, to.Y, false);
+    };
+    for (size_t i = 0; i + 1 < points.size(); ++i) edge(points[i], points[i + 1]);
     // The closing edge runs from the first point to the last.
-    engine.DrawLineShape(255, color, gx(points.front()), gy(points.front()), gx(points.back()),
-                         gy(points.back()), false);
+    edge(points.front(), points.back());
     return 0;
 }
 
 int TMainForm::DrawTriangle(lua_State* L) {
-    const int n = lua_gettop(L);
-    double c[6];
-    for (int i = 0; i < 6; ++i) c[i] = ArgNumber(L, i + 1);
-    const uint32_t color = n >= 7 ? ArgColor(L, 7) : 255;
-    const uint8_t alpha = n >= 8 ? ArgByte(L, 8) : 255;
-    const bool filled = n >= 9 ? ArgBoolean(L, 9) : false;
+    TPosition c[3];
+    for (int i = 0; i < 3; ++i)
+        c[i] = GroupTransform.Apply({ArgNumber(L, 2 * i + 1), ArgNumber(L, 2 * i + 2)});
+    const uint32_t color = ArgOr(L, 7, ArgColor, 255);
+    const uint8_t alpha = ArgOr(L, 8, ArgByte, 255);
+    const bool filled = ArgOr(L, 9, ArgBoolean, false);
     if (!KavSurfaceEngine3D) return 0;
-    for (int i = 0; i < 6; i += 2) {
-        c[i] = c[i] * ScaleX + OffsetX;
-        c[i + 1] = c[i + 1] * ScaleY + OffsetY;
-    }
-    KavSurfaceEngine3D->DrawTriangleShape(alpha, color, filled, c[0], c[1], c[2], c[3], c[4], c[5]);
+    KavSurfaceEngine3D->DrawTriangleShape(alpha, color, filled, c[0].X, c[0].Y, c[1].X, c[1].Y,
+                                          c[2].X, c[2].Y);
     return 0;
 }
 
@@ -286,12 +232,11 @@ int TMainForm::InsideRect(lua_State* L) {
 }
 
 int TMainForm::InsidePicture(lua_State* L) {
-    const int n = lua_gettop(L);
     const std::string_view name = ArgKey(L, 1);  // held by the Lua stack for the call
     const int64_t picX = ArgInteger(L, 2), picY = ArgInteger(L, 3);
     const int64_t ptX = ArgInteger(L, 4), ptY = ArgInteger(L, 5);
-    const int64_t radius = n >= 6 ? ArgRounded(L, 6) : 10;
-    const int64_t threshold = n >= 7 ? ArgRounded(L, 7) : 102;
+    const int64_t radius = ArgOr(L, 6, ArgRounded, 10);
+    const int64_t threshold = ArgOr(L, 7, ArgRounded, 102);
     lua_pushboolean(L, GetAlphaFromSurf(name, ptX - picX, ptY - picY, radius, threshold));
     return 1;
 }
@@ -299,72 +244,17 @@ int TMainForm::InsidePicture(lua_State* L) {
 bool TMainForm::GetAlphaFromSurf(std::string_view name, int64_t x, int64_t y, int64_t radius,
                                  int64_t threshold) {
     if (!KavSurfaceEngine3D) return false;
-    TKavSurfaceEngine3D& engine = *KavSurfaceEngine3D;
-    const int s = engine.FindSurface(name);
-    if (s < 0) return false;
-    const TKavSurface& surface = engine.Surfaces[size_t(s)];
-
-    // A picture stored turned in its texture shows its texture rectangle's height as its width.
-    const int64_t rectW = int64_t(surface.SourceRect.right) - surface.SourceRect.left;
-    const int64_t rectH = int64_t(surface.SourceRect.bottom) - surface.SourceRect.top;
-    const int64_t w = surface.Rotated ? surface.Height : surface.Width;
-    const int64_t h = surface.Rotated ? surface.Width : surface.Height;
-    if (x < -radius || x > w + radius - 1 || y < -radius || y > h + radius - 1) return false;
-
-    int t = surface.TextureIndex;
-    if (t < 0 || size_t(t) >= engine.Textures.size()) return false;
-    if (engine.Textures[size_t(t)].Name != surface.TextureName) {
-        // The texture list was rebuilt since the picture was made: its file decides.
-        t = engine.FindTexture(surface.TextureName);
-        if (t < 0) return false;
+    switch (KavSurfaceEngine3D->PictureHit(name, x, y, radius, threshold)) {
+        case TPictureHit::Opaque:
+            return true;
+        case TPictureHit::Unreadable:
+            LogEngine().AddError("TGame.GetAlphaFromSurf(" + std::string(name) + ", " +
+                                 std::to_string(x) + ", " + std::to_string(y) + ")");
+            return true;
+        case TPictureHit::Clear:
+            break;
     }
-    IDirect3DTexture9* texture = engine.Textures[size_t(t)].Texture.Get();
-    if (!texture) return false;
-
-    // The error names the call; made only when it is written.
-    auto failure = [&] {
-        return "TGame.GetAlphaFromSurf(" + std::string(name) + ", " + std::to_string(x) + ", " +
-               std::to_string(y) + ")";
-    };
-    D3DSURFACE_DESC desc{};
-    D3DLOCKED_RECT locked{};
-    // Read-only: the hit test changes no texel, so the texture need not be sent again.
-    if (FAILED(texture->GetLevelDesc(0, &desc)) ||
-        FAILED(texture->LockRect(0, &locked, &surface.SourceRect, D3DLOCK_READONLY)) ||
-        !locked.pBits) {
-        LogEngine().AddError(failure());
-        return true;
-    }
-    const auto* bits = static_cast<const uint8_t*>(locked.pBits);
-    bool hit = false;
-    bool readable = true;
-    const int64_t c0 = std::max<int64_t>(x - radius, 0), c1 = std::min<int64_t>(x + radius, w - 1);
-    const int64_t r0 = std::max<int64_t>(y - radius, 0), r1 = std::min<int64_t>(y + radius, h - 1);
-    for (int64_t c = c0; c <= c1 && !hit && readable; ++c) {
-        for (int64_t r = r0; r <= r1; ++r) {
-            // Screen column c and row r of the picture; a turned picture runs its screen x down
-            // the texture and its screen y leftward across it.
-            const int64_t tc = surface.Rotated ? rectW - 1 - r : c;
-            const int64_t tr = surface.Rotated ? c : r;
-            // Only texels inside the locked rectangle are read.
-            if (tc < 0 || tc >= rectW || tr < 0 || tr >= rectH) continue;
-            const int a = TexelAlpha(desc.Format, bits + tr * locked.Pitch, tc);
-            if (a < 0) {
-                readable = false;
-                break;
-            }
-            if (a > threshold) {
-                hit = true;
-                break;
-            }
-        }
-    }
-    texture->UnlockRect(0);
-    if (!readable) {
-        LogEngine().AddError(failure());
-        return true;
-    }
-    return hit;
+    return false;
 }
 
 // ---- Dialog folders ----

@@ -177,15 +177,13 @@ int TMainForm::SetProfileParam(lua_State* L) {
 }
 
 int TMainForm::GroupBegin(lua_State* L) {
-    const int n = lua_gettop(L);
     const std::string name = ArgString(L, 1);
-    double* values[] = {&OffsetX, &OffsetY, &ScaleX, &ScaleY, &Alpha};
-    OffsetX = OffsetY = 0;
-    ScaleX = ScaleY = Alpha = 1;
-    for (int k = 2; k <= 6; ++k)
-        if (n >= k) *values[k - 2] = lua_tonumber(L, k);
-
-    CurrentGroup = int32_t(Groups.Open({name, OffsetX, OffsetY, ScaleX, ScaleY, Alpha}));
+    GroupTransform.OffsetX = ArgOr(L, 2, ArgNumber, 0.0);
+    GroupTransform.OffsetY = ArgOr(L, 3, ArgNumber, 0.0);
+    GroupTransform.ScaleX = ArgOr(L, 4, ArgNumber, 1.0);
+    GroupTransform.ScaleY = ArgOr(L, 5, ArgNumber, 1.0);
+    Alpha = ArgOr(L, 6, ArgNumber, 1.0);
+    CurrentGroup = int32_t(Groups.Open({name, GroupTransform, Alpha}));
     return 0;
 }
 
@@ -193,19 +191,11 @@ int TMainForm::GroupEnd(lua_State* L) {
     if (CurrentGroup == -1) return 0;
     const std::string name = ArgString(L, 1);
     Groups.Close(name);
-    if (Groups.empty()) {
-        CurrentGroup = -1;
-        OffsetX = OffsetY = 0;
-        ScaleX = ScaleY = Alpha = 1;
-    } else {
-        const tGroup& top = Groups.back();
-        CurrentGroup = int32_t(Groups.size()) - 1;
-        OffsetX = top.OffsetX;
-        OffsetY = top.OffsetY;
-        ScaleX = top.ScaleX;
-        ScaleY = top.ScaleY;
-        Alpha = top.Alpha;
-    }
+    static const tGroup none;  // no group open: drawing is untransformed and opaque
+    const tGroup& top = Groups.empty() ? none : Groups.back();
+    CurrentGroup = int32_t(Groups.size()) - 1;
+    GroupTransform = top.Transform;
+    Alpha = top.Alpha;
     return 0;
 }
 

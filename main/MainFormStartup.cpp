@@ -31,8 +31,7 @@ void TMainForm::FormCreate() {
     StartTickCount = GetTickCount();
     ShiftX = ShiftY = ShiftCount = 0;
     CurrentGroup = -1;
-    OffsetX = OffsetY = 0.0;
-    ScaleX = ScaleY = 1.0;
+    GroupTransform = {};
     IsFullScreen = FullScreenFlag;
     ViewerEffects.assign(1, TEffectDesc{});
     DataPath = "data\\";
@@ -70,8 +69,7 @@ void TMainForm::CreateResources_Testing() {
     ScriptEngine->Start(*lines);
     ScriptEngine->StartEngine(ElapsedMs(), EffectsParam, StartNameParam, IsFullScreen == 1);
 
-    OffsetX = OffsetY = 0.0;
-    ScaleX = ScaleY = 1.0;
+    GroupTransform = {};
     Alpha = 1.0;
 }
 

@@ -53,8 +53,14 @@ protected:
     void Picture(const std::string& name, double x, double y, double angle = 0, double scale = 1,
                  uint8_t alpha = 255, uint32_t color = 0xFFFFFF, uint8_t colorPower = 0,
                  uint8_t outputMode = 0) {
-        engine->Draw(name, alpha, x, y, angle, scale, scale, color, colorPower, outputMode, nullptr,
-                     0, 0, 1, 1, -1, -1, false);
+        engine->Draw(name, {.Alpha = alpha,
+                            .At = {x, y},
+                            .Angle = angle,
+                            .ScaleX = scale,
+                            .ScaleY = scale,
+                            .Color = color,
+                            .ColorPower = colorPower,
+                            .OutputMode = outputMode});
     }
     void Load(const std::string& name, const RECT& rect) {
         engine->CreateSufaceFromTexture(name, name, rect, true, false, D3DFMT_UNKNOWN, false);

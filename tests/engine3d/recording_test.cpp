@@ -61,8 +61,7 @@ protected:
     }
     // Draws with every optional value at its neutral setting.
     void DrawPlain(const std::string& name, double x = 0, double y = 0, uint8_t alpha = 255) {
-        engine->Draw(name, alpha, x, y, 0, 1, 1, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1,
-                     false);
+        engine->Draw(name, {.Alpha = alpha, .At = {x, y}});
     }
 
     GameFolder folder;
@@ -326,9 +325,9 @@ TEST_F(RecordingEngineTest, AlphaAndColourLiveInTheVerticesAndRefillOnlyWhenNeed
     EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0x80FFFFFFu);
 
     // Colour 0x0000FF is red in the script's convention; the colour power scales it.
-    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0x0000FF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    engine->Draw("p", {.Color = 0x0000FF});
     EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0xFFFF0000u);
-    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0x0000FF, 128, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    engine->Draw("p", {.Color = 0x0000FF, .ColorPower = 128});
     EXPECT_EQ(VerticesOf(LastDraw())[0].Color, 0xFF800000u);
     EXPECT_EQ(Device().Texts("SetRenderState").back(), "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)");
     bool factor = false;
@@ -343,7 +342,7 @@ TEST_F(RecordingEngineTest, APictureDrawSetsItsStatesInOrderAndRestoresThem) {
     engine->CreateSufaceFromTexture("p", "t.png", RECT{0, 0, 8, 8}, true, false, D3DFMT_UNKNOWN,
                                     false);
     const size_t from = Device().Calls.size();
-    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 128, 1, nullptr, 0, 0, 1, 1, -1, -1, true);
+    engine->Draw("p", {.ColorPower = 128, .OutputMode = 1, .Filter = true});
     std::vector<std::string> texts;
     for (const RecordedCall& c : CallsSince(from))
         if (c.Name != "IDirect3DVertexBuffer9::Lock" &&
@@ -415,19 +414,20 @@ TEST_F(RecordingEngineTest, WorldMatrixTurnsAndScalesAboutThePivotThenAppliesThe
     EXPECT_FLOAT_EQ(p.second, 21);
 
     // Group scale 2 and offset (3, 4): ((10 + 1) * 2 + 3, (20 + 1) * 2 + 4).
-    engine->Draw("p", 255, 10, 20, 0, 1, 1, 0xFFFFFF, 0, 0, nullptr, 3, 4, 2, 2, -1, -1, false);
+    engine->Draw("p",
+                 {.At = {10, 20}, .Group = {.OffsetX = 3, .OffsetY = 4, .ScaleX = 2, .ScaleY = 2}});
     p = apply(world(), 0.5f, 0.5f);
     EXPECT_FLOAT_EQ(p.first, 25);
     EXPECT_FLOAT_EQ(p.second, 46);
 
     // 90 degrees turns clockwise about the centre (50, 25) (+0.5 of the default pivot).
-    engine->Draw("p", 255, 0, 0, 90, 1, 1, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, -1, false);
+    engine->Draw("p", {.Angle = 90});
     p = apply(world(), 100, 25);  // the right middle goes to the bottom middle
     EXPECT_NEAR(p.first, 50.5, 1e-4);
     EXPECT_NEAR(p.second, 75.5, 1e-4);
 
     // An explicit pivot (-1, 5) is a pivot, not the centre; scaling happens about it.
-    engine->Draw("p", 255, 0, 0, 0, 2, 3, 0xFFFFFF, 0, 0, nullptr, 0, 0, 1, 1, -1, 5, false);
+    engine->Draw("p", {.ScaleX = 2, .ScaleY = 3, .PivotY = 5});
     p = apply(world(), 1, 7);
     EXPECT_FLOAT_EQ(p.first, -1 + 2 * 2);
     EXPECT_FLOAT_EQ(p.second, 5 + 2 * 3);
@@ -439,7 +439,7 @@ TEST_F(RecordingEngineTest, ASubRectangleIsDrawnOnceAndTheWholePictureAfterwards
     engine->CreateSufaceFromTexture("p", "t.png", RECT{8, 8, 40, 40}, true, false, D3DFMT_UNKNOWN,
                                     false);
     const RECT sub{4, 2, 12, 10};
-    engine->Draw("p", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 0, 0, &sub, 0, 0, 1, 1, -1, -1, false);
+    engine->Draw("p", {.Part = sub});
     auto v = VerticesOf(LastDraw());
     EXPECT_FLOAT_EQ(v[0].U, 12.5f / 64);
     EXPECT_FLOAT_EQ(v[3].X, 7.5f);
@@ -451,8 +451,7 @@ TEST_F(RecordingEngineTest, ASubRectangleIsDrawnOnceAndTheWholePictureAfterwards
     // A glyph sheet keeps its right and bottom edges when cut.
     engine->CreateSufaceFromTexture("GentiumBasic29.png", "t.png", RECT{0, 0, 64, 64}, true, false,
                                     D3DFMT_UNKNOWN, false);
-    engine->Draw("GentiumBasic29.png", 255, 0, 0, 0, 1, 1, 0xFFFFFF, 0, 0, &sub, 0, 0, 1, 1, -1, -1,
-                 false);
+    engine->Draw("GentiumBasic29.png", {.Part = sub});
     v = VerticesOf(LastDraw());
     EXPECT_FLOAT_EQ(v[3].X, 8.0f);
     EXPECT_FLOAT_EQ(v[3].U, 12.0f / 64);
@@ -478,6 +477,29 @@ TEST_F(RecordingEngineTest, SharedAtlasIsReleasedWithItsLastSurface) {
     EXPECT_EQ(Device().LiveTextures, textures);
     EXPECT_EQ(engine->Textures.size(), 1u);
     EXPECT_TRUE(engine->Textures[0].Stream.has_value());
+}
+
+TEST_F(RecordingEngineTest, HitTestsReadTheTextureInForceNotAnEarlierOne) {
+    // Left half opaque, right half clear; the file is then replaced by its mirror image.
+    folder.Picture("data/Textures/h.png", 8, 4,
+                   [](int x, int) { return x < 4 ? 0xFF000000u : 0u; });
+    Windowed();
+    auto load = [&] {
+        engine->CreateSufaceFromTexture("h", "h.png", RECT{0, 0, 8, 4}, true, false, D3DFMT_UNKNOWN,
+                                        true);
+    };
+    load();
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Opaque);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 2, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 3, 102), TPictureHit::Opaque);  // reaches column 3
+    engine->RemoveSurface("h");
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);  // no such picture
+    folder.Picture("data/Textures/h.png", 8, 4,
+                   [](int x, int) { return x < 4 ? 0u : 0xFF000000u; });
+    load();
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Opaque);
 }
 
 TEST_F(RecordingEngineTest, TexturesAreMadeLazilyAndMissingOnesAreReported) {

@@ -147,8 +147,8 @@ TEST_F(MainFormTest, ProfileFunctions) {
 
 TEST_F(MainFormTest, GroupsBehaveAsAStack) {
     auto values = [&] {
-        return std::vector<double>{form.OffsetX, form.OffsetY, form.ScaleX, form.ScaleY,
-                                   form.Alpha};
+        const TGroupTransform& g = form.GroupTransform;
+        return std::vector<double>{g.OffsetX, g.OffsetY, g.ScaleX, g.ScaleY, form.Alpha};
     };
     Run("GroupEnd('none')");  // no group open: nothing happens
     EXPECT_EQ(form.CurrentGroup, -1);
@@ -189,12 +189,13 @@ TEST_F(MainFormTest, ManyGroupsInOneFrameKeepTheirPlaces) {
     Run("GroupEnd('g2')");  // from the bottom: every record above moves down one
     Run("GroupBegin('g3', -3)");
     EXPECT_EQ(form.CurrentGroup, 1);
-    EXPECT_EQ(form.OffsetX, -3);
+    EXPECT_EQ(form.GroupTransform.OffsetX, -3);
     Run("GroupBegin('g100000', 7)");
     EXPECT_EQ(form.CurrentGroup, 99998);
     Run("for i = 100000, 4, -1 do GroupEnd('g' .. i) end");
     EXPECT_EQ(form.CurrentGroup, 1);
-    EXPECT_EQ(form.OffsetX, -3);  // the top is now g3 with the values it was re-opened with
+    EXPECT_EQ(form.GroupTransform.OffsetX,
+              -3);  // the top is now g3 with the values it was re-opened with
     Run("GroupEnd('g3') GroupEnd('g1')");
     EXPECT_TRUE(form.Groups.empty());
 }
