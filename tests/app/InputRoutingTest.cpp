@@ -8,6 +8,7 @@
 #include "engine3d/KavTextureEngine3D.h"
 #include "lua/MyLua.h"
 #include "platform/win32/win32.h"
+#include "tests/common/ScriptText.h"
 
 namespace hv {
 namespace {
@@ -40,11 +41,7 @@ protected:
         delete form;
         SetDesktopSizeQuery(nullptr);
     }
-    void Run(const std::string& code) {
-        lua_State* L = game->Form().ScriptEngine->State;
-        ASSERT_EQ(game->Form().ScriptEngine->RunString(code), 0) << lua_tostring(L, -1);
-        lua_settop(L, 0);
-    }
+    void Run(const std::string& code) { test::RunScript(*game->Form().ScriptEngine, code); }
     void Send(UINT msg, WPARAM wParam, LPARAM lParam = 0) {
         game->HandleMessage(nullptr, msg, wParam, lParam);
     }

@@ -6,16 +6,11 @@
 
 #include "engine3d/KavTextureEngine3D.h"
 #include "platform/d3d9/RecordingDevice.h"
+#include "tests/common/RecordedVertices.h"
 #include "tests/engine3d/EngineTestSupport.h"
 
 namespace hv::test {
 namespace {
-
-std::vector<TVertex> VerticesOf(const RecordedCall& c) {
-    std::vector<TVertex> v(c.Vertices.size() / sizeof(TVertex));
-    std::memcpy(v.data(), c.Vertices.data(), v.size() * sizeof(TVertex));
-    return v;
-}
 
 class RecordingEngineTest : public ::testing::Test {
 protected:

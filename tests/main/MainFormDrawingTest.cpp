@@ -22,9 +22,12 @@
 #include "platform/d3d9/RecordingDevice.h"
 #include "platform/system.h"
 #include "tests/common/OffscreenVideo.h"
+#include "tests/common/RecordedVertices.h"
 
 namespace hv {
 namespace {
+
+using test::VerticesOf;
 
 struct Pos {
     double X, Y;
@@ -34,12 +37,6 @@ struct Pos {
 Pos Transform(const D3DMATRIX& m, const TVertex& v) {
     return {v.X * m._11 + v.Y * m._21 + v.Z * m._31 + m._41,
             v.X * m._12 + v.Y * m._22 + v.Z * m._32 + m._42};
-}
-
-std::vector<TVertex> VerticesOf(const RecordedCall& c) {
-    std::vector<TVertex> v(c.Vertices.size() / sizeof(TVertex));
-    std::memcpy(v.data(), c.Vertices.data(), v.size() * sizeof(TVertex));
-    return v;
 }
 
 class DrawingTest : public test::RecordedFormTest {

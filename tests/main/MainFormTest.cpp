@@ -8,6 +8,7 @@
 #include "main/ProjectSettings.h"
 #include "main/ScriptBundle.h"
 #include "platform/exceptions.h"
+#include "tests/common/ScriptText.h"
 
 namespace hv {
 namespace {
@@ -42,18 +43,9 @@ protected:
         LogEngine().DefaultLogFile = nullptr;
         TempFolderTest::TearDown();
     }
-    // Runs script text; the test fails on a script error.
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0) << lua_tostring(L(), -1);
-        lua_settop(L(), 0);
-    }
-    // The value of a script expression as text.
-    std::string Eval(const std::string& expr) {
-        EXPECT_EQ(form.ScriptEngine->RunString("return tostring(" + expr + ")"), 0);
-        const char* s = lua_tostring(L(), -1);
-        std::string value = s ? s : "<none>";
-        lua_settop(L(), 0);
-        return value;
+    void Run(const std::string& code) { test::RunScript(*form.ScriptEngine, code); }
+    std::string Eval(const std::string& expression) {
+        return test::EvalScript(*form.ScriptEngine, expression);
     }
     std::string Log() { return Read(log->FileName); }
     lua_State* L() { return form.ScriptEngine->State; }

@@ -12,6 +12,7 @@
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
 #include "platform/d3d9/RecordingDevice.h"
+#include "tests/common/ScriptText.h"
 
 namespace hv::test {
 
@@ -50,18 +51,9 @@ protected:
         form.FormCreate();
         form.StartScriptEngine();
     }
-    // Runs script text; the test fails on a script error.
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0) << lua_tostring(L(), -1);
-        lua_settop(L(), 0);
-    }
-    // The value of a script expression as text.
+    void Run(const std::string& code) { RunScript(*form.ScriptEngine, code); }
     std::string Eval(const std::string& expression) {
-        EXPECT_EQ(form.ScriptEngine->RunString("return tostring(" + expression + ")"), 0);
-        const char* s = lua_tostring(L(), -1);
-        std::string value = s ? s : "<none>";
-        lua_settop(L(), 0);
-        return value;
+        return EvalScript(*form.ScriptEngine, expression);
     }
     std::string Log() { return Read(logName); }
     bool Logged(const std::string& text) { return Log().find(text) != std::string::npos; }

@@ -9,6 +9,7 @@
 #include "main/ProjectSettings.h"
 #include "platform/bass/bass.h"
 #include "platform/exceptions.h"
+#include "tests/common/ScriptText.h"
 #include "tests/main/TempFolder.h"
 
 namespace hv {
@@ -35,11 +36,7 @@ protected:
         BASS_Free();
         TempFolderTest::TearDown();
     }
-    void Run(const std::string& code) {
-        ASSERT_EQ(form.ScriptEngine->RunString(code), 0)
-            << lua_tostring(form.ScriptEngine->State, -1);
-        lua_settop(form.ScriptEngine->State, 0);
-    }
+    void Run(const std::string& code) { test::RunScript(*form.ScriptEngine, code); }
     // The value of a script expression as a number.
     double Number(const std::string& expr) {
         lua_State* L = form.ScriptEngine->State;
