@@ -223,6 +223,9 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
 
     std::vector<std::vector<GLVertex>> quads(pages_.size());
     const float page = float(kPageSize);
+    // Glyphs wholly outside the back buffer change no pixel: a line far wider than the screen
+    // (a megabyte of text) costs its advances, not millions of vertices.
+    const int screenW = int(gl_->BackBufferWidth()), screenH = int(gl_->BackBufferHeight());
     for (size_t l = 0; l < lines.size(); ++l, y += lineHeight_) {
         int x = rect->left;
         if (format & DT_RIGHT)
@@ -244,7 +247,8 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
                     ty += cy0 - y0;
                     x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
                 }
-                if (x1 > x0 && y1 > y0) {
+                const bool onScreen = x1 > 0 && y1 > 0 && x0 < screenW && y0 < screenH;
+                if (x1 > x0 && y1 > y0 && onScreen) {
                     const float u0 = float(tx) / page, v0 = float(ty) / page;
                     const float u1 = float(tx + x1 - x0) / page, v1 = float(ty + y1 - y0) / page;
                     // Corners half a pixel out from the pixel centres: texels land 1:1.
