@@ -157,7 +157,9 @@ script_function_missing)
     # The script defines no A_MouseUp: a click ends the game with a report that names it.
     script <<'LUA'
 function A_Init() SetSystemResolution(800, 600) end
-function A_Update() end
+function A_Update()
+  if not drawn then drawn = true local f = io.open("drawing.txt", "w") f:close() end
+end
 function A_MouseMove() end
 function A_MouseDown() end
 function A_KeyDown() end
@@ -167,6 +169,9 @@ LUA
     pid=$!
     wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
+    # Clicks before the game is running are not the script's: wait for its first frame.
+    for _ in $(seq 200); do [ -f drawing.txt ] && break; sleep 0.1; done
+    [ -f drawing.txt ] || { kill "$pid"; fail "the game drew no frame"; }
     xdotool windowfocus --sync "$wid"
     xdotool mousemove --window "$wid" 100 100 click 1
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
