@@ -310,7 +310,7 @@ public:
                        double y2, double x3, double y3);
     // Text in the engine font, in back-buffer pixels from (x, y), unclipped; `color` is
     // 0xAARRGGBB. Nothing without a font.
-    void OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y);
+    void OutText(std::string_view text, D3DCOLOR color, int32_t x, int32_t y);
 
 private:
     // The drawing step of Draw for a surface whose texture exists.

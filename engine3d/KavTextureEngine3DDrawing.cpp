@@ -62,13 +62,15 @@ D3DXMATRIX Scaling(double x, double y) {
     return m;
 }
 
-// A vertex buffer holding `vertices`, or none when it cannot be made or filled. `reuse`, a
-// buffer of a shape the cache drops, is refilled instead when it has the size needed.
+// A vertex buffer holding `vertices` at its start, or none when it cannot be made or filled.
+// `reuse`, a buffer of a shape the cache drops, is refilled instead when it is large enough: a
+// frame of moving lines and rectangles then swaps buffers between them without allocating
+// (each draw names its own vertex count, so the unused tail is never read).
 TComRef<IDirect3DVertexBuffer9> MakeBuffer(IDirect3DDevice9* device, const TVertex* vertices,
                                            UINT count, TComRef<IDirect3DVertexBuffer9> reuse = {}) {
     TComRef<IDirect3DVertexBuffer9> vb;
     D3DVERTEXBUFFER_DESC desc{};
-    if (reuse && SUCCEEDED(reuse->GetDesc(&desc)) && desc.Size == count * kStride) {
+    if (reuse && SUCCEEDED(reuse->GetDesc(&desc)) && desc.Size >= count * kStride) {
         vb = std::move(reuse);
     } else if (FAILED(device->CreateVertexBuffer(count * kStride, 0, VertexFormat, D3DPOOL_MANAGED,
                                                  vb.Put(), nullptr)) ||
@@ -395,10 +397,10 @@ HRESULT TKavSurfaceEngine3D::DrawTriangleShape(uint8_t alpha, uint32_t color, bo
     return DrawShape(Device.Get(), Triangles[size_t(i)].VB.Get(), filled, 1);
 }
 
-void TKavSurfaceEngine3D::OutText(const std::string& text, D3DCOLOR color, int32_t x, int32_t y) {
+void TKavSurfaceEngine3D::OutText(std::string_view text, D3DCOLOR color, int32_t x, int32_t y) {
     if (!Font) return;
     RECT r{x, y, 0, 0};
-    Font->DrawTextA(nullptr, text.c_str(), -1, &r, DT_NOCLIP, color);
+    Font->DrawTextA(nullptr, text.data(), INT(text.size()), &r, DT_NOCLIP, color);
 }
 
 }  // namespace hv

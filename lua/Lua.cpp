@@ -43,6 +43,11 @@ std::string ArgString(lua_State* L, int index) {
     return text ? std::string(text) : std::string();
 }
 
+std::string_view ArgText(lua_State* L, int index) {
+    const char* text = lua_tostring(L, index);
+    return text ? std::string_view(text) : std::string_view();
+}
+
 double ArgNumber(lua_State* L, int index) {
     return lua_tonumber(L, index);
 }

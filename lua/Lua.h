@@ -166,6 +166,9 @@ public:
 // a script error.
 // Text: numbers as their text; anything else (missing, nil, table, boolean) as "".
 std::string ArgString(lua_State* L, int index);
+// The same text without a copy, for host functions that only read it: valid until the host
+// function returns (the argument stays on the script's stack); its end is followed by a NUL.
+std::string_view ArgText(lua_State* L, int index);
 // A real number: numbers and numeric text; anything else 0.
 double ArgNumber(lua_State* L, int index);
 // An integer as the game's original 32-bit interpreter converts it: the nearest integer, halves

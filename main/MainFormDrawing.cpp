@@ -203,7 +203,7 @@ int TMainForm::DrawTriangle(lua_State* L) {
 }
 
 int TMainForm::OutTextXY(lua_State* L) {
-    const std::string text = ArgString(L, 1);
+    const std::string_view text = ArgText(L, 1);
     const int32_t x = int32_t(ArgInteger(L, 2)), y = int32_t(ArgInteger(L, 3));
     if (KavSurfaceEngine3D) KavSurfaceEngine3D->OutText(text, 0xFFFFFFFF, x, y);
     return 0;

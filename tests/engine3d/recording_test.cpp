@@ -674,6 +674,33 @@ TEST_F(RecordingEngineTest, AShapeMovingEveryFrameKeepsTheCacheBounded) {
     EXPECT_GE(e.FindLine(255, 0xFF, 0, 0, 1, 10, true), 0);
 }
 
+TEST_F(RecordingEngineTest, MovingLinesAndRectanglesSwapBuffersInsteadOfAllocating) {
+    TKavSurfaceEngine3D& e = Windowed();
+    auto created = [&](size_t from) {
+        size_t n = 0;
+        for (const RecordedCall& c : CallsSince(from)) n += c.Name == "CreateVertexBuffer";
+        return n;
+    };
+    // A full cache of rectangles (four vertices each), then a scene of lines and rectangles
+    // moving every frame in an order of their own: every new shape takes a dropped shape's
+    // buffer.
+    for (int i = 0; i < 2048; ++i) ASSERT_EQ(e.DrawLineShape(255, 0xFF, 0, 0, i, 10, true), D3D_OK);
+    const size_t from = Device().Calls.size();
+    for (int frame = 0; frame < 4096; ++frame) {
+        const bool filled = (frame * 7919) % 5 < 2;
+        ASSERT_EQ(e.DrawLineShape(255, 0xFF, 1, 1, frame, 20, filled), D3D_OK);
+        EXPECT_EQ(LastDraw().Text, filled ? "DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2)"
+                                          : "DrawPrimitive(D3DPT_LINESTRIP, 0, 1)");
+    }
+    EXPECT_EQ(created(from), 0u);
+    // What a reused buffer draws is the new shape's own vertices.
+    const auto v = VerticesOf(LastDraw());
+    ASSERT_GE(v.size(), 2u);
+    EXPECT_FLOAT_EQ(v[0].X, 1);
+    EXPECT_FLOAT_EQ(v[0].Y, 1);
+    EXPECT_FLOAT_EQ(v[1].X, 4095);
+}
+
 TEST_F(RecordingEngineTest, TextGoesToTheFontUnclippedAtItsPlace) {
     Windowed();
     engine->OutText("Score 10", 0xFFFFFFFF, 12, 34);

@@ -1,6 +1,7 @@
 #include "lua/Lua.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -246,7 +247,7 @@ TEST_P(LuaHost, RunStringAndRunFileReturnTheStatusWithTheMessageOnTop) {
     lua_settop(lua.State, top);
 
     // Host paths: backslashes and letter case as a Windows game writes them.
-    const std::string folder = ::testing::TempDir() + "LuaHostRunFile";
+    const std::string folder = ::testing::TempDir() + "LuaHostRunFile-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder + "/Data");
     std::ofstream(folder + "/Data/Init.lua") << "value = value + 1\n";
     EXPECT_EQ(lua.RunFile(folder + "\\data\\init.lua"), 0);

@@ -1,6 +1,7 @@
 #include "lua/LuaLib.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,7 +80,7 @@ TEST_P(LuaLibBinding, HelpersWorkOnTheBoundLibrary) {
     EXPECT_EQ(luaL_dostring(L, "error('stop')"), LUA_ERRRUN);
     lua_settop(L, 0);
 
-    const std::string file = ::testing::TempDir() + "lualib_helpers.lua";
+    const std::string file = ::testing::TempDir() + "lualib_helpers-" + std::to_string(::getpid()) + ".lua";
     std::ofstream(file) << "fromFile = (fromFile or 0) + 1\n";
     EXPECT_EQ(luaL_dofile(L, file.c_str()), 0);
     lua_getglobal(L, "fromFile");
@@ -101,7 +102,7 @@ TEST(LuaLib, MissingAndUnloadableFiles) {
     EXPECT_EQ(BindLuaLibrary("some\\folder\\liblua.so"), kLuaLibraryFileMissing);
 
     // An existing file that is not a library.
-    const std::string notALibrary = ::testing::TempDir() + "not_a_library.so";
+    const std::string notALibrary = ::testing::TempDir() + "not_a_library-" + std::to_string(::getpid()) + ".so";
     std::ofstream(notALibrary) << "plain text";
     EXPECT_EQ(BindLuaLibrary(notALibrary), kLuaLibraryNotLoadable);
     EXPECT_FALSE(IsLuaLibraryBound());

@@ -1,6 +1,7 @@
 #include "lua/ScriptWatchdog.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,9 @@ class ScriptWatchdogTest : public testing::WithLuaLibrary {
 protected:
     void SetUp() override {
         WithLuaLibrary::SetUp();
-        folder = std::filesystem::path(::testing::TempDir()) / "ScriptWatchdogTest";
+        // One folder per test process: the cases for each Lua library run side by side.
+        folder = std::filesystem::path(::testing::TempDir()) /
+                 ("ScriptWatchdogTest-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         log = LogEngine().AddLogFile((folder / "watch.log").string());
         LogEngine().DefaultLogFile = log;
