@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 #include "tests/device/DeviceFixture.h"
 
 namespace hv::test {

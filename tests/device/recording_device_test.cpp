@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "tests/device/DeviceFixture.h"
 

@@ -9,7 +9,7 @@
 #include "lua/MyLua.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 #include "platform/win32/win32.h"
 
 namespace hv {
