@@ -696,4 +696,9 @@ UINT FvfVertexSize(DWORD fvf);
 // Bytes of one texel of `format`; 0 for a format the devices cannot hold.
 UINT FormatBytesPerPixel(D3DFORMAT format);
 
+// The name of a surface format as the log lines give it: colour formats without Direct3D's
+// prefix ("X8R8G8B8", "UNKNOWN" for 0), depth formats with it ("D3DFMT_D24S8"); empty for a
+// format without a name.
+std::string SurfaceFormatName(uint32_t format);
+
 }  // namespace hv
