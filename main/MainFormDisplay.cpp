@@ -113,6 +113,22 @@ HRESULT TMainForm::RestoreDisplay() {
     return e.InitD3D(Handle, e.RequestedWidth, e.RequestedHeight);
 }
 
+IDirect3DDevice9* TMainForm::DisplayDevice() const {
+    return KavSurfaceEngine3D ? KavSurfaceEngine3D->Device.Get() : nullptr;
+}
+
+RECT TMainForm::DisplayWindowRect() const {
+    return KavSurfaceEngine3D ? KavSurfaceEngine3D->Plan.Window : RECT{};
+}
+
+uint32_t TMainForm::DesktopRefreshRate() const {
+    if (!KavSurfaceEngine3D || !KavSurfaceEngine3D->D3D) return 0;
+    D3DDISPLAYMODE mode{};
+    if (FAILED(KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
+        return 0;
+    return mode.RefreshRate;
+}
+
 void TMainForm::Call_A_ChangeResolution() {
     if (!KavSurfaceEngine3D) return;
     const TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
