@@ -124,8 +124,7 @@ RECT TMainForm::DisplayWindowRect() const {
 uint32_t TMainForm::DesktopRefreshRate() const {
     if (!KavSurfaceEngine3D || !KavSurfaceEngine3D->D3D) return 0;
     D3DDISPLAYMODE mode{};
-    if (FAILED(KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
-        return 0;
+    if (FAILED(KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return 0;
     return mode.RefreshRate;
 }
 

@@ -837,8 +837,7 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
 HRESULT GLDevice::DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorner* corners,
                                   size_t quadCount, D3DCOLOR color) {
     auto* texture = dynamic_cast<GLTexture*>(page);
-    if (!texture || texture->Device() != this || (quadCount && !corners))
-        return D3DERR_INVALIDCALL;
+    if (!texture || texture->Device() != this || (quadCount && !corners)) return D3DERR_INVALIDCALL;
     if (quadCount == 0) return D3D_OK;
     const size_t cornerCount = quadCount * 4;
     DrawKey k;

@@ -30,8 +30,7 @@ std::string Narrow(const wchar_t* w) {
 // allocates nothing: its buffers keep their capacity from call to call.
 class PageFont final : public RefCounted<ID3DXFont> {
 public:
-    PageFont(IDirect3DDevice9* device, IDirect3DTextTarget* target, TTF_Font* font,
-             INT lineHeight)
+    PageFont(IDirect3DDevice9* device, IDirect3DTextTarget* target, TTF_Font* font, INT lineHeight)
         : device_(device), target_(target), font_(font), lineHeight_(lineHeight) {
         device_->AddRef();
     }

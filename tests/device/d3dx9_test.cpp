@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "tests/doubles/RecordingDevice.h"
 #include "tests/device/DeviceFixture.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv::test {
 namespace {
