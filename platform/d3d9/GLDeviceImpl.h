@@ -216,7 +216,7 @@ public:
     HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
     IDirect3DTextTarget* TextTarget() override { return this; }
 
-    // ---- For the platform layer (textures, the font, tests) ----
+    // ---- For the platform layer (textures, tests) ----
     void MakeCurrent();
     void Flush();
     // Draws any batched primitives that sample `texture`.
@@ -226,8 +226,6 @@ public:
     HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     void SetBatching(bool on);
     uint64_t DrawCalls() const { return drawCalls_; }
-    UINT BackBufferWidth() const { return pp_.BackBufferWidth; }
-    UINT BackBufferHeight() const { return pp_.BackBufferHeight; }
     UINT MaxTextureSize() const { return maxTextureSize_; }
 
 private:
