@@ -1,9 +1,7 @@
 #include "app/App.h"
 
-#include "engine3d/KavTextureEngine3D.h"
 #include "log/KavLogEngine.h"
 #include "main/InputMapping.h"
-#include "main/ProjectSettings.h"
 #include "platform/bass/bass.h"
 
 namespace hv {
@@ -19,17 +17,6 @@ CD3DGame::CD3DGame() : CD3DApplication(nullptr) {
     m_bConfineCursor = false;
 }
 
-HRESULT CD3DGame::InitApplication() {
-    return S_OK;
-}
-HRESULT CD3DGame::AdvanceFrame() {
-    return S_OK;
-}
-HRESULT CD3DGame::ReleaseVolatileObjects() {
-    return S_OK;
-}
-
-// The frame is drawn, or logged as not drawn; either way the pass succeeded.
 HRESULT CD3DGame::RenderFrame() {
     form_->AppIdle();
     return S_OK;
@@ -94,71 +81,10 @@ HRESULT CD3DGame::Create_(HINSTANCE instance, int32_t configWidth, int32_t confi
     return CD3DApplication::Create_(instance, configWidth, configHeight);
 }
 
-void CD3DGame::ToggleWindowMode() {
-    CD3DApplication::ToggleWindowMode();
-}
-bool CD3DGame::IsWindowed() const {
-    return m_bWindowed;
-}
-void CD3DGame::SetWindowed(bool windowed) {
-    m_bWindowed = windowed;
-}
-HWND CD3DGame::WindowHandle() const {
-    return m_hMainWnd;
-}
 void CD3DGame::ShowSystemCursor(bool show) {
     ShowCursor(show);
 }
 
-void CD3DGame::SetWindowHandle(HWND wnd) {
-    form_->Handle = wnd;
-}
-void CD3DGame::SetFullScreenFlag(int32_t fullScreen) {
-    FullScreenFlag = fullScreen;
-}
-void CD3DGame::FormCreate() {
-    form_->FormCreate();
-}
-void CD3DGame::SetConfigSize(int32_t width, int32_t height) {
-    form_->ConfigWidth = width;
-    form_->ConfigHeight = height;
-}
-void CD3DGame::CreateResources_Testing() {
-    form_->CreateResources_Testing();
-}
-bool CD3DGame::IsFullScreen() const {
-    return form_->IsFullScreen == 1;
-}
-
-void CD3DGame::ChangeWindowMode() {
-    form_->ChangeWindowMode();
-}
-void CD3DGame::Call_A_ChangeResolution() {
-    form_->Call_A_ChangeResolution();
-}
-
-// The surface engine is the form's from FormCreate on; before that there is no device and no
-// size.
-IDirect3DDevice9* CD3DGame::Device() {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->Device.Get() : nullptr;
-}
-HRESULT CD3DGame::RestoreDisplay() {
-    return form_->RestoreDisplay();
-}
-RECT CD3DGame::WindowRect() const {
-    return form_->KavSurfaceEngine3D ? form_->KavSurfaceEngine3D->Plan.Window : RECT{};
-}
-
-// The desktop's rate: a window is shown at it, and a full-screen game keeps the desktop's mode.
-uint32_t CD3DGame::RefreshRate() {
-    if (!form_->KavSurfaceEngine3D || !form_->KavSurfaceEngine3D->D3D) return 0;
-    D3DDISPLAYMODE mode{};
-    if (FAILED(form_->KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
-        return 0;
-    return mode.RefreshRate;
-}
-
-// Before the script opens the output these fail quietly.
 void CD3DGame::PauseSound() {
     BASS_Pause();
 }

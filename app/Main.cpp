@@ -13,6 +13,7 @@
 #include "platform/halt.h"
 #include "platform/relaunch.h"
 #include "platform/system.h"
+#include "support/Base.h"
 
 namespace hv {
 namespace {
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
         argv += first - 1;
         argc -= first - 1;
     }
+    hv::SetUpProgramWideObjects();
     hv::SetCommandLine(argc, argv);
     hv::ExeDir();     // the game folder is the current folder at start-up
     hv::LogEngine();  // logging works before anything else runs

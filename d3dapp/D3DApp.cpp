@@ -423,52 +423,7 @@ void CD3DApplication::ToggleWindowMode() {
 }
 
 std::string CD3DApplication::FormatName(uint32_t format) {
-    switch (format) {
-        case 0:
-            return "UNKNOWN";
-        case 20:
-            return "R8G8B8";
-        case 21:
-            return "A8R8G8B8";
-        case 22:
-            return "X8R8G8B8";
-        case 23:
-            return "R5G6B5";
-        case 24:
-            return "X1R5G5B5";
-        case 25:
-            return "A1R5G5B5";
-        case 26:
-            return "A4R4G4B4";
-        case 27:
-            return "R3G3B2";
-        case 28:
-            return "A8";
-        case 29:
-            return "A8R3G3B2";
-        case 30:
-            return "X4R4G4B4";
-        case 31:
-            return "A2B10G10R10";
-        case 34:
-            return "G16R16";
-        case 70:
-            return "D3DFMT_D16_LOCKABLE";
-        case 71:
-            return "D3DFMT_D32";
-        case 73:
-            return "D3DFMT_D15S1";
-        case 75:
-            return "D3DFMT_D24S8";
-        case 77:
-            return "D3DFMT_D24X8";
-        case 79:
-            return "D3DFMT_D24X4S4";
-        case 80:
-            return "D3DFMT_D16";
-        default:
-            return std::string();
-    }
+    return SurfaceFormatName(format);
 }
 
 HRESULT CD3DApplication::DisplayErrorMsg(HRESULT code, DWORD kind) {

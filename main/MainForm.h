@@ -28,6 +28,7 @@
 namespace hv {
 
 class TKavSurfaceEngine3D;
+class IDirect3DDevice9;
 
 // One effect the viewer modes show: a name and a position.
 struct TEffectDesc {
@@ -226,6 +227,13 @@ public:
     // it is now; 0 on success, E_FAIL without a Direct3D object (a device that cannot be made
     // ends the program).
     HRESULT RestoreDisplay();
+    // What the framework reads of the display, from FormCreate on (before it there is no engine:
+    // null, an empty rectangle, 0): the surface engine's device (null until it is made); the
+    // window's outer rectangle by the display in force; the desktop's refresh rate in Hz, 0 when
+    // unknown (a window is shown at it, and a full-screen game keeps the desktop's mode).
+    IDirect3DDevice9* DisplayDevice() const;
+    RECT DisplayWindowRect() const;
+    uint32_t DesktopRefreshRate() const;
     // The player's choice of how the frame fills the screen or a window larger than the game:
     // read at start-up (ReadScalingSetting) and given to every engine.
     TScaling DisplayScaling = TScaling::KeepShape;

@@ -17,29 +17,8 @@ namespace {
 // Stands for the program's module when its own cursors are loaded; only its address counts.
 char kProgramModule = 0;
 
-// Names of the surface formats, as the log lines of a mode change give them.
-struct TFormatName {
-    uint32_t Format;
-    const char* Name;
-};
-constexpr TFormatName kFormatNames[] = {
-    {0, "UNKNOWN"},       {20, "R8G8B8"},         {21, "A8R8G8B8"},
-    {22, "X8R8G8B8"},     {23, "R5G6B5"},         {24, "X1R5G5B5"},
-    {25, "A1R5G5B5"},     {26, "A4R4G4B4"},       {27, "R3G3B2"},
-    {28, "A8"},           {29, "A8R3G3B2"},       {30, "X4R4G4B4"},
-    {31, "A2B10G10R10"},  {34, "G16R16"},         {70, "D3DFMT_D16_LOCKABLE"},
-    {71, "D3DFMT_D32"},   {73, "D3DFMT_D15S1"},   {75, "D3DFMT_D24S8"},
-    {77, "D3DFMT_D24X8"}, {79, "D3DFMT_D24X4S4"}, {80, "D3DFMT_D16"}};
-
-// Empty for formats without a name.
-std::string FormatName(uint32_t format) {
-    for (const TFormatName& f : kFormatNames)
-        if (f.Format == format) return f.Name;
-    return "";
-}
-
 std::string DisplayFormatText(const TKavSurfaceEngine3D& engine) {
-    return "d3ddm.Format=" + FormatName(uint32_t(engine.DisplayMode.Format));
+    return "d3ddm.Format=" + SurfaceFormatName(uint32_t(engine.DisplayMode.Format));
 }
 
 // The cursor a game asks for by name; names are compared exactly, case included.
@@ -132,6 +111,21 @@ HRESULT TMainForm::RestoreDisplay() {
     if (!KavSurfaceEngine3D) return E_FAIL;
     TKavSurfaceEngine3D& e = *KavSurfaceEngine3D;
     return e.InitD3D(Handle, e.RequestedWidth, e.RequestedHeight);
+}
+
+IDirect3DDevice9* TMainForm::DisplayDevice() const {
+    return KavSurfaceEngine3D ? KavSurfaceEngine3D->Device.Get() : nullptr;
+}
+
+RECT TMainForm::DisplayWindowRect() const {
+    return KavSurfaceEngine3D ? KavSurfaceEngine3D->Plan.Window : RECT{};
+}
+
+uint32_t TMainForm::DesktopRefreshRate() const {
+    if (!KavSurfaceEngine3D || !KavSurfaceEngine3D->D3D) return 0;
+    D3DDISPLAYMODE mode{};
+    if (FAILED(KavSurfaceEngine3D->D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return 0;
+    return mode.RefreshRate;
 }
 
 void TMainForm::Call_A_ChangeResolution() {

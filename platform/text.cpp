@@ -49,6 +49,12 @@ uint32_t Cp1252ToUnicode(uint8_t b) {
 
 std::vector<uint32_t> DecodeText(std::string_view text) {
     std::vector<uint32_t> out;
+    DecodeTextInto(text, out);
+    return out;
+}
+
+void DecodeTextInto(std::string_view text, std::vector<uint32_t>& out) {
+    out.clear();
     out.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
@@ -65,7 +71,6 @@ std::vector<uint32_t> DecodeText(std::string_view text) {
         out.push_back(cp);
         i += n;
     }
-    return out;
 }
 
 std::string EncodeUtf8(char32_t ch) {

@@ -24,6 +24,9 @@ uint32_t Cp1252ToUnicode(uint8_t byte);
 
 // The characters of host text as code points, by the rule above.
 std::vector<uint32_t> DecodeText(std::string_view text);
+// The same into `out`, which is emptied first and keeps its capacity (for callers that decode
+// every frame without allocating).
+void DecodeTextInto(std::string_view text, std::vector<uint32_t>& out);
 
 // The UTF-8 form of a code point; surrogates and values past U+10FFFF give U+FFFD.
 std::string EncodeUtf8(char32_t codePoint);

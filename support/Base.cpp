@@ -149,16 +149,15 @@ GlobalLibraries& Libraries() {
     return libraries;
 }
 
-// Program load: numbers are written and read with "." whatever locale the environment asks for
-// (the C library's formatting, which the script engine uses, follows LC_NUMERIC), and the
-// libraries come into being here rather than on first use.
-[[maybe_unused]] const bool programLoaded = [] {
+}  // namespace
+
+void SetUpProgramWideObjects() {
+    // The C library's number formatting and reading, which the script engine uses, follow
+    // LC_NUMERIC: with "C" a script's numbers read and print with "." whatever the environment
+    // asks for.
     std::setlocale(LC_NUMERIC, "C");
     Libraries();
-    return true;
-}();
-
-}  // namespace
+}
 
 TKavMorphFuncLib& GlobalFunctionsLibrary() {
     return Libraries().functions;

@@ -116,10 +116,15 @@ public:
 };
 
 // The program-wide libraries, named "GlobalFunctionsLibrary" and "GlobalMorphsLibrary". Both are
-// created while the program loads (static initialisation of this unit) and freed when it ends,
-// after main returns or Halt exits: the morph library first, then the function library. Nothing
-// in the host adds items to them.
+// created by SetUpProgramWideObjects (or on first use) and freed when the program ends, after
+// main returns or Halt exits: the morph library first, then the function library. Nothing in the
+// host adds items to them.
 TKavMorphFuncLib& GlobalFunctionsLibrary();
 TKavMorphLib& GlobalMorphsLibrary();
+
+// What the whole program shares, set up first thing at start: the two libraries, and numbers
+// written and read with "." whatever locale the environment names (LC_NUMERIC is "C"). Calling
+// it again changes nothing.
+void SetUpProgramWideObjects();
 
 }  // namespace hv

@@ -834,9 +834,12 @@ void GLDevice::FlushIfUses(GLTexture* texture) {
     if (!batchIndices_.empty() && batchKey_.texture == texture) Flush();
 }
 
-void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads,
-                               D3DCOLOR color) {
-    if (quads.empty()) return;
+HRESULT GLDevice::DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorner* corners,
+                                  size_t quadCount, D3DCOLOR color) {
+    auto* texture = dynamic_cast<GLTexture*>(page);
+    if (!texture || texture->Device() != this || (quadCount && !corners)) return D3DERR_INVALIDCALL;
+    if (quadCount == 0) return D3D_OK;
+    const size_t cornerCount = quadCount * 4;
     DrawKey k;
     std::memset(&k, 0, sizeof k);
     k.texture = texture;
@@ -857,25 +860,21 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     k.fillMode = D3DFILL_SOLID;
     // Lines of text in a row share a batch; the device's own state is not read or changed.
     if (!batchIndices_.empty() &&
-        (!(k == batchKey_) || batchVertices_.size() + quads.size() > kMaxBatchVertices))
+        (!(k == batchKey_) || batchVertices_.size() + cornerCount > kMaxBatchVertices))
         Flush();
     batchKey_ = k;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
     const uint32_t base = uint32_t(batchVertices_.size());
-    for (const GLVertex& q : quads) {
-        GLVertex v = q;
-        v.x = q.x / w * 2.0f - 1.0f;
-        v.y = 1.0f - q.y / h * 2.0f;
-        v.z = 0.0f;
-        v.w = 1.0f;
-        v.diffuse = color;
-        v.specular = 0xFFFFFFFF;
-        batchVertices_.push_back(v);
+    for (size_t i = 0; i < cornerCount; ++i) {
+        const ScreenQuadCorner& c = corners[i];
+        batchVertices_.push_back(GLVertex{c.X / w * 2.0f - 1.0f, 1.0f - c.Y / h * 2.0f, 0.0f, 1.0f,
+                                          color, 0xFFFFFFFF, c.U, c.V});
     }
     for (uint32_t q = base; q + 3 < batchVertices_.size(); q += 4) {
         for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) batchIndices_.push_back(q + i);
     }
     if (!batching_) Flush();
+    return D3D_OK;
 }
 
 // ---- Resources ------------------------------------------------------------------------------

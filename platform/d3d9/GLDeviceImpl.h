@@ -175,7 +175,7 @@ GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixe
 // Attribute pointers of GLVertex for the bound array buffer.
 void BindVertexLayout();
 
-class GLDevice final : public IDirect3DDevice9 {
+class GLDevice final : public IDirect3DDevice9, private IDirect3DTextTarget {
 public:
     ULONG AddRef() override;
     ULONG Release() override;
@@ -214,8 +214,9 @@ public:
                           void* pSharedHandle) override;
     HRESULT EvictManagedResources() override;
     HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
+    IDirect3DTextTarget* TextTarget() override { return this; }
 
-    // ---- For the platform layer (textures, the font, tests) ----
+    // ---- For the platform layer (textures, tests) ----
     void MakeCurrent();
     void Flush();
     // Draws any batched primitives that sample `texture`.
@@ -225,16 +226,18 @@ public:
     HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     void SetBatching(bool on);
     uint64_t DrawCalls() const { return drawCalls_; }
-    UINT BackBufferWidth() const { return pp_.BackBufferWidth; }
-    UINT BackBufferHeight() const { return pp_.BackBufferHeight; }
     UINT MaxTextureSize() const { return maxTextureSize_; }
-    // Draws screen-space quads (pixel corners, Direct3D screen coordinates) sampling
-    // `texture` with point filtering, texel x `color`, alpha blended, without touching the
-    // device's visible state. Used by the text font. `quads` holds 4 vertices per quad in
-    // strip order, positions in x, y (pixels) and u, v.
-    void DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads, D3DCOLOR color);
 
 private:
+    // ---- The text font's target: glyph quads batched like any other draw ----
+    ID3DXFont* CreateOwnFont(INT, UINT) override { return nullptr; }
+    void GetBackBufferSize(UINT& width, UINT& height) override {
+        width = pp_.BackBufferWidth;
+        height = pp_.BackBufferHeight;
+    }
+    HRESULT DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorner* corners,
+                            size_t quadCount, D3DCOLOR color) override;
+
     GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context);
     ~GLDevice() override;
     bool InitGL();

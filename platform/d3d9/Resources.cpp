@@ -80,6 +80,24 @@ FvfLayout DecodeFvf(DWORD fvf) {
     return l;
 }
 
+std::string SurfaceFormatName(uint32_t format) {
+    struct Named {
+        uint32_t Format;
+        const char* Name;
+    };
+    static constexpr Named kNames[] = {
+        {0, "UNKNOWN"},       {20, "R8G8B8"},         {21, "A8R8G8B8"},
+        {22, "X8R8G8B8"},     {23, "R5G6B5"},         {24, "X1R5G5B5"},
+        {25, "A1R5G5B5"},     {26, "A4R4G4B4"},       {27, "R3G3B2"},
+        {28, "A8"},           {29, "A8R3G3B2"},       {30, "X4R4G4B4"},
+        {31, "A2B10G10R10"},  {34, "G16R16"},         {70, "D3DFMT_D16_LOCKABLE"},
+        {71, "D3DFMT_D32"},   {73, "D3DFMT_D15S1"},   {75, "D3DFMT_D24S8"},
+        {77, "D3DFMT_D24X8"}, {79, "D3DFMT_D24X4S4"}, {80, "D3DFMT_D16"}};
+    for (const Named& n : kNames)
+        if (n.Format == format) return n.Name;
+    return "";
+}
+
 UINT FvfVertexSize(DWORD fvf) {
     return DecodeFvf(fvf).Size;
 }

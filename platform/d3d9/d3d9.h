@@ -3,13 +3,15 @@
 // abstract classes with counted references (AddRef/Release, as the engine expects).
 //
 // Two implementations stand behind it: the OpenGL device (Direct3DCreate9, GLDevice.h) that
-// reproduces Direct3D 9's rasterisation rules on screen, and the recording device
-// (RecordingDevice.h) that keeps every call for tests. This header includes no SDL or OpenGL.
+// reproduces Direct3D 9's rasterisation rules on screen, and the recording device that keeps
+// every call for tests (tests/doubles/, linked by tests only). This header includes no SDL or
+// OpenGL.
 //
 // Coordinates follow Direct3D 9: row vectors multiplied by matrices on the right, pixel centres
 // at integer screen coordinates, y growing downward on screen, clip-space z from 0 to w.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -561,8 +563,41 @@ public:
     virtual HRESULT UnlockRect(UINT Level) = 0;
 };
 
+class ID3DXFont;  // platform/d3dx9/d3dx9.h
+
+// One corner of a quad of text: X, Y in back-buffer pixels (Direct3D screen coordinates, a
+// pixel's centre at whole numbers), U, V in the glyph page (0 to 1 across it).
+struct ScreenQuadCorner {
+    float X, Y, U, V;
+};
+
+// What the text font needs from the device it draws with. The font keeps its glyphs in pages
+// (textures made with the device's CreateTexture) and draws them as quads in screen pixels.
+class IDirect3DTextTarget {
+public:
+    // A font the device makes itself, for `Height` and `Weight` as D3DXCreateFontW was given
+    // them (the caller owns one reference); null when fonts draw glyph pages through this
+    // target. A device that keeps its calls for tests answers with a font that keeps what it is
+    // asked to draw.
+    virtual ID3DXFont* CreateOwnFont(INT Height, UINT Weight) = 0;
+    // The back buffer's size in pixels: glyphs wholly outside it need not be drawn.
+    virtual void GetBackBufferSize(UINT& Width, UINT& Height) = 0;
+    // Draws `QuadCount` quads of four corners each (left-top, left-bottom, right-top,
+    // right-bottom) sampling `Page` with point filtering, texel x `Color`, alpha blended, in
+    // back-buffer pixels not moved by any transform. The device's states, transforms and bound
+    // texture are neither read nor changed. D3DERR_INVALIDCALL for a page of another device.
+    virtual HRESULT DrawScreenQuads(IDirect3DTexture9* Page, const ScreenQuadCorner* Corners,
+                                    size_t QuadCount, D3DCOLOR Color) = 0;
+
+protected:
+    ~IDirect3DTextTarget() = default;
+};
+
 class IDirect3DDevice9 : public IUnknown {
 public:
+    // What the text font draws through; null for a device that draws no text (no font can be
+    // made for it).
+    virtual IDirect3DTextTarget* TextTarget() { return nullptr; }
     // D3D_OK while the device can draw; D3DERR_DEVICELOST while it cannot (a full-screen
     // window is minimised); D3DERR_DEVICENOTRESET once it could draw again but needs Reset.
     virtual HRESULT TestCooperativeLevel() = 0;
@@ -660,5 +695,10 @@ UINT FvfVertexSize(DWORD fvf);
 
 // Bytes of one texel of `format`; 0 for a format the devices cannot hold.
 UINT FormatBytesPerPixel(D3DFORMAT format);
+
+// The name of a surface format as the log lines give it: colour formats without Direct3D's
+// prefix ("X8R8G8B8", "UNKNOWN" for 0), depth formats with it ("D3DFMT_D24S8"); empty for a
+// format without a name.
+std::string SurfaceFormatName(uint32_t format);
 
 }  // namespace hv

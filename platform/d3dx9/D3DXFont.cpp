@@ -1,6 +1,6 @@
-// The text font: glyphs from the face fontconfig chooses, rendered by SDL2_ttf into textures
-// and drawn by the OpenGL device as screen-space quads. On the recording device the font only
-// records what it was asked to draw.
+// The text font: glyphs from the face fontconfig chooses, rendered by SDL2_ttf into glyph pages
+// (textures of the device) and drawn as screen-space quads through the device's text target. A
+// device may instead make fonts of its own (the recording device of the tests does).
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -12,8 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/d3d9/GLDeviceImpl.h"
-#include "platform/d3d9/RecordingDevice.h"
+#include "platform/d3d9/Resources.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/text.h"
 
@@ -27,89 +26,26 @@ std::string Narrow(const wchar_t* w) {
     return s;
 }
 
-// Lines of the text (broken at "\n"; "\r" is dropped), each as code points.
-std::vector<std::vector<uint32_t>> SplitTextLines(const std::vector<uint32_t>& text, bool single) {
-    std::vector<std::vector<uint32_t>> lines(1);
-    for (uint32_t c : text) {
-        if (c == '\r') continue;
-        if (c == '\n' && !single) {
-            lines.emplace_back();
-            continue;
-        }
-        lines.back().push_back(c == '\n' ? ' ' : c);
-    }
-    return lines;
-}
-
-class FontBase : public RefCounted<ID3DXFont> {
+// Glyphs rendered once into pages, drawn as textured quads. Drawing a text it has drawn before
+// allocates nothing: its buffers keep their capacity from call to call.
+class PageFont final : public RefCounted<ID3DXFont> {
 public:
-    explicit FontBase(IDirect3DDevice9* device) : device_(device) { device_->AddRef(); }
+    PageFont(IDirect3DDevice9* device, IDirect3DTextTarget* target, TTF_Font* font, INT lineHeight)
+        : device_(device), target_(target), font_(font), lineHeight_(lineHeight) {
+        device_->AddRef();
+    }
+
+    INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
+                  D3DCOLOR color) override;
     HRESULT OnLostDevice() override { return D3D_OK; }
     HRESULT OnResetDevice() override { return D3D_OK; }
 
 protected:
-    ~FontBase() override { device_->Release(); }
-    IDirect3DDevice9* device_;
-};
-
-// On the recording device: keeps the call, measures every character as half the height wide.
-class RecordingFont final : public FontBase {
-public:
-    RecordingFont(RecordingDevice* device, INT height)
-        : FontBase(device),
-          recorder_(device),
-          height_(height > 0   ? height
-                  : height < 0 ? -height
-                               : 16) {}
-
-    INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
-                  D3DCOLOR color) override {
-        if (!text || !rect) return 0;
-        const size_t n = count < 0 ? std::strlen(text) : size_t(count);
-        const std::string s(text, n);
-        char c[16];
-        std::snprintf(c, sizeof c, "0x%08X", color);
-        RecordedCall& call = recorder_->Record(
-            "ID3DXFont::DrawTextA",
-            "ID3DXFont::DrawTextA(\"" + s + "\", " + std::to_string(rect->left) + ", " +
-                std::to_string(rect->top) + ", " + std::to_string(rect->right) + ", " +
-                std::to_string(rect->bottom) + ", " + std::to_string(format) + ", " + c + ")",
-            {uint32_t(rect->left), uint32_t(rect->top), uint32_t(rect->right),
-             uint32_t(rect->bottom), format, color},
-            this);
-        call.String = s;
-        call.Rect = *rect;
-        const auto lines =
-            SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
-        const INT height = INT(lines.size()) * height_;
-        if (format & DT_CALCRECT) {
-            size_t longest = 0;
-            for (const auto& l : lines) longest = std::max(longest, l.size());
-            rect->right = rect->left + INT(longest) * (height_ / 2);
-            rect->bottom = rect->top + height;
-        }
-        return height;
-    }
-
-private:
-    RecordingDevice* recorder_;
-    INT height_;
-};
-
-// On the OpenGL device: glyphs rendered once into atlas pages, drawn as textured quads.
-class GLFont final : public FontBase {
-public:
-    GLFont(GLDevice* device, TTF_Font* font, INT lineHeight)
-        : FontBase(device), gl_(device), font_(font), lineHeight_(lineHeight) {}
-
-    INT DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
-                  D3DCOLOR color) override;
-
-protected:
-    ~GLFont() override {
+    ~PageFont() override {
         for (IDirect3DTexture9* page : pages_) page->Release();
         TTF_CloseFont(font_);
         TTF_Quit();
+        device_->Release();
     }
 
 private:
@@ -119,12 +55,24 @@ private:
         int OffsetX = 0;  // where the picture starts relative to the pen
         int Advance = 0;
     };
+    // A line of the text: characters [Begin, End) of chars_, Width pixels of advances.
+    struct Line {
+        size_t Begin = 0, End = 0;
+        int Width = 0;
+    };
     static constexpr int kPageSize = 512;
 
     const Glyph& GlyphOf(uint32_t cp);
     void EndUpdate();
+    // Fills chars_ and lines_ from the text: lines break at "\n" ("\r" is dropped); a single
+    // line takes a "\n" as a space.
+    void SplitLines(const char* text, size_t length, bool singleLine);
+    // Adds the quad of glyph `g` with its pen at x, y to its page's corners, clipped to `clip`
+    // when given and left out when nothing of it lies on the back buffer.
+    void AddQuad(const Glyph& g, int x, int y, const RECT* clip, int screenW, int screenH);
 
-    GLDevice* gl_;
+    IDirect3DDevice9* device_;
+    IDirect3DTextTarget* target_;
     TTF_Font* font_;
     INT lineHeight_;
     std::unordered_map<uint32_t, Glyph> glyphs_;
@@ -132,9 +80,13 @@ private:
     int shelfX_ = 0, shelfY_ = 0, shelfH_ = 0;
     int lockedPage_ = -1;
     D3DLOCKED_RECT locked_{};
+    // Scratch of DrawTextA, kept between calls.
+    std::vector<uint32_t> chars_;
+    std::vector<Line> lines_;
+    std::vector<std::vector<ScreenQuadCorner>> corners_;  // per page
 };
 
-const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
+const PageFont::Glyph& PageFont::GlyphOf(uint32_t cp) {
     auto it = glyphs_.find(cp);
     if (it != glyphs_.end()) return it->second;
     Glyph g;
@@ -161,8 +113,8 @@ const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
         if (pages_.empty() || shelfY_ + g.H + 1 > kPageSize) {
             EndUpdate();
             IDirect3DTexture9* page = nullptr;
-            if (SUCCEEDED(gl_->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8,
-                                             D3DPOOL_MANAGED, &page, nullptr)))
+            if (SUCCEEDED(device_->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8,
+                                                 D3DPOOL_MANAGED, &page, nullptr)))
                 pages_.push_back(page);
             shelfX_ = shelfY_ = shelfH_ = 0;
         }
@@ -188,27 +140,68 @@ const GLFont::Glyph& GLFont::GlyphOf(uint32_t cp) {
     return glyphs_.emplace(cp, g).first->second;
 }
 
-void GLFont::EndUpdate() {
+void PageFont::EndUpdate() {
     if (lockedPage_ >= 0) pages_[lockedPage_]->UnlockRect(0);
     lockedPage_ = -1;
 }
 
-INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
-                      D3DCOLOR color) {
+void PageFont::SplitLines(const char* text, size_t length, bool singleLine) {
+    DecodeTextInto(std::string_view(text, length), chars_);
+    lines_.clear();
+    lines_.push_back(Line{});
+    size_t kept = 0;  // characters are compacted in place as "\r" and line breaks drop out
+    for (uint32_t c : chars_) {
+        if (c == '\r') continue;
+        if (c == '\n' && !singleLine) {
+            lines_.back().End = kept;
+            lines_.push_back(Line{kept, kept, 0});
+            continue;
+        }
+        chars_[kept++] = c == '\n' ? ' ' : c;
+    }
+    lines_.back().End = kept;
+    chars_.resize(kept);
+}
+
+void PageFont::AddQuad(const Glyph& g, int x, int y, const RECT* clip, int screenW, int screenH) {
+    // Pixels x0..x1-1, y0..y1-1 of the screen; texels alike in the page.
+    int x0 = x + g.OffsetX, y0 = y, x1 = x0 + g.W, y1 = y0 + g.H;
+    int tx = g.X, ty = g.Y;
+    if (clip) {
+        const int cx0 = std::max(x0, int(clip->left)), cy0 = std::max(y0, int(clip->top));
+        const int cx1 = std::min(x1, int(clip->right)), cy1 = std::min(y1, int(clip->bottom));
+        tx += cx0 - x0;
+        ty += cy0 - y0;
+        x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
+    }
+    // Glyphs wholly outside the back buffer change no pixel: a line far wider than the screen
+    // (a megabyte of text) costs its advances, not millions of vertices.
+    const bool onScreen = x1 > 0 && y1 > 0 && x0 < screenW && y0 < screenH;
+    if (x1 <= x0 || y1 <= y0 || !onScreen) return;
+    const float page = float(kPageSize);
+    const float u0 = float(tx) / page, v0 = float(ty) / page;
+    const float u1 = float(tx + x1 - x0) / page, v1 = float(ty + y1 - y0) / page;
+    // Corners half a pixel out from the pixel centres: texels land 1:1.
+    const float fx0 = float(x0) - 0.5f, fy0 = float(y0) - 0.5f;
+    const float fx1 = float(x1) - 0.5f, fy1 = float(y1) - 0.5f;
+    auto& corners = corners_[size_t(g.Page)];
+    corners.push_back({fx0, fy0, u0, v0});
+    corners.push_back({fx0, fy1, u0, v1});
+    corners.push_back({fx1, fy0, u1, v0});
+    corners.push_back({fx1, fy1, u1, v1});
+}
+
+INT PageFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWORD format,
+                        D3DCOLOR color) {
     if (!text || !rect) return 0;
-    const size_t n = count < 0 ? std::strlen(text) : size_t(count);
-    const auto lines =
-        SplitTextLines(DecodeText(std::string_view(text, n)), format & DT_SINGLELINE);
-    std::vector<int> widths;
+    SplitLines(text, count < 0 ? std::strlen(text) : size_t(count), format & DT_SINGLELINE);
     int widest = 0;
-    for (const auto& line : lines) {
-        int w = 0;
-        for (uint32_t c : line) w += GlyphOf(c).Advance;
-        widths.push_back(w);
-        widest = std::max(widest, w);
+    for (Line& line : lines_) {
+        for (size_t i = line.Begin; i < line.End; ++i) line.Width += GlyphOf(chars_[i]).Advance;
+        widest = std::max(widest, line.Width);
     }
     EndUpdate();
-    const INT height = INT(lines.size()) * lineHeight_;
+    const INT height = INT(lines_.size()) * lineHeight_;
     if (format & DT_CALCRECT) {
         rect->right = rect->left + widest;
         rect->bottom = rect->top + height;
@@ -219,56 +212,30 @@ INT GLFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, DWO
         y = rect->bottom - height;
     else if (format & DT_VCENTER)
         y = rect->top + (rect->bottom - rect->top - height) / 2;
-    const bool clip = !(format & DT_NOCLIP);
+    const RECT* clip = (format & DT_NOCLIP) ? nullptr : rect;
 
-    std::vector<std::vector<GLVertex>> quads(pages_.size());
-    const float page = float(kPageSize);
-    // Glyphs wholly outside the back buffer change no pixel: a line far wider than the screen
-    // (a megabyte of text) costs its advances, not millions of vertices.
-    const int screenW = int(gl_->BackBufferWidth()), screenH = int(gl_->BackBufferHeight());
-    for (size_t l = 0; l < lines.size(); ++l, y += lineHeight_) {
+    if (corners_.size() < pages_.size()) corners_.resize(pages_.size());
+    for (auto& corners : corners_) corners.clear();
+    UINT screenW = 0, screenH = 0;
+    target_->GetBackBufferSize(screenW, screenH);
+    for (const Line& line : lines_) {
         int x = rect->left;
         if (format & DT_RIGHT)
-            x = rect->right - widths[l];
+            x = rect->right - line.Width;
         else if (format & DT_CENTER)
-            x = rect->left + (rect->right - rect->left - widths[l]) / 2;
-        for (uint32_t c : lines[l]) {
-            const Glyph& g = GlyphOf(c);
-            if (g.Page >= 0) {
-                // Pixels x0..x1-1, y0..y1-1 of the screen; texels alike in the page.
-                int x0 = x + g.OffsetX, y0 = y, x1 = x0 + g.W, y1 = y0 + g.H;
-                int tx = g.X, ty = g.Y;
-                if (clip) {
-                    const int cx0 = std::max(x0, int(rect->left)),
-                              cy0 = std::max(y0, int(rect->top));
-                    const int cx1 = std::min(x1, int(rect->right)),
-                              cy1 = std::min(y1, int(rect->bottom));
-                    tx += cx0 - x0;
-                    ty += cy0 - y0;
-                    x0 = cx0, y0 = cy0, x1 = cx1, y1 = cy1;
-                }
-                const bool onScreen = x1 > 0 && y1 > 0 && x0 < screenW && y0 < screenH;
-                if (x1 > x0 && y1 > y0 && onScreen) {
-                    const float u0 = float(tx) / page, v0 = float(ty) / page;
-                    const float u1 = float(tx + x1 - x0) / page, v1 = float(ty + y1 - y0) / page;
-                    // Corners half a pixel out from the pixel centres: texels land 1:1.
-                    const float fx0 = float(x0) - 0.5f, fy0 = float(y0) - 0.5f;
-                    const float fx1 = float(x1) - 0.5f, fy1 = float(y1) - 0.5f;
-                    auto& q = quads[size_t(g.Page)];
-                    q.push_back({fx0, fy0, 0, 1, 0, 0, u0, v0});
-                    q.push_back({fx0, fy1, 0, 1, 0, 0, u0, v1});
-                    q.push_back({fx1, fy0, 0, 1, 0, 0, u1, v0});
-                    q.push_back({fx1, fy1, 0, 1, 0, 0, u1, v1});
-                }
-            }
+            x = rect->left + (rect->right - rect->left - line.Width) / 2;
+        for (size_t i = line.Begin; i < line.End; ++i) {
+            const Glyph& g = GlyphOf(chars_[i]);
+            if (g.Page >= 0) AddQuad(g, x, y, clip, int(screenW), int(screenH));
             x += g.Advance;
         }
+        y += lineHeight_;
     }
     EndUpdate();
-    for (size_t p = 0; p < quads.size(); ++p) {
-        if (quads[p].empty()) continue;
-        auto* texture = dynamic_cast<GLTexture*>(pages_[p]);
-        if (texture) gl_->DrawScreenQuads(texture, quads[p], color);
+    for (size_t p = 0; p < pages_.size(); ++p) {
+        const auto& corners = corners_[p];
+        if (!corners.empty())
+            target_->DrawScreenQuads(pages_[p], corners.data(), corners.size() / 4, color);
     }
     return height;
 }
@@ -309,16 +276,12 @@ HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight
     if (!ppFont) return D3DERR_INVALIDCALL;
     *ppFont = nullptr;
     if (!pDevice) return D3DERR_INVALIDCALL;
-    if (auto* recorder = dynamic_cast<RecordingDevice*>(pDevice)) {
-        recorder->Record(
-            "D3DXCreateFontW",
-            "D3DXCreateFontW(" + std::to_string(Height) + ", " + std::to_string(Weight) + ")",
-            {uint32_t(Height), Weight});
-        *ppFont = new RecordingFont(recorder, Height);
+    IDirect3DTextTarget* target = pDevice->TextTarget();
+    if (!target) return D3DERR_INVALIDCALL;
+    if (ID3DXFont* own = target->CreateOwnFont(Height, Weight)) {
+        *ppFont = own;
         return D3D_OK;
     }
-    auto* gl = dynamic_cast<GLDevice*>(pDevice);
-    if (!gl) return D3DERR_INVALIDCALL;
     std::string file;
     int index = 0;
     if (!FindFace(Narrow(pFaceName), Weight >= 600, Italic != 0, file, index))
@@ -341,7 +304,7 @@ HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight
         TTF_SetFontSize(font, size);
         lineHeight = cell;
     }
-    *ppFont = new GLFont(gl, font, lineHeight);
+    *ppFont = new PageFont(pDevice, target, font, lineHeight);
     return D3D_OK;
 }
 

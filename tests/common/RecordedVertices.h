@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine3d/KavTextureEngine3D.h"
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv::test {
 

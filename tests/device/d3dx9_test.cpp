@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/d3d9/RecordingDevice.h"
 #include "tests/device/DeviceFixture.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv::test {
 namespace {

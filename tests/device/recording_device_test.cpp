@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "platform/d3d9/RecordingDevice.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "tests/device/DeviceFixture.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv {
 namespace {

@@ -201,6 +201,31 @@ demo_scene)
     expect_in "$log" "TMainForm.QuitGame"
     expect_in "$log" "[ Errors : 0 ,  Warnings : 0"
     ;;
+numbers_whatever_the_locale)
+    # A locale with a decimal comma, made here (no system locale needed): the script's numbers
+    # still print and read with ".", in its own file and in what it hands the host.
+    mkdir -p "$game/locales"
+    localedef -i de_DE -f UTF-8 "$game/locales/de_DE.UTF-8" 2>/dev/null ||
+        [ -d "$game/locales/de_DE.UTF-8" ] || fail "localedef could not make de_DE.UTF-8"
+    [ "$(LOCPATH="$game/locales" LC_ALL=de_DE.UTF-8 /usr/bin/printf %.1f 1.5)" = "1,5" ] ||
+        fail "the made locale has no decimal comma"
+    script <<'LUA'
+function A_Init()
+  InitLogFile("numbers.txt")
+  WriteToLogFile(table.concat({tostring(1.5), tostring(tonumber("2.25")), string.format("%.2f", 0.5),
+                               tostring(3 / 4), tostring(tonumber("2,25"))}, "|"))
+  WriteToLogFile(1.25)
+  SetProfileParam("speed=" .. 2.5)
+  QuitGame()
+end
+LUA
+    LOCPATH="$game/locales" LC_ALL=de_DE.UTF-8 run -w
+    expect_code 0
+    expect_file "$user/numbers.txt" "1.5|2.25|0.50|0.75|nil
+1.25"
+    expect_in "$user/Profile.txt" "speed=2.5"
+    expect_in "$log" "[ Errors : 0"
+    ;;
 *)
     fail "unknown case"
     ;;

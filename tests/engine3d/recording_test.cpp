@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "engine3d/KavTextureEngine3D.h"
-#include "platform/d3d9/RecordingDevice.h"
 #include "tests/common/RecordedVertices.h"
+#include "tests/doubles/RecordingDevice.h"
 #include "tests/engine3d/EngineTestSupport.h"
 
 namespace hv::test {

@@ -1,8 +1,8 @@
 // Picture files on any bytes: decoding and conversion into a texture as the engine asks for it
 // (full mip chain, power-of-two size, the default filter) and at the file's own size, on the
 // recording device, which keeps every texel in memory.
-#include "platform/d3d9/RecordingDevice.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "tests/doubles/RecordingDevice.h"
 #include "tests/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

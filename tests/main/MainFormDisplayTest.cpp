@@ -9,8 +9,8 @@
 #include "lua/MyLua.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
-#include "platform/d3d9/RecordingDevice.h"
 #include "platform/win32/win32.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv {
 namespace {

@@ -19,10 +19,10 @@
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
 #include "platform/d3d9/GLDevice.h"
-#include "platform/d3d9/RecordingDevice.h"
 #include "platform/system.h"
 #include "tests/common/OffscreenVideo.h"
 #include "tests/common/RecordedVertices.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv {
 namespace {

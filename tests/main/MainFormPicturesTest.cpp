@@ -14,7 +14,7 @@
 #include "log/KavLogEngine.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv {
 namespace {

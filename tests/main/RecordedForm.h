@@ -11,8 +11,8 @@
 #include "log/KavLogEngine.h"
 #include "main/MainForm.h"
 #include "main/ProjectSettings.h"
-#include "platform/d3d9/RecordingDevice.h"
 #include "tests/common/ScriptText.h"
+#include "tests/doubles/RecordingDevice.h"
 
 namespace hv::test {
 

@@ -1,9 +1,11 @@
-#include "platform/d3d9/RecordingDevice.h"
+#include "tests/doubles/RecordingDevice.h"
 
 #include <cstring>
 #include <map>
 #include <new>
 #include <utility>
+
+#include "tests/doubles/RecordingFont.h"
 
 namespace hv {
 
@@ -439,6 +441,26 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
     pCaps->MaxTextureWidth = pCaps->MaxTextureHeight = MaxTextureSize;
     pCaps->MaxPrimitiveCount = 0xFFFFF;
     return D3D_OK;
+}
+
+ID3DXFont* RecordingDevice::CreateOwnFont(INT Height, UINT Weight) {
+    Record("D3DXCreateFontW",
+           "D3DXCreateFontW(" + std::to_string(Height) + ", " + std::to_string(Weight) + ")",
+           {uint32_t(Height), Weight});
+    return new RecordingFont(this, Height);
+}
+
+void RecordingDevice::GetBackBufferSize(UINT& Width, UINT& Height) {
+    Width = PresentParameters.BackBufferWidth;
+    Height = PresentParameters.BackBufferHeight;
+}
+
+HRESULT RecordingDevice::DrawScreenQuads(IDirect3DTexture9* Page, const ScreenQuadCorner* Corners,
+                                         size_t QuadCount, D3DCOLOR Color) {
+    Record("DrawScreenQuads",
+           "DrawScreenQuads(" + std::to_string(QuadCount) + ", " + Hex(Color) + ")",
+           {uint32_t(QuadCount), Color}, Page);
+    return Page && (Corners || QuadCount == 0) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 // ---- RecordingDirect3D9 ---------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // A device that draws nothing and keeps every call, for tests of the code that drives the
 // device: call order, arguments, matrices and the vertex-buffer contents of every draw. Results
-// of the calls that can fail are set by the test. No SDL or OpenGL here.
+// of the calls that can fail are set by the test. Its fonts keep what they are asked to draw
+// (RecordingFont.h). Linked by tests only; no SDL or OpenGL here.
 #pragma once
 
 #include <string>
@@ -53,7 +54,7 @@ private:
 
 // The device lives while it has references or vertex buffers and textures of its own; those
 // do not hold references to it, so that a texture bound to the device does not keep it alive.
-class RecordingDevice final : public IDirect3DDevice9 {
+class RecordingDevice final : public IDirect3DDevice9, private IDirect3DTextTarget {
 public:
     explicit RecordingDevice(const D3DPRESENT_PARAMETERS& pp);
     ULONG AddRef() override { return ++refs_; }
@@ -116,9 +117,18 @@ public:
                           void* pSharedHandle) override;
     HRESULT EvictManagedResources() override;
     HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
+    IDirect3DTextTarget* TextTarget() override { return this; }
 
 protected:
     ~RecordingDevice() override;
+
+private:
+    // Fonts are recording fonts, made as "D3DXCreateFontW(height, weight)"; quads drawn for
+    // text are recorded as "DrawScreenQuads(count, colour)".
+    ID3DXFont* CreateOwnFont(INT Height, UINT Weight) override;
+    void GetBackBufferSize(UINT& Width, UINT& Height) override;
+    HRESULT DrawScreenQuads(IDirect3DTexture9* Page, const ScreenQuadCorner* Corners,
+                            size_t QuadCount, D3DCOLOR Color) override;
 
 private:
     ULONG refs_ = 1;
