@@ -82,6 +82,7 @@ int ReadProgramOptions(int argc, char** argv) {
 }  // namespace hv
 
 int main(int argc, char** argv) {
+    hv::KeepLargeBlocksOutOfTheHeap();
     // The game's command line is what follows the program's own options; argv[0] stays.
     const int first = hv::ReadProgramOptions(argc, argv);
     if (first > 1) {

@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -77,6 +78,12 @@ std::string ModuleName() {
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return "halvardine";
     return exe.filename().string();
+}
+
+void KeepLargeBlocksOutOfTheHeap() {
+    // A fixed threshold also fixes the trim threshold: freed space at the heap's top goes back
+    // to the system once it passes the default 128 kB.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 }
 
 }  // namespace hv

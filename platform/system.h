@@ -34,6 +34,13 @@ void SetCommandLine(int argc, const char* const* argv);
 int ParamCount();
 std::string ParamStr(int index);
 
+// Makes the C library's allocator hand every block of a megabyte or more straight back to the
+// system when it is freed. Left alone, the allocator raises that threshold to the largest block
+// freed so far (a decoded picture of tens of megabytes); from then on the driver's streamed
+// buffers of a few megabytes come from the heap and, freed in another order each time, scatter
+// free space over it, so that resident memory creeps up frame after frame. Call once at start.
+void KeepLargeBlocksOutOfTheHeap();
+
 // The executable's own file name ("halvardine"), for reports that name the module.
 std::string ModuleName();
 
