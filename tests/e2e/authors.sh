@@ -11,7 +11,7 @@ repo=$(cd "$(dirname "$0")/../.." && pwd)
 start_window() {
     "$bin" "$@" > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
 }
 # Sends a key to the window and waits for the program to end; sets $code.
@@ -98,7 +98,7 @@ LUA
     grep -q "^local function overPicture" data/AllLua.lua || fail "the demo has no overPicture"
     "$bin" -w '[320,240]' > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
     for _ in $(seq 50); do [ "$(grep -c . "$user/hits.txt" 2>/dev/null)" = 15 ] && break; sleep 0.1; done
     sleep 0.5

@@ -92,14 +92,7 @@ start() {
     fi
     "$bin" "$@" > out.txt 2> err.txt &
     pid=$!
-    # Searched again and again: a search fails outright when a window it looks at goes away
-    # meanwhile, as the window manager's windows may while it starts.
-    wid=""
-    for _ in $(seq 200); do
-        wid=$(xdotool search --name '^Halvardine$' 2>/dev/null | head -1)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
+    wid=$(game_window)
     [ -n "$wid" ] || fail "no window named Halvardine appeared; stderr: $(cat err.txt); log: $(tail -n 4 "$log" 2>/dev/null)"
     wait_drawn
 }

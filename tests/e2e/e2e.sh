@@ -21,7 +21,7 @@ LUA
     farewell_link
     "$bin" -w > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || fail "no window named Halvardine appeared"
     [ "$(xdotool getwindowname "$wid")" = "Halvardine" ] || fail "window title"
     key_and_wait alt+F4
@@ -136,7 +136,7 @@ LUA
         rm -f "$user/resolution.txt"
         "$bin" "${args[@]}" > out.txt 2> err.txt &
         pid=$!
-        wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+        wid=$(game_window)
         [ -n "$wid" ] || fail "no window named Halvardine appeared"
         for _ in $(seq 100); do grep -q frames "$user/resolution.txt" 2>/dev/null && break; sleep 0.1; done
         expect_in "$user/resolution.txt" "frames"
@@ -157,7 +157,7 @@ demo_scene)
     # A sound output that always opens, so the log holds no error from a machine without one.
     SDL_AUDIODRIVER=dummy "$bin" -w > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
     # A screenshot of the whole screen and where the client area sits in it; the host places
     # its window after creating it, so the place is read with each shot.

@@ -43,6 +43,19 @@ end
 LUA
 }
 
+# Prints the id of the game's window once it exists, waiting up to 20 s; prints nothing when none
+# appeared. The search is repeated here rather than left to xdotool's --sync: a window that
+# vanishes while xdotool reads its properties (a short-lived window of the host or of the X
+# server's other clients) ends that xdotool with an X error instead of a later match.
+game_window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --name '^Halvardine$' 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+}
+
 # Sends a key to the game's window $wid (game process $pid) and waits up to 10 s for the game to
 # end; sets $code. A game still running is killed and the case fails.
 key_and_wait() {

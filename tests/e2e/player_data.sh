@@ -129,7 +129,7 @@ function G_EndGame() end
 LUA
     "$bin" -w > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
     # Processor time (user + system, in clock ticks) over two seconds of running.
     cpu() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
@@ -167,7 +167,7 @@ function G_EndGame() end
 LUA
     "$bin" -w > out.txt 2> err.txt &
     pid=$!
-    wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+    wid=$(game_window)
     [ -n "$wid" ] || { kill "$pid"; fail "no window named Halvardine appeared"; }
     # Clicks before the game is running are not the script's: wait for its first frame.
     for _ in $(seq 200); do [ -f drawing.txt ] && break; sleep 0.1; done

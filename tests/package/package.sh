@@ -71,7 +71,9 @@ set -uo pipefail
 fail() { echo "FAIL [package]: $*" >&2; exit 1; }
 "$1/halvardine-demo" > demo-out.txt 2> demo-err.txt &
 pid=$!
-wid=$(timeout 20 xdotool search --sync --name '^Halvardine$' | head -1)
+# Searched again and again: xdotool's --sync search ends with an X error when a window it
+# reads goes away meanwhile.
+wid=$(for _ in $(seq 200); do xdotool search --name '^Halvardine$' 2>/dev/null | head -1 | grep . && break; sleep 0.1; done)
 [ -n "$wid" ] || { kill "$pid"; fail "the installed demo opened no window: $(cat demo-err.txt)"; }
 drawn=""
 for _ in $(seq 40); do
