@@ -16,9 +16,6 @@ namespace {
 
 GLDevice* g_current = nullptr;
 
-// A batch is drawn once it holds this many vertices, to keep its memory bounded.
-constexpr size_t kMaxBatchVertices = 1 << 18;
-
 D3DMATRIX Identity() {
     D3DMATRIX m{};
     m._11 = m._22 = m._33 = m._44 = 1.0f;
@@ -100,6 +97,8 @@ GLDevice::GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context)
     d3d_->AddRef();
     const char* noBatching = std::getenv("HV_D3D_NO_BATCHING");
     batching_ = !(noBatching && noBatching[0] == '1');
+    const char* batchLog = std::getenv("HV_D3D_BATCH_LOG");
+    batchLog_ = batchLog && batchLog[0] == '1';
 }
 
 GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp, HRESULT& hr) {
@@ -141,6 +140,23 @@ GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS*
 
 bool GLDevice::InitGL() {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    // HV_D3D_TEXTURE_UNITS=n binds at most n textures a batch (1: a batch per texture).
+    GLint units = 1;
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    maxUnits_ = uint32_t(std::clamp<GLint>(units, 1, GLint(kMaxBatchUnits)));
+    if (const char* cap = std::getenv("HV_D3D_TEXTURE_UNITS");
+        cap && cap[0] >= '1' && cap[0] <= '8')
+        maxUnits_ = std::min(maxUnits_, uint32_t(cap[0] - '0'));
+    // Mesa's software renderer shades the pixels of one primitive apart from other primitives',
+    // so a primitive's unit may index the samplers: one sample a pixel, where comparisons with
+    // each unit cost a sample of every unit (it runs both sides of a branch; measured on the
+    // mixed benchmark scene, twice the time a frame). Drivers that may shade several
+    // primitives together compare. HV_D3D_INDEXED_UNITS=0 or 1 decides instead.
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool canIndex = epoxy_gl_version() >= 40 || epoxy_has_gl_extension("GL_ARB_gpu_shader5");
+    indexedUnits_ = canIndex && renderer && std::strstr(renderer, "llvmpipe");
+    if (const char* indexed = std::getenv("HV_D3D_INDEXED_UNITS"); indexed && indexed[0])
+        indexedUnits_ = canIndex && indexed[0] == '1';
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
@@ -166,7 +182,7 @@ bool GLDevice::InitGL() {
     std::memset(&plain, 0, sizeof plain);
     plain.colorOp = D3DTOP_MODULATE;
     plain.alphaOp = D3DTOP_SELECTARG1;
-    if (!ProgramFor(plain).id) return false;
+    if (!ProgramFor(plain, 0).id) return false;
 
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
@@ -356,6 +372,7 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
         return D3DERR_INVALIDCALL;
     Flush();
     if (IsLost()) return D3DERR_DEVICELOST;
+    if (batchLog_) LogBatches();
     MakeCurrent();
     // The destination is in client coordinates, the units of window positions; the drawable
     // may have more pixels than that on a high-density display.
@@ -564,16 +581,17 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     k.primitive = primitive;
     StageKey(ts, texture_ != nullptr, k);
     if (texture_ && StageReads(k, D3DTA_TEXTURE)) {
-        k.texture = texture_;
-        k.minFilter = ss[D3DSAMP_MINFILTER];
-        k.magFilter = ss[D3DSAMP_MAGFILTER];
-        k.mipFilter = ss[D3DSAMP_MIPFILTER];
-        k.addressU = ss[D3DSAMP_ADDRESSU];
-        k.addressV = ss[D3DSAMP_ADDRESSV];
-        k.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
-        k.border = ss[D3DSAMP_BORDERCOLOR];
-        k.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
-        k.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
+        TextureSlot& t = k.slot;
+        t.texture = texture_;
+        t.minFilter = ss[D3DSAMP_MINFILTER];
+        t.magFilter = ss[D3DSAMP_MAGFILTER];
+        t.mipFilter = ss[D3DSAMP_MIPFILTER];
+        t.addressU = ss[D3DSAMP_ADDRESSU];
+        t.addressV = ss[D3DSAMP_ADDRESSV];
+        t.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
+        t.border = ss[D3DSAMP_BORDERCOLOR];
+        t.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
+        t.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
     }
     if (StageReads(k, D3DTA_TFACTOR)) k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
     if (StageReads(k, D3DTA_CONSTANT)) k.constant = ts[D3DTSS_CONSTANT];
@@ -639,19 +657,15 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     // lights the device does not have), are not drawn.
     if (primitive == GL_POINTS && layout.PointSize) return D3DERR_INVALIDCALL;
     if (lighting.on && StageReads(key, D3DTA_SPECULAR)) return D3DERR_INVALIDCALL;
-    if (!batchIndices_.empty() &&
-        (!(key == batchKey_) || batchVertices_.size() + n + 2 > kMaxBatchVertices))
-        Flush();
-    batchKey_ = key;
     UpdateTransform();
-    const size_t firstIndex = batchIndices_.size();
+    drawVertices_.clear();
+    drawIndices_.clear();
 
     // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
     const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
     const int tex = int(set) < layout.TexCount ? layout.Tex[set] : -1;
     const int texFloats = tex >= 0 ? std::min(layout.TexFloats[set], 2) : 0;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    const uint32_t base = uint32_t(batchVertices_.size());
     for (UINT i = 0; i < n; ++i) {
         const uint8_t* src = bytes.data() + first + uint64_t(i) * stride;
         float p[4] = {0, 0, 0, 1};
@@ -682,24 +696,24 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         v.u = v.v = 0.0f;
         if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
         if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
-        batchVertices_.push_back(v);
+        drawVertices_.push_back(v);
     }
 
-    auto& idx = batchIndices_;
+    auto& idx = drawIndices_;
     // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
     // does. A one-pixel segment from the end point, which covers just that pixel, adds it, in
     // the colour the segment from `start` gives it.
     auto addLastPixel = [&](uint32_t start, uint32_t end) {
-        GLVertex a = batchVertices_[end];
+        GLVertex a = drawVertices_[end];
         if (key.flat) {
-            a.diffuse = batchVertices_[start].diffuse;
-            a.specular = batchVertices_[start].specular;
+            a.diffuse = drawVertices_[start].diffuse;
+            a.specular = drawVertices_[start].specular;
         }
         GLVertex b = a;
         b.x += 2.0f / w * b.w;
-        const uint32_t at = uint32_t(batchVertices_.size());
-        batchVertices_.push_back(a);
-        batchVertices_.push_back(b);
+        const uint32_t at = uint32_t(drawVertices_.size());
+        drawVertices_.push_back(a);
+        drawVertices_.push_back(b);
         idx.push_back(at);
         idx.push_back(at + 1);
     };
@@ -707,66 +721,64 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     // Each primitive starts with the vertex Direct3D's flat shading takes its colour from.
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
-            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
+            for (UINT i = 0; i < n; ++i) idx.push_back(i);
             break;
         case D3DPT_LINELIST:
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + 2 * i);
-                idx.push_back(base + 2 * i + 1);
-                if (lastPixel) addLastPixel(base + 2 * i, base + 2 * i + 1);
+                idx.push_back(2 * i);
+                idx.push_back(2 * i + 1);
+                if (lastPixel) addLastPixel(2 * i, 2 * i + 1);
             }
             break;
         case D3DPT_LINESTRIP:
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + i);
-                idx.push_back(base + i + 1);
+                idx.push_back(i);
+                idx.push_back(i + 1);
             }
-            if (lastPixel) addLastPixel(base + PrimitiveCount - 1, base + PrimitiveCount);
+            if (lastPixel) addLastPixel(PrimitiveCount - 1, PrimitiveCount);
             break;
         case D3DPT_TRIANGLELIST:
-            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
+            for (UINT i = 0; i < n; ++i) idx.push_back(i);
             break;
         case D3DPT_TRIANGLESTRIP:
             // Triangle i starts at vertex i; odd ones swap the other two to keep the winding.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + i);
-                idx.push_back(base + ((i & 1) ? i + 2 : i + 1));
-                idx.push_back(base + ((i & 1) ? i + 1 : i + 2));
+                idx.push_back(i);
+                idx.push_back((i & 1) ? i + 2 : i + 1);
+                idx.push_back((i & 1) ? i + 1 : i + 2);
             }
             break;
         case D3DPT_TRIANGLEFAN:
             // Triangle i is (0, i + 1, i + 2), started at vertex i + 1.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(base + i + 1);
-                idx.push_back(base + i + 2);
-                idx.push_back(base);
+                idx.push_back(i + 1);
+                idx.push_back(i + 2);
+                idx.push_back(0);
             }
             break;
     }
-    if (CoversTargetOpaquely(key, base, firstIndex)) {
+    if (CoversTargetOpaquely(key, drawVertices_, drawIndices_)) {
         // The same pixels as a clear to the rectangle's colour, at the cost of a clear.
-        const D3DCOLOR color = batchVertices_[base].diffuse;
-        batchVertices_.resize(base);
-        batchIndices_.resize(firstIndex);
         Flush();
-        FillTarget(color);
+        FillTarget(drawVertices_[0].diffuse);
         return D3D_OK;
     }
+    AddDraw(key, drawVertices_, drawIndices_, BoxOf(key, drawVertices_));
     if (!batching_) Flush();
     return D3D_OK;
 }
 
-bool GLDevice::CoversTargetOpaquely(const DrawKey& k, uint32_t firstVertex,
-                                    size_t firstIndex) const {
+bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const std::vector<GLVertex>& vertices,
+                                    const std::vector<uint32_t>& indices) const {
     // Two triangles of one colour, drawn as that colour whatever was there before.
-    if (k.primitive != GL_TRIANGLES || batchIndices_.size() - firstIndex != 6) return false;
+    if (k.primitive != GL_TRIANGLES || indices.size() != 6) return false;
     if (k.colorOp != D3DTOP_SELECTARG1 || k.colorArg1 != D3DTA_DIFFUSE ||
         k.alphaOp != D3DTOP_SELECTARG1 || k.alphaArg1 != D3DTA_DIFFUSE)
         return false;
     if (k.alphaTest || k.colorWrite != 0xF || k.fillMode != D3DFILL_SOLID ||
         k.cullMode != D3DCULL_NONE)
         return false;
-    const D3DCOLOR color = batchVertices_[firstVertex].diffuse;
+    const D3DCOLOR color = vertices[0].diffuse;
     if ((color >> 24) != 0xFF) return false;
     if (k.blendEnable) {
         // Blending an opaque source: source alpha over inverse source alpha, or one over zero.
@@ -780,7 +792,7 @@ bool GLDevice::CoversTargetOpaquely(const DrawKey& k, uint32_t firstVertex,
     float left = 0, right = 0, top = 0, bottom = 0;
     std::array<std::pair<float, float>, 6> corner{};
     for (size_t i = 0; i < 6; ++i) {
-        const GLVertex& v = batchVertices_[batchIndices_[firstIndex + i]];
+        const GLVertex& v = vertices[indices[i]];
         if (!(v.w > 0) || v.z < 0 || v.z > v.w || v.diffuse != color) return false;
         const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
         corner[i] = {x, y};
@@ -820,31 +832,17 @@ void GLDevice::FillTarget(D3DCOLOR color) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void GLDevice::Flush() {
-    if (batchIndices_.empty()) {
-        batchVertices_.clear();
-        return;
-    }
-    DrawBatch(batchKey_, batchVertices_, batchIndices_);
-    batchVertices_.clear();
-    batchIndices_.clear();
-}
-
-void GLDevice::FlushIfUses(GLTexture* texture) {
-    if (!batchIndices_.empty() && batchKey_.texture == texture) Flush();
-}
-
 void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& quads,
                                D3DCOLOR color) {
     if (quads.empty()) return;
     DrawKey k;
     std::memset(&k, 0, sizeof k);
-    k.texture = texture;
+    k.slot.texture = texture;
     k.primitive = GL_TRIANGLES;
-    k.minFilter = k.magFilter = D3DTEXF_POINT;
-    k.mipFilter = D3DTEXF_NONE;
-    k.addressU = k.addressV = D3DTADDRESS_CLAMP;
-    k.maxAnisotropy = 1;
+    k.slot.minFilter = k.slot.magFilter = D3DTEXF_POINT;
+    k.slot.mipFilter = D3DTEXF_NONE;
+    k.slot.addressU = k.slot.addressV = D3DTADDRESS_CLAMP;
+    k.slot.maxAnisotropy = 1;
     k.blendEnable = 1;
     k.srcBlend = D3DBLEND_SRCALPHA;
     k.destBlend = D3DBLEND_INVSRCALPHA;
@@ -855,13 +853,11 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     k.cullMode = D3DCULL_NONE;
     k.colorWrite = 0xF;
     k.fillMode = D3DFILL_SOLID;
-    // Lines of text in a row share a batch; the device's own state is not read or changed.
-    if (!batchIndices_.empty() &&
-        (!(k == batchKey_) || batchVertices_.size() + quads.size() > kMaxBatchVertices))
-        Flush();
-    batchKey_ = k;
+    // Lines of text in a row share a batch, and pictures drawn alike; the device's own state
+    // is not read or changed.
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    const uint32_t base = uint32_t(batchVertices_.size());
+    drawVertices_.clear();
+    drawIndices_.clear();
     for (const GLVertex& q : quads) {
         GLVertex v = q;
         v.x = q.x / w * 2.0f - 1.0f;
@@ -870,11 +866,12 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.w = 1.0f;
         v.diffuse = color;
         v.specular = 0xFFFFFFFF;
-        batchVertices_.push_back(v);
+        drawVertices_.push_back(v);
     }
-    for (uint32_t q = base; q + 3 < batchVertices_.size(); q += 4) {
-        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) batchIndices_.push_back(q + i);
+    for (uint32_t q = 0; q + 3 < drawVertices_.size(); q += 4) {
+        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) drawIndices_.push_back(q + i);
     }
+    AddDraw(k, drawVertices_, drawIndices_, BoxOf(k, drawVertices_));
     if (!batching_) Flush();
 }
 

@@ -1,0 +1,171 @@
+// Which pending batch a draw joins: one with the same state but for the texture (each texture
+// and sampler set-up a unit of its own), or the one drawn first when the draw touches none of
+// the pixels of the batch drawn after it; and the log of why batches were drawn.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "platform/d3d9/GLDeviceImpl.h"
+
+namespace hv {
+
+namespace {
+
+// A batch is drawn once it holds this many vertices, to keep its memory bounded.
+constexpr size_t kMaxBatchVertices = 1 << 18;
+
+// How far, in pixels, a pixel a draw changes may lie outside the box of its vertices: the
+// half-pixel move of the pixel centres and a line's pixels beside its ends.
+constexpr float kBoxMargin = 2.0f;
+
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// The first state in which `a` and `b`, keys that cannot share a batch, differ.
+BatchEnd Difference(const DrawKey& a, const DrawKey& b) {
+    // Whether the members from `first` to `last` differ.
+    auto differ = [&](size_t first, size_t last) {
+        return std::memcmp(reinterpret_cast<const char*>(&a) + first,
+                           reinterpret_cast<const char*>(&b) + first, last + 4 - first) != 0;
+    };
+    if (a.primitive != b.primitive) return BatchEnd::Primitive;
+    if (differ(offsetof(DrawKey, blendEnable), offsetof(DrawKey, blendFactor)))
+        return BatchEnd::Blend;
+    if ((a.slot.texture != nullptr) != (b.slot.texture != nullptr) ||
+        differ(offsetof(DrawKey, colorOp), offsetof(DrawKey, flat)) ||
+        a.pointSprite != b.pointSprite || a.alphaTest != b.alphaTest ||
+        a.alphaFunc != b.alphaFunc || a.alphaRef != b.alphaRef)
+        return BatchEnd::Stage;
+    return BatchEnd::Other;
+}
+
+}  // namespace
+
+void Batch::Start(const DrawKey& first) {
+    key = first;
+    units = 0;
+    if (first.slot.texture) slots[units++] = first.slot;
+    boxes.clear();
+}
+
+int Batch::UnitFor(const TextureSlot& slot, uint32_t maxUnits) const {
+    for (uint32_t i = 0; i < units; ++i) {
+        if (slots[i] == slot) return int(i);
+        // A texture is bound with one largest level.
+        if (slots[i].texture == slot.texture && slots[i].maxMipLevel != slot.maxMipLevel) return -1;
+    }
+    return units < maxUnits ? int(units) : -1;
+}
+
+bool Batch::Misses(const PixelBox& box) const {
+    if (!bounds.Meets(box)) return true;
+    if (boxes.size() >= kMaxBoxes) return false;
+    return std::none_of(boxes.begin(), boxes.end(),
+                        [&](const PixelBox& b) { return b.Meets(box); });
+}
+
+void Batch::AddBox(const PixelBox& box) {
+    if (boxes.empty()) {
+        bounds = box;
+    } else {
+        bounds.left = std::min(bounds.left, box.left);
+        bounds.top = std::min(bounds.top, box.top);
+        bounds.right = std::max(bounds.right, box.right);
+        bounds.bottom = std::max(bounds.bottom, box.bottom);
+    }
+    // Past kMaxBoxes only the bounds are kept (and compared), so that the test stays cheap.
+    if (boxes.size() < kMaxBoxes) boxes.push_back(box);
+}
+
+PixelBox GLDevice::BoxOf(const DrawKey& key, const std::vector<GLVertex>& vertices) const {
+    const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
+    float margin = kBoxMargin;
+    if (key.primitive == GL_POINTS) {
+        float size;
+        std::memcpy(&size, &key.pointSize, 4);
+        margin += std::max(size, 1.0f) * 0.5f;
+    }
+    PixelBox box{kInfinity, kInfinity, -kInfinity, -kInfinity};
+    for (const GLVertex& v : vertices) {
+        // A vertex at or behind the eye, or not a number, may send its primitive anywhere.
+        const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
+        if (!(v.w > 0.0f) || !std::isfinite(x) || !std::isfinite(y))
+            return {-kInfinity, -kInfinity, kInfinity, kInfinity};
+        box.left = std::min(box.left, x);
+        box.top = std::min(box.top, y);
+        box.right = std::max(box.right, x);
+        box.bottom = std::max(box.bottom, y);
+    }
+    return {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+}
+
+BatchEnd GLDevice::Refusal(const Batch& batch, const DrawKey& key, size_t vertices,
+                           int& unit) const {
+    unit = 0;
+    if (batch.vertices.size() + vertices > kMaxBatchVertices) return BatchEnd::Full;
+    if (!key.SameButTexture(batch.key)) return Difference(batch.key, key);
+    if (key.slot.texture && (unit = batch.UnitFor(key.slot, maxUnits_)) < 0)
+        return BatchEnd::Textures;
+    return BatchEnd::Count;
+}
+
+void GLDevice::AddDraw(const DrawKey& key, const std::vector<GLVertex>& draw,
+                       const std::vector<uint32_t>& indices, const PixelBox& box) {
+    Batch& first = batches_[0];
+    Batch* to = &batches_[1];
+    int unit = 0;
+    if (to->Empty()) {
+        to->Start(key);
+    } else if (const BatchEnd why = Refusal(*to, key, draw.size(), unit); why != BatchEnd::Count) {
+        // The first batch is drawn before the second's draws, all made before this one: it
+        // may take this draw only where their pixels are not this draw's.
+        if (!first.Empty() && to->Misses(box) &&
+            Refusal(first, key, draw.size(), unit) == BatchEnd::Count) {
+            to = &first;
+        } else {
+            if (!first.Empty()) DrawBatch(first, why);
+            std::swap(batches_[0], batches_[1]);
+            to->Start(key);
+            unit = 0;
+        }
+    }
+    if (key.slot.texture && uint32_t(unit) == to->units) to->slots[to->units++] = key.slot;
+    const uint32_t base = uint32_t(to->vertices.size());
+    for (GLVertex v : draw) {
+        v.unit = uint32_t(unit);
+        to->vertices.push_back(v);
+    }
+    for (uint32_t i : indices) to->indices.push_back(base + i);
+    to->AddBox(box);
+}
+
+void GLDevice::Flush(BatchEnd why) {
+    for (Batch& b : batches_)
+        if (!b.Empty()) DrawBatch(b, why);
+}
+
+void GLDevice::FlushIfUses(GLTexture* texture) {
+    for (const Batch& b : batches_)
+        for (uint32_t i = 0; i < b.units; ++i)
+            if (b.slots[i].texture == texture && !b.Empty()) return Flush();
+}
+
+void GLDevice::LogBatches() {
+    static constexpr uint32_t kFrames = 100;
+    if (++loggedFrames_ < kFrames) return;
+    const double frames = double(loggedFrames_);
+    auto perFrame = [&](BatchEnd why) { return double(batchEnds_[size_t(why)]) / frames; };
+    std::fprintf(stderr,
+                 "OpenGL device: per frame over %u frames: %.1f draw calls; batches ended by "
+                 "textures %.1f, primitive %.1f, blending %.1f, stage %.1f, other state %.1f, "
+                 "full %.1f, asked %.1f\n",
+                 loggedFrames_, double(drawCalls_ - loggedDrawCalls_) / frames,
+                 perFrame(BatchEnd::Textures), perFrame(BatchEnd::Primitive),
+                 perFrame(BatchEnd::Blend), perFrame(BatchEnd::Stage), perFrame(BatchEnd::Other),
+                 perFrame(BatchEnd::Full), perFrame(BatchEnd::Asked));
+    batchEnds_.fill(0);
+    loggedDrawCalls_ = drawCalls_;
+    loggedFrames_ = 0;
+}
+
+}  // namespace hv
