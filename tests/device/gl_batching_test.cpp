@@ -3,6 +3,7 @@
 // where their pixels are apart. Each case runs with both ways the fragment program picks a
 // primitive's texture unit (indexing the samplers, comparing with each unit).
 #include <cstdlib>
+#include <string>
 
 #include "tests/device/DeviceFixture.h"
 
@@ -12,9 +13,14 @@ namespace {
 class BatchingTest : public DeviceTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
+        const char* outer = std::getenv("HV_D3D_INDEXED_UNITS");
+        const std::string kept = outer ? outer : "";
         setenv("HV_D3D_INDEXED_UNITS", GetParam(), 1);
         DeviceTest::SetUp();
-        unsetenv("HV_D3D_INDEXED_UNITS");
+        if (outer)
+            setenv("HV_D3D_INDEXED_UNITS", kept.c_str(), 1);
+        else
+            unsetenv("HV_D3D_INDEXED_UNITS");
     }
 
     // Draws `scene` batched and then call by call; expects the same pixels and returns the
