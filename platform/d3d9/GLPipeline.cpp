@@ -248,7 +248,7 @@ void GLDevice::ApplyKey(const DrawKey& k, const TextureSlot* slots, uint32_t uni
     // Both culling modes name a winding as it is seen on screen (OpenGL counts in window
     // coordinates, y up, and an upright picture shows y up): Direct3D's counter-clockwise faces
     // are OpenGL's front faces, glFrontFace being set for the buffer's direction.
-    const GLenum cull = k.cullMode == D3DCULL_CCW  ? GL_FRONT
+    const GLenum cull = k.cullMode == D3DCULL_CCW ? GL_FRONT
                         : k.cullMode == D3DCULL_CW ? GL_BACK
                                                    : GL_NONE;
     Update(s.cull, cull, [&] {
@@ -292,7 +292,8 @@ void GLDevice::ApplyKey(const DrawKey& k, const TextureSlot* slots, uint32_t uni
     if (!u.known || u.alphaRef != k.alphaRef) glUniform1i(program.alphaRef, GLint(k.alphaRef));
     if (!u.known || u.width != pp_.BackBufferWidth || u.height != pp_.BackBufferHeight) {
         // Half a pixel right and down, less the sample point's offset from the centre.
-        glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
+        glUniform2f(program.pixelShift,
+                    (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
                     -(1.0f - 2.0f * pixels_.nudgeY) / float(pp_.BackBufferHeight));
         glUniform1f(program.flipY, pixels_.flipY ? -1.0f : 1.0f);
     }
