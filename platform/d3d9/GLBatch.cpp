@@ -45,39 +45,27 @@ void Batch::Start(const DrawKey& first) {
     key = first;
     units = 0;
     if (first.slot.texture) slots[units++] = first.slot;
+}
+
+void Batch::Clear() {
+    vertices.clear();
+    indices.clear();
+    draws.clear();
     boxes.clear();
+    units = 0;
 }
 
 int Batch::UnitFor(const TextureSlot& slot, uint32_t maxUnits) const {
     for (uint32_t i = 0; i < units; ++i) {
         if (slots[i] == slot) return int(i);
         // A texture is bound with one largest level.
-        if (slots[i].texture == slot.texture && slots[i].maxMipLevel != slot.maxMipLevel) return -1;
+        if (slots[i].texture == slot.texture && slots[i].maxMipLevel != slot.maxMipLevel)
+            return -1;
     }
     return units < maxUnits ? int(units) : -1;
 }
 
-bool Batch::Misses(const PixelBox& box) const {
-    if (!bounds.Meets(box)) return true;
-    if (boxes.size() >= kMaxBoxes) return false;
-    return std::none_of(boxes.begin(), boxes.end(),
-                        [&](const PixelBox& b) { return b.Meets(box); });
-}
-
-void Batch::AddBox(const PixelBox& box) {
-    if (boxes.empty()) {
-        bounds = box;
-    } else {
-        bounds.left = std::min(bounds.left, box.left);
-        bounds.top = std::min(bounds.top, box.top);
-        bounds.right = std::max(bounds.right, box.right);
-        bounds.bottom = std::max(bounds.bottom, box.bottom);
-    }
-    // Past kMaxBoxes only the bounds are kept (and compared), so that the test stays cheap.
-    if (boxes.size() < kMaxBoxes) boxes.push_back(box);
-}
-
-PixelBox GLDevice::BoxOf(const DrawKey& key, const std::vector<GLVertex>& vertices) const {
+PixelBox GLDevice::BoxOf(const DrawKey& key, const GLVertex* vertices, size_t count) const {
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
     float margin = kBoxMargin;
     if (key.primitive == GL_POINTS) {
@@ -86,7 +74,8 @@ PixelBox GLDevice::BoxOf(const DrawKey& key, const std::vector<GLVertex>& vertic
         margin += std::max(size, 1.0f) * 0.5f;
     }
     PixelBox box{kInfinity, kInfinity, -kInfinity, -kInfinity};
-    for (const GLVertex& v : vertices) {
+    for (size_t i = 0; i < count; ++i) {
+        const GLVertex& v = vertices[i];
         // A vertex at or behind the eye, or not a number, may send its primitive anywhere.
         const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
         if (!(v.w > 0.0f) || !std::isfinite(x) || !std::isfinite(y))
@@ -99,6 +88,18 @@ PixelBox GLDevice::BoxOf(const DrawKey& key, const std::vector<GLVertex>& vertic
     return {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
 }
 
+bool GLDevice::Misses(Batch& batch, const PixelBox& box) const {
+    if (batch.draws.size() > Batch::kMaxDraws) return false;
+    // A draw's vertices are complete once the next draw starts, so its box is made once.
+    for (size_t i = batch.boxes.size(); i < batch.draws.size(); ++i) {
+        const size_t first = batch.draws[i];
+        const size_t end = i + 1 < batch.draws.size() ? batch.draws[i + 1] : batch.vertices.size();
+        batch.boxes.push_back(BoxOf(batch.key, batch.vertices.data() + first, end - first));
+    }
+    return std::none_of(batch.boxes.begin(), batch.boxes.end(),
+                        [&](const PixelBox& b) { return b.Meets(box); });
+}
+
 BatchEnd GLDevice::Refusal(const Batch& batch, const DrawKey& key, size_t vertices,
                            int& unit) const {
     unit = 0;
@@ -109,34 +110,55 @@ BatchEnd GLDevice::Refusal(const Batch& batch, const DrawKey& key, size_t vertic
     return BatchEnd::Count;
 }
 
-void GLDevice::AddDraw(const DrawKey& key, const std::vector<GLVertex>& draw,
-                       const std::vector<uint32_t>& indices, const PixelBox& box) {
+DrawTarget GLDevice::BeginDraw(const DrawKey& key, size_t vertices) {
+    Batch& last = batches_[1];
+    int unit = 0;
+    if (last.Empty()) {
+        last.Start(key);
+    } else if (Refusal(last, key, vertices, unit) != BatchEnd::Count) {
+        drawVertices_.clear();
+        drawIndices_.clear();
+        return {nullptr, &drawVertices_, &drawIndices_, 0, 0, 0};
+    } else if (key.slot.texture && uint32_t(unit) == last.units) {
+        last.slots[last.units++] = key.slot;
+    }
+    return {&last,
+            &last.vertices,
+            &last.indices,
+            uint32_t(last.vertices.size()),
+            last.indices.size(),
+            uint32_t(unit)};
+}
+
+void GLDevice::EndDraw(const DrawKey& key, const DrawTarget& target) {
+    if (target.batch) {
+        target.batch->NoteDraw(target.firstVertex);
+        return;
+    }
+    const std::vector<GLVertex>& draw = drawVertices_;
     Batch& first = batches_[0];
     Batch* to = &batches_[1];
     int unit = 0;
-    if (to->Empty()) {
+    const BatchEnd why = Refusal(*to, key, draw.size(), unit);
+    // The first batch is drawn before the last one's draws, all made before this one: it may
+    // take this draw only where their pixels are not this draw's.
+    if (first.Empty() || Refusal(first, key, draw.size(), unit) != BatchEnd::Count ||
+        !Misses(*to, BoxOf(key, draw.data(), draw.size()))) {
+        if (!first.Empty()) DrawBatch(first, why);
+        std::swap(batches_[0], batches_[1]);
         to->Start(key);
-    } else if (const BatchEnd why = Refusal(*to, key, draw.size(), unit); why != BatchEnd::Count) {
-        // The first batch is drawn before the second's draws, all made before this one: it
-        // may take this draw only where their pixels are not this draw's.
-        if (!first.Empty() && to->Misses(box) &&
-            Refusal(first, key, draw.size(), unit) == BatchEnd::Count) {
-            to = &first;
-        } else {
-            if (!first.Empty()) DrawBatch(first, why);
-            std::swap(batches_[0], batches_[1]);
-            to->Start(key);
-            unit = 0;
-        }
+        unit = 0;
+    } else {
+        to = &first;
+        if (key.slot.texture && uint32_t(unit) == to->units) to->slots[to->units++] = key.slot;
     }
-    if (key.slot.texture && uint32_t(unit) == to->units) to->slots[to->units++] = key.slot;
     const uint32_t base = uint32_t(to->vertices.size());
     for (GLVertex v : draw) {
         v.unit = uint32_t(unit);
         to->vertices.push_back(v);
     }
-    for (uint32_t i : indices) to->indices.push_back(base + i);
-    to->AddBox(box);
+    for (uint32_t i : drawIndices_) to->indices.push_back(base + i);
+    to->NoteDraw(base);
 }
 
 void GLDevice::Flush(BatchEnd why) {

@@ -658,8 +658,14 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     if (primitive == GL_POINTS && layout.PointSize) return D3DERR_INVALIDCALL;
     if (lighting.on && StageReads(key, D3DTA_SPECULAR)) return D3DERR_INVALIDCALL;
     UpdateTransform();
-    drawVertices_.clear();
-    drawIndices_.clear();
+    // Line lists add two vertices a line for the last pixel, strips two in all.
+    const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
+    size_t made = n;
+    if (lastPixel && primitive == GL_LINES)
+        made += PrimitiveType == D3DPT_LINELIST ? 2 * size_t(PrimitiveCount) : 2;
+    const DrawTarget target = BeginDraw(key, made);
+    std::vector<GLVertex>& out = *target.vertices;
+    const uint32_t base = target.firstVertex;
 
     // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
     const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
@@ -694,91 +700,96 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             v.specular = 0;
         }
         v.u = v.v = 0.0f;
+        v.unit = target.unit;
         if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
         if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
-        drawVertices_.push_back(v);
+        out.push_back(v);
     }
 
-    auto& idx = drawIndices_;
+    auto& idx = *target.indices;
     // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
     // does. A one-pixel segment from the end point, which covers just that pixel, adds it, in
     // the colour the segment from `start` gives it.
     auto addLastPixel = [&](uint32_t start, uint32_t end) {
-        GLVertex a = drawVertices_[end];
+        GLVertex a = out[end];
         if (key.flat) {
-            a.diffuse = drawVertices_[start].diffuse;
-            a.specular = drawVertices_[start].specular;
+            a.diffuse = out[start].diffuse;
+            a.specular = out[start].specular;
         }
         GLVertex b = a;
         b.x += 2.0f / w * b.w;
-        const uint32_t at = uint32_t(drawVertices_.size());
-        drawVertices_.push_back(a);
-        drawVertices_.push_back(b);
+        const uint32_t at = uint32_t(out.size());
+        out.push_back(a);
+        out.push_back(b);
         idx.push_back(at);
         idx.push_back(at + 1);
     };
-    const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
     // Each primitive starts with the vertex Direct3D's flat shading takes its colour from.
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
-            for (UINT i = 0; i < n; ++i) idx.push_back(i);
+            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
             break;
         case D3DPT_LINELIST:
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(2 * i);
-                idx.push_back(2 * i + 1);
-                if (lastPixel) addLastPixel(2 * i, 2 * i + 1);
+                idx.push_back(base + 2 * i);
+                idx.push_back(base + 2 * i + 1);
+                if (lastPixel) addLastPixel(base + 2 * i, base + 2 * i + 1);
             }
             break;
         case D3DPT_LINESTRIP:
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(i);
-                idx.push_back(i + 1);
+                idx.push_back(base + i);
+                idx.push_back(base + i + 1);
             }
-            if (lastPixel) addLastPixel(PrimitiveCount - 1, PrimitiveCount);
+            if (lastPixel) addLastPixel(base + PrimitiveCount - 1, base + PrimitiveCount);
             break;
         case D3DPT_TRIANGLELIST:
-            for (UINT i = 0; i < n; ++i) idx.push_back(i);
+            for (UINT i = 0; i < n; ++i) idx.push_back(base + i);
             break;
         case D3DPT_TRIANGLESTRIP:
             // Triangle i starts at vertex i; odd ones swap the other two to keep the winding.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(i);
-                idx.push_back((i & 1) ? i + 2 : i + 1);
-                idx.push_back((i & 1) ? i + 1 : i + 2);
+                idx.push_back(base + i);
+                idx.push_back(base + ((i & 1) ? i + 2 : i + 1));
+                idx.push_back(base + ((i & 1) ? i + 1 : i + 2));
             }
             break;
         case D3DPT_TRIANGLEFAN:
             // Triangle i is (0, i + 1, i + 2), started at vertex i + 1.
             for (UINT i = 0; i < PrimitiveCount; ++i) {
-                idx.push_back(i + 1);
-                idx.push_back(i + 2);
-                idx.push_back(0);
+                idx.push_back(base + i + 1);
+                idx.push_back(base + i + 2);
+                idx.push_back(base);
             }
             break;
     }
-    if (CoversTargetOpaquely(key, drawVertices_, drawIndices_)) {
+    if (CoversTargetOpaquely(key, target)) {
         // The same pixels as a clear to the rectangle's colour, at the cost of a clear.
+        const D3DCOLOR color = out[base].diffuse;
+        out.resize(base);
+        target.indices->resize(target.firstIndex);
         Flush();
-        FillTarget(drawVertices_[0].diffuse);
+        FillTarget(color);
         return D3D_OK;
     }
-    AddDraw(key, drawVertices_, drawIndices_, BoxOf(key, drawVertices_));
+    EndDraw(key, target);
     if (!batching_) Flush();
     return D3D_OK;
 }
 
-bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const std::vector<GLVertex>& vertices,
-                                    const std::vector<uint32_t>& indices) const {
+bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const DrawTarget& draw) const {
     // Two triangles of one colour, drawn as that colour whatever was there before.
-    if (k.primitive != GL_TRIANGLES || indices.size() != 6) return false;
+    const std::vector<GLVertex>& vertices = *draw.vertices;
+    const std::vector<uint32_t>& indices = *draw.indices;
+    const size_t firstIndex = draw.firstIndex;
+    if (k.primitive != GL_TRIANGLES || indices.size() - firstIndex != 6) return false;
     if (k.colorOp != D3DTOP_SELECTARG1 || k.colorArg1 != D3DTA_DIFFUSE ||
         k.alphaOp != D3DTOP_SELECTARG1 || k.alphaArg1 != D3DTA_DIFFUSE)
         return false;
     if (k.alphaTest || k.colorWrite != 0xF || k.fillMode != D3DFILL_SOLID ||
         k.cullMode != D3DCULL_NONE)
         return false;
-    const D3DCOLOR color = vertices[0].diffuse;
+    const D3DCOLOR color = vertices[draw.firstVertex].diffuse;
     if ((color >> 24) != 0xFF) return false;
     if (k.blendEnable) {
         // Blending an opaque source: source alpha over inverse source alpha, or one over zero.
@@ -792,7 +803,7 @@ bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const std::vector<GLVertex
     float left = 0, right = 0, top = 0, bottom = 0;
     std::array<std::pair<float, float>, 6> corner{};
     for (size_t i = 0; i < 6; ++i) {
-        const GLVertex& v = vertices[indices[i]];
+        const GLVertex& v = vertices[indices[firstIndex + i]];
         if (!(v.w > 0) || v.z < 0 || v.z > v.w || v.diffuse != color) return false;
         const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
         corner[i] = {x, y};
@@ -856,8 +867,8 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
     // Lines of text in a row share a batch, and pictures drawn alike; the device's own state
     // is not read or changed.
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    drawVertices_.clear();
-    drawIndices_.clear();
+    const DrawTarget target = BeginDraw(k, quads.size());
+    std::vector<GLVertex>& out = *target.vertices;
     for (const GLVertex& q : quads) {
         GLVertex v = q;
         v.x = q.x / w * 2.0f - 1.0f;
@@ -866,12 +877,13 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.w = 1.0f;
         v.diffuse = color;
         v.specular = 0xFFFFFFFF;
-        drawVertices_.push_back(v);
+        v.unit = target.unit;
+        out.push_back(v);
     }
-    for (uint32_t q = 0; q + 3 < drawVertices_.size(); q += 4) {
-        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) drawIndices_.push_back(q + i);
+    for (uint32_t q = target.firstVertex; q + 3 < out.size(); q += 4) {
+        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) target.indices->push_back(q + i);
     }
-    AddDraw(k, drawVertices_, drawIndices_, BoxOf(k, drawVertices_));
+    EndDraw(k, target);
     if (!batching_) Flush();
 }
 

@@ -176,19 +176,37 @@ struct Batch {
     uint32_t units = 0;
     std::vector<GLVertex> vertices;
     std::vector<uint32_t> indices;
-    std::vector<PixelBox> boxes;  // of each draw, up to kMaxBoxes; beyond, only `bounds`
-    PixelBox bounds{};            // of all its draws
+    // The first vertex of each draw, up to one more than kMaxDraws (then the batch counts as
+    // touching every pixel), and the boxes of the first draws, made when first compared.
+    std::vector<uint32_t> draws;
+    std::vector<PixelBox> boxes;
 
-    static constexpr size_t kMaxBoxes = 256;
+    static constexpr size_t kMaxDraws = 256;
     bool Empty() const { return indices.empty(); }
     // Starts the batch afresh with the key of its first draw.
     void Start(const DrawKey& first);
+    // Empties the batch once it is drawn.
+    void Clear();
     // The unit that samples `slot`: one the batch has, or `units` for a new one; -1 when no
     // unit is left or the batch binds the slot's texture at another largest level.
     int UnitFor(const TextureSlot& slot, uint32_t maxUnits) const;
-    // Whether a draw within `box` changes none of the pixels the batch's draws may change.
-    bool Misses(const PixelBox& box) const;
-    void AddBox(const PixelBox& box);
+    // Records a draw whose vertices start at `firstVertex`.
+    void NoteDraw(uint32_t firstVertex) {
+        if (draws.size() <= kMaxDraws) draws.push_back(firstVertex);
+    }
+};
+
+// Where the vertices and indices of a draw go: straight into the last pending batch when it
+// takes the draw (`batch` set; the draw's vertices from `firstVertex`, its indices from
+// `firstIndex`, sampling `unit`), otherwise into the device's arrays for one draw (`batch`
+// null) until its pixels are known.
+struct DrawTarget {
+    Batch* batch;
+    std::vector<GLVertex>* vertices;
+    std::vector<uint32_t>* indices;
+    uint32_t firstVertex;
+    size_t firstIndex;
+    uint32_t unit;
 };
 
 // How Direct3D's pixel centres sit on OpenGL's pixels.
@@ -318,13 +336,16 @@ private:
     // Why `batch` cannot take a draw of `vertices` vertices under `key`, BatchEnd::Count when
     // it can; `unit` the unit the draw would sample.
     BatchEnd Refusal(const Batch& batch, const DrawKey& key, size_t vertices, int& unit) const;
-    // Appends the draw of `draw` (its indices counted from its first vertex) under `key`,
-    // within `box`, to a pending batch that may take it, drawing the first pending batch when
-    // none can.
-    void AddDraw(const DrawKey& key, const std::vector<GLVertex>& draw,
-                 const std::vector<uint32_t>& indices, const PixelBox& box);
-    // The pixels the draw of `vertices` under `key` may change.
-    PixelBox BoxOf(const DrawKey& key, const std::vector<GLVertex>& vertices) const;
+    // Starts a draw of `vertices` vertices under `key`; its vertices and indices go where the
+    // target says, indices counted from the start of that array.
+    DrawTarget BeginDraw(const DrawKey& key, size_t vertices);
+    // Ends the draw begun as `target`: a draw the last batch did not take joins the first batch
+    // if it may, or the first batch is drawn and the draw starts a batch of its own.
+    void EndDraw(const DrawKey& key, const DrawTarget& target);
+    // The pixels the draw of `count` vertices from `vertices` under `key` may change.
+    PixelBox BoxOf(const DrawKey& key, const GLVertex* vertices, size_t count) const;
+    // Whether a draw within `box` changes none of the pixels the draws of `batch` may change.
+    bool Misses(Batch& batch, const PixelBox& box) const;
     // Writes the per-frame draw calls and why batches ended, every 100 frames, when the batch
     // log is on.
     void LogBatches();
@@ -333,10 +354,8 @@ private:
     void UpdateTransform();
     // The matrix a transform state names; null for one Direct3D does not have.
     D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state);
-    // Whether the two triangles just batched (vertices from `firstVertex`, indices from
-    // `firstIndex`) paint every pixel of the target in one opaque colour.
-    bool CoversTargetOpaquely(const DrawKey& key, const std::vector<GLVertex>& vertices,
-                              const std::vector<uint32_t>& indices) const;
+    // Whether the draw, two triangles, paints every pixel of the target in one opaque colour.
+    bool CoversTargetOpaquely(const DrawKey& key, const DrawTarget& draw) const;
     // Sets every pixel of the back buffer to the opaque `color`.
     void FillTarget(D3DCOLOR color);
     // Draws `batch` and empties it.

@@ -318,10 +318,7 @@ void GLDevice::DrawBatch(Batch& batch, BatchEnd why) {
                              reinterpret_cast<void*>(indexAt), GLint(vertexAt / sizeof(GLVertex)));
     ++drawCalls_;
     ++batchEnds_[size_t(why)];
-    batch.vertices.clear();
-    batch.indices.clear();
-    batch.boxes.clear();
-    batch.units = 0;
+    batch.Clear();
 }
 
 }  // namespace hv
