@@ -59,8 +59,7 @@ int Batch::UnitFor(const TextureSlot& slot, uint32_t maxUnits) const {
     for (uint32_t i = 0; i < units; ++i) {
         if (slots[i] == slot) return int(i);
         // A texture is bound with one largest level.
-        if (slots[i].texture == slot.texture && slots[i].maxMipLevel != slot.maxMipLevel)
-            return -1;
+        if (slots[i].texture == slot.texture && slots[i].maxMipLevel != slot.maxMipLevel) return -1;
     }
     return units < maxUnits ? int(units) : -1;
 }
