@@ -50,6 +50,7 @@ void Batch::Start(const DrawKey& first) {
 void Batch::Clear() {
     vertices.clear();
     indices.clear();
+    unitOf.clear();
     draws.clear();
     boxes.clear();
     units = 0;
@@ -131,7 +132,7 @@ DrawTarget GLDevice::BeginDraw(const DrawKey& key, size_t vertices) {
 
 void GLDevice::EndDraw(const DrawKey& key, const DrawTarget& target) {
     if (target.batch) {
-        target.batch->NoteDraw(target.firstVertex);
+        target.batch->NoteDraw(target.firstVertex, target.unit);
         return;
     }
     const std::vector<GLVertex>& draw = drawVertices_;
@@ -152,12 +153,9 @@ void GLDevice::EndDraw(const DrawKey& key, const DrawTarget& target) {
         if (key.slot.texture && uint32_t(unit) == to->units) to->slots[to->units++] = key.slot;
     }
     const uint32_t base = uint32_t(to->vertices.size());
-    for (GLVertex v : draw) {
-        v.unit = uint32_t(unit);
-        to->vertices.push_back(v);
-    }
+    to->vertices.insert(to->vertices.end(), draw.begin(), draw.end());
     for (uint32_t i : drawIndices_) to->indices.push_back(base + i);
-    to->NoteDraw(base);
+    to->NoteDraw(base, uint32_t(unit));
 }
 
 void GLDevice::Flush(BatchEnd why) {

@@ -191,6 +191,12 @@ bool GLDevice::InitGL() {
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
     BindVertexLayout();
+    glGenVertexArrays(1, &unitVao_);
+    glBindVertexArray(unitVao_);
+    glGenBuffers(1, &unitVbo_);
+    glBindBuffer(GL_ARRAY_BUFFER, unitVbo_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
+    BindVertexLayout(true);
 
     glGenFramebuffers(1, &fbo_);
     glGenRenderbuffers(1, &colorBuffer_);
@@ -208,8 +214,10 @@ GLDevice::~GLDevice() {
     glDeleteFramebuffers(1, &fbo_);
     glDeleteRenderbuffers(1, &colorBuffer_);
     glDeleteBuffers(1, &vbo_);
+    glDeleteBuffers(1, &unitVbo_);
     glDeleteBuffers(1, &ibo_);
     glDeleteVertexArrays(1, &vao_);
+    glDeleteVertexArrays(1, &unitVao_);
     for (auto& [key, program] : programs_) glDeleteProgram(program.id);
     glDeleteShader(vertexShader_);
     SDL_GL_MakeCurrent(window_, nullptr);
@@ -700,7 +708,6 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             v.specular = 0;
         }
         v.u = v.v = 0.0f;
-        v.unit = target.unit;
         if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
         if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
         out.push_back(v);
@@ -877,7 +884,6 @@ void GLDevice::DrawScreenQuads(GLTexture* texture, const std::vector<GLVertex>& 
         v.w = 1.0f;
         v.diffuse = color;
         v.specular = 0xFFFFFFFF;
-        v.unit = target.unit;
         out.push_back(v);
     }
     for (uint32_t q = target.firstVertex; q + 3 < out.size(); q += 4) {

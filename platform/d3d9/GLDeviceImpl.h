@@ -123,7 +123,12 @@ struct GLVertex {
     uint32_t diffuse;   // D3DCOLOR
     uint32_t specular;  // D3DCOLOR
     float u, v;
-    uint32_t unit = 0;  // the texture unit of the batch this vertex's primitive samples
+};
+
+// A vertex of a batch of several textures, with the texture unit its primitive samples.
+struct GLUnitVertex {
+    GLVertex vertex;
+    uint32_t unit;
 };
 
 // The most texture units one batch binds.
@@ -176,6 +181,8 @@ struct Batch {
     uint32_t units = 0;
     std::vector<GLVertex> vertices;
     std::vector<uint32_t> indices;
+    // The unit of each vertex while the batch has more than one, otherwise empty (all 0).
+    std::vector<uint8_t> unitOf;
     // The first vertex of each draw, up to one more than kMaxDraws (then the batch counts as
     // touching every pixel), and the boxes of the first draws, made when first compared.
     std::vector<uint32_t> draws;
@@ -190,9 +197,13 @@ struct Batch {
     // The unit that samples `slot`: one the batch has, or `units` for a new one; -1 when no
     // unit is left or the batch binds the slot's texture at another largest level.
     int UnitFor(const TextureSlot& slot, uint32_t maxUnits) const;
-    // Records a draw whose vertices start at `firstVertex`.
-    void NoteDraw(uint32_t firstVertex) {
+    // Records a draw whose vertices, from `firstVertex` to the last, sample `unit`.
+    void NoteDraw(uint32_t firstVertex, uint32_t unit) {
         if (draws.size() <= kMaxDraws) draws.push_back(firstVertex);
+        if (units > 1) {
+            unitOf.resize(firstVertex, 0);
+            unitOf.resize(vertices.size(), uint8_t(unit));
+        }
     }
 };
 
@@ -264,8 +275,8 @@ GLuint LinkProgram(GLuint vertexShader, GLuint fragmentShader);
 // unit of a primitive by indexing the array of samplers (OpenGL 4.0's rule: the index must be
 // the same over the pixels shaded together), not by comparing it with each unit.
 GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels, bool indexed);
-// Attribute pointers of GLVertex for the bound array buffer.
-void BindVertexLayout();
+// Attribute pointers of GLVertex, or with `units` of GLUnitVertex, for the bound array buffer.
+void BindVertexLayout(bool units = false);
 
 class GLDevice final : public IDirect3DDevice9 {
 public:
@@ -426,6 +437,10 @@ private:
     std::map<StageProgram, Program> programs_;
     GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
     GLStream vertexStream_, indexStream_;  // into vbo_ and ibo_
+    // Batches of several textures: their vertices with units, in a stream of their own.
+    GLuint unitVao_ = 0, unitVbo_ = 0;
+    GLStream unitVertexStream_;
+    std::vector<GLUnitVertex> unitVertices_;
     GLState applied_;
     // Filters, address modes, anisotropy, border colour and level-of-detail bias.
     using SamplerId = std::array<uint32_t, 8>;

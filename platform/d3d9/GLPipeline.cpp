@@ -306,16 +306,29 @@ void GLDevice::DrawBatch(Batch& batch, BatchEnd why) {
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
-    glBindVertexArray(vao_);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    // Every write to the vertex stream is whole vertices, so each one starts on a vertex.
-    const size_t vertexAt =
-        vertexStream_.Write(GL_ARRAY_BUFFER, vertices.data(), vertices.size() * sizeof(GLVertex));
+    // Every write to a vertex stream is whole vertices, so each one starts on a vertex.
+    size_t firstVertex;
+    if (batch.units > 1) {
+        glBindVertexArray(unitVao_);
+        glBindBuffer(GL_ARRAY_BUFFER, unitVbo_);
+        unitVertices_.clear();
+        for (size_t i = 0; i < vertices.size(); ++i)
+            unitVertices_.push_back({vertices[i], batch.unitOf[i]});
+        firstVertex = unitVertexStream_.Write(GL_ARRAY_BUFFER, unitVertices_.data(),
+                                              unitVertices_.size() * sizeof(GLUnitVertex)) /
+                      sizeof(GLUnitVertex);
+    } else {
+        glBindVertexArray(vao_);
+        glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        firstVertex = vertexStream_.Write(GL_ARRAY_BUFFER, vertices.data(),
+                                          vertices.size() * sizeof(GLVertex)) /
+                      sizeof(GLVertex);
+    }
     const size_t indexAt = indexStream_.Write(GL_ELEMENT_ARRAY_BUFFER, indices.data(),
                                               indices.size() * sizeof(uint32_t));
     ApplyKey(batch.key, batch.slots.data(), batch.units);
     glDrawElementsBaseVertex(batch.key.primitive, GLsizei(indices.size()), GL_UNSIGNED_INT,
-                             reinterpret_cast<void*>(indexAt), GLint(vertexAt / sizeof(GLVertex)));
+                             reinterpret_cast<void*>(indexAt), GLint(firstVertex));
     ++drawCalls_;
     ++batchEnds_[size_t(why)];
     batch.Clear();

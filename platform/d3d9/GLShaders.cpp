@@ -237,23 +237,30 @@ GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixe
     return CompileShader(GL_FRAGMENT_SHADER, source.c_str());
 }
 
-void BindVertexLayout() {
+void BindVertexLayout(bool units) {
+    const GLsizei stride = units ? sizeof(GLUnitVertex) : sizeof(GLVertex);
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, x)));
     // GL_BGRA size reads the D3DCOLOR bytes (blue, green, red, alpha) as red, green, blue, alpha.
     glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, diffuse)));
     glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
+    glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, specular)));
     glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, u)));
-    glEnableVertexAttribArray(4);
-    glVertexAttribIPointer(4, 1, GL_UNSIGNED_INT, sizeof(GLVertex),
-                           reinterpret_cast<void*>(offsetof(GLVertex, unit)));
+    // Without units every vertex reads unit 0, the attribute's value when no array feeds it.
+    if (units) {
+        glEnableVertexAttribArray(4);
+        glVertexAttribIPointer(4, 1, GL_UNSIGNED_INT, stride,
+                               reinterpret_cast<void*>(offsetof(GLUnitVertex, unit)));
+    } else {
+        glDisableVertexAttribArray(4);
+        glVertexAttribI4ui(4, 0, 0, 0, 0);
+    }
 }
 
 }  // namespace hv
