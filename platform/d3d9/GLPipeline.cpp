@@ -312,6 +312,7 @@ void GLDevice::DrawBatch(Batch& batch, BatchEnd why) {
         glBindVertexArray(unitVao_);
         glBindBuffer(GL_ARRAY_BUFFER, unitVbo_);
         unitVertices_.clear();
+        batch.unitOf.resize(vertices.size(), 0);  // never shorter; kept in bounds regardless
         for (size_t i = 0; i < vertices.size(); ++i)
             unitVertices_.push_back({vertices[i], batch.unitOf[i]});
         firstVertex = unitVertexStream_.Write(GL_ARRAY_BUFFER, unitVertices_.data(),
