@@ -16,9 +16,6 @@ namespace {
 
 GLDevice* g_current = nullptr;
 
-// A batch is drawn once it holds this many vertices, to keep its memory bounded.
-constexpr size_t kMaxBatchVertices = 1 << 18;
-
 D3DMATRIX Identity() {
     D3DMATRIX m{};
     m._11 = m._22 = m._33 = m._44 = 1.0f;
@@ -100,6 +97,8 @@ GLDevice::GLDevice(GLDirect3D9* d3d, SDL_Window* window, SDL_GLContext context)
     d3d_->AddRef();
     const char* noBatching = std::getenv("HV_D3D_NO_BATCHING");
     batching_ = !(noBatching && noBatching[0] == '1');
+    const char* batchLog = std::getenv("HV_D3D_BATCH_LOG");
+    batchLog_ = batchLog && batchLog[0] == '1';
 }
 
 GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS* pp, HRESULT& hr) {
@@ -141,6 +140,23 @@ GLDevice* GLDevice::Create(GLDirect3D9* d3d, HWND window, D3DPRESENT_PARAMETERS*
 
 bool GLDevice::InitGL() {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    // HV_D3D_TEXTURE_UNITS=n binds at most n textures a batch (1: a batch per texture).
+    GLint units = 1;
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    maxUnits_ = uint32_t(std::clamp<GLint>(units, 1, GLint(kMaxBatchUnits)));
+    if (const char* cap = std::getenv("HV_D3D_TEXTURE_UNITS");
+        cap && cap[0] >= '1' && cap[0] <= '8')
+        maxUnits_ = std::min(maxUnits_, uint32_t(cap[0] - '0'));
+    // Mesa's software renderer shades the pixels of one primitive apart from other primitives',
+    // so a primitive's unit may index the samplers: one sample a pixel, where comparisons with
+    // each unit cost a sample of every unit (it runs both sides of a branch; measured on the
+    // mixed benchmark scene, twice the time a frame). Drivers that may shade several
+    // primitives together compare. HV_D3D_INDEXED_UNITS=0 or 1 decides instead.
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool canIndex = epoxy_gl_version() >= 40 || epoxy_has_gl_extension("GL_ARB_gpu_shader5");
+    indexedUnits_ = canIndex && renderer && std::strstr(renderer, "llvmpipe");
+    if (const char* indexed = std::getenv("HV_D3D_INDEXED_UNITS"); indexed && indexed[0])
+        indexedUnits_ = canIndex && indexed[0] == '1';
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
@@ -166,7 +182,7 @@ bool GLDevice::InitGL() {
     std::memset(&plain, 0, sizeof plain);
     plain.colorOp = D3DTOP_MODULATE;
     plain.alphaOp = D3DTOP_SELECTARG1;
-    if (!ProgramFor(plain).id) return false;
+    if (!ProgramFor(plain, 0).id) return false;
 
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
@@ -175,6 +191,12 @@ bool GLDevice::InitGL() {
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
     BindVertexLayout();
+    glGenVertexArrays(1, &unitVao_);
+    glBindVertexArray(unitVao_);
+    glGenBuffers(1, &unitVbo_);
+    glBindBuffer(GL_ARRAY_BUFFER, unitVbo_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
+    BindVertexLayout(true);
 
     glGenFramebuffers(1, &fbo_);
     glGenRenderbuffers(1, &colorBuffer_);
@@ -192,8 +214,10 @@ GLDevice::~GLDevice() {
     glDeleteFramebuffers(1, &fbo_);
     glDeleteRenderbuffers(1, &colorBuffer_);
     glDeleteBuffers(1, &vbo_);
+    glDeleteBuffers(1, &unitVbo_);
     glDeleteBuffers(1, &ibo_);
     glDeleteVertexArrays(1, &vao_);
+    glDeleteVertexArrays(1, &unitVao_);
     for (auto& [key, program] : programs_) glDeleteProgram(program.id);
     glDeleteShader(vertexShader_);
     SDL_GL_MakeCurrent(window_, nullptr);
@@ -356,6 +380,7 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
         return D3DERR_INVALIDCALL;
     Flush();
     if (IsLost()) return D3DERR_DEVICELOST;
+    if (batchLog_) LogBatches();
     MakeCurrent();
     // The destination is in client coordinates, the units of window positions; the drawable
     // may have more pixels than that on a high-density display.
@@ -564,16 +589,17 @@ DrawKey GLDevice::CurrentKey(uint32_t primitive) const {
     k.primitive = primitive;
     StageKey(ts, texture_ != nullptr, k);
     if (texture_ && StageReads(k, D3DTA_TEXTURE)) {
-        k.texture = texture_;
-        k.minFilter = ss[D3DSAMP_MINFILTER];
-        k.magFilter = ss[D3DSAMP_MAGFILTER];
-        k.mipFilter = ss[D3DSAMP_MIPFILTER];
-        k.addressU = ss[D3DSAMP_ADDRESSU];
-        k.addressV = ss[D3DSAMP_ADDRESSV];
-        k.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
-        k.border = ss[D3DSAMP_BORDERCOLOR];
-        k.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
-        k.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
+        TextureSlot& t = k.slot;
+        t.texture = texture_;
+        t.minFilter = ss[D3DSAMP_MINFILTER];
+        t.magFilter = ss[D3DSAMP_MAGFILTER];
+        t.mipFilter = ss[D3DSAMP_MIPFILTER];
+        t.addressU = ss[D3DSAMP_ADDRESSU];
+        t.addressV = ss[D3DSAMP_ADDRESSV];
+        t.maxAnisotropy = ss[D3DSAMP_MAXANISOTROPY];
+        t.border = ss[D3DSAMP_BORDERCOLOR];
+        t.lodBias = ss[D3DSAMP_MIPMAPLODBIAS];
+        t.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
     }
     if (StageReads(k, D3DTA_TFACTOR)) k.textureFactor = rs[D3DRS_TEXTUREFACTOR];
     if (StageReads(k, D3DTA_CONSTANT)) k.constant = ts[D3DTSS_CONSTANT];
@@ -639,19 +665,21 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     // lights the device does not have), are not drawn.
     if (primitive == GL_POINTS && layout.PointSize) return D3DERR_INVALIDCALL;
     if (lighting.on && StageReads(key, D3DTA_SPECULAR)) return D3DERR_INVALIDCALL;
-    if (!batchIndices_.empty() &&
-        (!(key == batchKey_) || batchVertices_.size() + n + 2 > kMaxBatchVertices))
-        Flush();
-    batchKey_ = key;
     UpdateTransform();
-    const size_t firstIndex = batchIndices_.size();
+    // Line lists add two vertices a line for the last pixel, strips two in all.
+    const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
+    size_t made = n;
+    if (lastPixel && primitive == GL_LINES)
+        made += PrimitiveType == D3DPT_LINELIST ? 2 * size_t(PrimitiveCount) : 2;
+    const DrawTarget target = BeginDraw(key, made);
+    std::vector<GLVertex>& out = *target.vertices;
+    const uint32_t base = target.firstVertex;
 
     // The texture coordinate set stage 0 reads; a set the vertex lacks reads (0, 0).
     const DWORD set = states_.Stage[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
     const int tex = int(set) < layout.TexCount ? layout.Tex[set] : -1;
     const int texFloats = tex >= 0 ? std::min(layout.TexFloats[set], 2) : 0;
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    const uint32_t base = uint32_t(batchVertices_.size());
     for (UINT i = 0; i < n; ++i) {
         const uint8_t* src = bytes.data() + first + uint64_t(i) * stride;
         float p[4] = {0, 0, 0, 1};
@@ -682,28 +710,27 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         v.u = v.v = 0.0f;
         if (texFloats > 0) std::memcpy(&v.u, src + tex, 4);
         if (texFloats > 1) std::memcpy(&v.v, src + tex + 4, 4);
-        batchVertices_.push_back(v);
+        out.push_back(v);
     }
 
-    auto& idx = batchIndices_;
+    auto& idx = *target.indices;
     // Direct3D draws the last pixel of a line unless D3DRS_LASTPIXEL is off; OpenGL never
     // does. A one-pixel segment from the end point, which covers just that pixel, adds it, in
     // the colour the segment from `start` gives it.
     auto addLastPixel = [&](uint32_t start, uint32_t end) {
-        GLVertex a = batchVertices_[end];
+        GLVertex a = out[end];
         if (key.flat) {
-            a.diffuse = batchVertices_[start].diffuse;
-            a.specular = batchVertices_[start].specular;
+            a.diffuse = out[start].diffuse;
+            a.specular = out[start].specular;
         }
         GLVertex b = a;
         b.x += 2.0f / w * b.w;
-        const uint32_t at = uint32_t(batchVertices_.size());
-        batchVertices_.push_back(a);
-        batchVertices_.push_back(b);
+        const uint32_t at = uint32_t(out.size());
+        out.push_back(a);
+        out.push_back(b);
         idx.push_back(at);
         idx.push_back(at + 1);
     };
-    const bool lastPixel = states_.Render[D3DRS_LASTPIXEL] != 0;
     // Each primitive starts with the vertex Direct3D's flat shading takes its colour from.
     switch (PrimitiveType) {
         case D3DPT_POINTLIST:
@@ -743,30 +770,33 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
             }
             break;
     }
-    if (CoversTargetOpaquely(key, base, firstIndex)) {
+    if (CoversTargetOpaquely(key, target)) {
         // The same pixels as a clear to the rectangle's colour, at the cost of a clear.
-        const D3DCOLOR color = batchVertices_[base].diffuse;
-        batchVertices_.resize(base);
-        batchIndices_.resize(firstIndex);
+        const D3DCOLOR color = out[base].diffuse;
+        out.resize(base);
+        target.indices->resize(target.firstIndex);
         Flush();
         FillTarget(color);
         return D3D_OK;
     }
+    EndDraw(key, target);
     if (!batching_) Flush();
     return D3D_OK;
 }
 
-bool GLDevice::CoversTargetOpaquely(const DrawKey& k, uint32_t firstVertex,
-                                    size_t firstIndex) const {
+bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const DrawTarget& draw) const {
     // Two triangles of one colour, drawn as that colour whatever was there before.
-    if (k.primitive != GL_TRIANGLES || batchIndices_.size() - firstIndex != 6) return false;
+    const std::vector<GLVertex>& vertices = *draw.vertices;
+    const std::vector<uint32_t>& indices = *draw.indices;
+    const size_t firstIndex = draw.firstIndex;
+    if (k.primitive != GL_TRIANGLES || indices.size() - firstIndex != 6) return false;
     if (k.colorOp != D3DTOP_SELECTARG1 || k.colorArg1 != D3DTA_DIFFUSE ||
         k.alphaOp != D3DTOP_SELECTARG1 || k.alphaArg1 != D3DTA_DIFFUSE)
         return false;
     if (k.alphaTest || k.colorWrite != 0xF || k.fillMode != D3DFILL_SOLID ||
         k.cullMode != D3DCULL_NONE)
         return false;
-    const D3DCOLOR color = batchVertices_[firstVertex].diffuse;
+    const D3DCOLOR color = vertices[draw.firstVertex].diffuse;
     if ((color >> 24) != 0xFF) return false;
     if (k.blendEnable) {
         // Blending an opaque source: source alpha over inverse source alpha, or one over zero.
@@ -780,7 +810,7 @@ bool GLDevice::CoversTargetOpaquely(const DrawKey& k, uint32_t firstVertex,
     float left = 0, right = 0, top = 0, bottom = 0;
     std::array<std::pair<float, float>, 6> corner{};
     for (size_t i = 0; i < 6; ++i) {
-        const GLVertex& v = batchVertices_[batchIndices_[firstIndex + i]];
+        const GLVertex& v = vertices[indices[firstIndex + i]];
         if (!(v.w > 0) || v.z < 0 || v.z > v.w || v.diffuse != color) return false;
         const float x = (v.x / v.w + 1.0f) * 0.5f * w, y = (1.0f - v.y / v.w) * 0.5f * h;
         corner[i] = {x, y};
@@ -820,20 +850,6 @@ void GLDevice::FillTarget(D3DCOLOR color) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void GLDevice::Flush() {
-    if (batchIndices_.empty()) {
-        batchVertices_.clear();
-        return;
-    }
-    DrawBatch(batchKey_, batchVertices_, batchIndices_);
-    batchVertices_.clear();
-    batchIndices_.clear();
-}
-
-void GLDevice::FlushIfUses(GLTexture* texture) {
-    if (!batchIndices_.empty() && batchKey_.texture == texture) Flush();
-}
-
 HRESULT GLDevice::DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorner* corners,
                                   size_t quadCount, D3DCOLOR color) {
     auto* texture = dynamic_cast<GLTexture*>(page);
@@ -842,12 +858,12 @@ HRESULT GLDevice::DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorne
     const size_t cornerCount = quadCount * 4;
     DrawKey k;
     std::memset(&k, 0, sizeof k);
-    k.texture = texture;
+    k.slot.texture = texture;
     k.primitive = GL_TRIANGLES;
-    k.minFilter = k.magFilter = D3DTEXF_POINT;
-    k.mipFilter = D3DTEXF_NONE;
-    k.addressU = k.addressV = D3DTADDRESS_CLAMP;
-    k.maxAnisotropy = 1;
+    k.slot.minFilter = k.slot.magFilter = D3DTEXF_POINT;
+    k.slot.mipFilter = D3DTEXF_NONE;
+    k.slot.addressU = k.slot.addressV = D3DTADDRESS_CLAMP;
+    k.slot.maxAnisotropy = 1;
     k.blendEnable = 1;
     k.srcBlend = D3DBLEND_SRCALPHA;
     k.destBlend = D3DBLEND_INVSRCALPHA;
@@ -858,21 +874,20 @@ HRESULT GLDevice::DrawScreenQuads(IDirect3DTexture9* page, const ScreenQuadCorne
     k.cullMode = D3DCULL_NONE;
     k.colorWrite = 0xF;
     k.fillMode = D3DFILL_SOLID;
-    // Lines of text in a row share a batch; the device's own state is not read or changed.
-    if (!batchIndices_.empty() &&
-        (!(k == batchKey_) || batchVertices_.size() + cornerCount > kMaxBatchVertices))
-        Flush();
-    batchKey_ = k;
+    // Lines of text in a row share a batch, and pictures drawn alike; the device's own state
+    // is not read or changed.
     const float w = float(pp_.BackBufferWidth), h = float(pp_.BackBufferHeight);
-    const uint32_t base = uint32_t(batchVertices_.size());
+    const DrawTarget target = BeginDraw(k, cornerCount);
+    std::vector<GLVertex>& out = *target.vertices;
     for (size_t i = 0; i < cornerCount; ++i) {
         const ScreenQuadCorner& c = corners[i];
-        batchVertices_.push_back(GLVertex{c.X / w * 2.0f - 1.0f, 1.0f - c.Y / h * 2.0f, 0.0f, 1.0f,
-                                          color, 0xFFFFFFFF, c.U, c.V});
+        out.push_back(GLVertex{c.X / w * 2.0f - 1.0f, 1.0f - c.Y / h * 2.0f, 0.0f, 1.0f, color,
+                               0xFFFFFFFF, c.U, c.V});
     }
-    for (uint32_t q = base; q + 3 < batchVertices_.size(); q += 4) {
-        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) batchIndices_.push_back(q + i);
+    for (uint32_t q = target.firstVertex; q + 3 < out.size(); q += 4) {
+        for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) target.indices->push_back(q + i);
     }
+    EndDraw(k, target);
     if (!batching_) Flush();
     return D3D_OK;
 }

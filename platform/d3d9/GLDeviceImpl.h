@@ -18,13 +18,19 @@
 //   emissive source, with the diffuse source's alpha, computed on the CPU.
 // - Consecutive draws with identical state are merged: primitives are turned into indexed
 //   lists and appended to one batch, drawn when the state changes or at Clear, EndScene,
-//   Present and any read of the back buffer.
+//   Present and any read of the back buffer. Draws that differ only in their texture or its
+//   sampler states share a batch too: each (texture, sampler states) pair of a batch has a
+//   texture unit of its own, and each vertex names the unit its primitive samples.
+// - Two batches are pending, drawn in order: a draw that cannot join the second may join the
+//   first when it touches none of the second's pixels (a line between filled rectangles), as
+//   draws over disjoint pixels give the same picture in either order.
 #pragma once
 
 #include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <unordered_set>
@@ -39,6 +45,20 @@ namespace hv {
 
 class GLDirect3D9;
 class GLDevice;
+
+// Why a batch was drawn: a draw that could not join it (by the first state that differed), a
+// full batch, or a call that needs everything drawn (Clear, EndScene, Present, a read of the
+// back buffer, a change of a texture the batch samples). Counted for the batch log.
+enum class BatchEnd : uint8_t {
+    Textures,   // more textures, or one texture at two largest levels, than a batch binds
+    Primitive,  // triangles, lines and points
+    Blend,
+    Stage,  // texture stage 0, texture factor, shading, alpha test, or texture present or not
+    Other,  // culling, fill mode, colour writes, point size
+    Full,
+    Asked,
+    Count
+};
 
 // A managed texture with its OpenGL copy, made and refreshed lazily when a draw uses it.
 class GLTexture final : public MemoryTexture {
@@ -67,19 +87,35 @@ private:
     std::vector<bool> dirty_;     // per level: changed since it was uploaded
 };
 
-// Everything that decides how a batched vertex becomes pixels. Two draws merge when their
-// keys are equal, so states a draw does not use are left at zero.
-struct DrawKey {
+// The texture a draw samples and the sampler states it samples it with; all zero for a draw
+// that reads no texture.
+struct TextureSlot {
     GLTexture* texture;
-    uint32_t primitive;  // GL_TRIANGLES, GL_LINES or GL_POINTS
     uint32_t minFilter, magFilter, mipFilter, addressU, addressV, maxAnisotropy, border;
     uint32_t lodBias, maxMipLevel;
+    bool operator==(const TextureSlot& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+// Everything that decides how a batched vertex becomes pixels. Two draws merge when their
+// keys are equal but for the texture slot (see SameButTexture), so states a draw does not use
+// are left at zero.
+struct DrawKey {
+    TextureSlot slot;
+    uint32_t primitive;  // GL_TRIANGLES, GL_LINES or GL_POINTS
     uint32_t blendEnable, srcBlend, destBlend, blendOp;
     uint32_t separateAlpha, srcBlendAlpha, destBlendAlpha, blendOpAlpha, blendFactor;
     uint32_t colorOp, colorArg0, colorArg1, colorArg2, alphaOp, alphaArg0, alphaArg1, alphaArg2;
     uint32_t textureFactor, constant, flat, pointSize, pointSprite;
     uint32_t cullMode, alphaTest, alphaFunc, alphaRef, colorWrite, fillMode;
     bool operator==(const DrawKey& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+    // Whether `o` draws alike but for which texture it samples and how: both read a texture or
+    // neither does, and every other state is equal.
+    bool SameButTexture(const DrawKey& o) const {
+        constexpr size_t rest = offsetof(DrawKey, primitive);
+        return (slot.texture != nullptr) == (o.slot.texture != nullptr) &&
+               std::memcmp(reinterpret_cast<const char*>(this) + rest,
+                           reinterpret_cast<const char*>(&o) + rest, sizeof o - rest) == 0;
+    }
 };
 
 struct GLVertex {
@@ -89,9 +125,18 @@ struct GLVertex {
     float u, v;
 };
 
-// The constants of one fragment program: texture present; colour operation and its arguments
-// 0, 1, 2; alpha operation and its arguments; alpha-test function (8 when off); flat shading;
-// point sprite.
+// A vertex of a batch of several textures, with the texture unit its primitive samples.
+struct GLUnitVertex {
+    GLVertex vertex;
+    uint32_t unit;
+};
+
+// The most texture units one batch binds.
+constexpr uint32_t kMaxBatchUnits = 8;
+
+// The constants of one fragment program: the number of texture units sampled (0: none); colour
+// operation and its arguments 0, 1, 2; alpha operation and its arguments; alpha-test function
+// (8 when off); flat shading; point sprite.
 using StageProgram = std::array<uint32_t, 12>;
 
 // A buffer that takes a stream of vertex or index data: each write goes after the previous one,
@@ -110,13 +155,69 @@ private:
 // kUnknown (no value OpenGL uses) stands for state not sent yet.
 struct GLState {
     static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
-    uint32_t program = kUnknown, sampler = kUnknown, blend = kUnknown;
+    uint32_t program = kUnknown, blend = kUnknown;
+    uint32_t samplers[kMaxBatchUnits] = {kUnknown, kUnknown, kUnknown, kUnknown,
+                                         kUnknown, kUnknown, kUnknown, kUnknown};
     uint32_t blendFuncs[4] = {kUnknown, kUnknown, kUnknown, kUnknown};
     uint32_t blendOps[2] = {kUnknown, kUnknown};
     uint32_t blendColor = kUnknown;  // D3DCOLOR
     uint32_t cull = kUnknown, fill = kUnknown;
     uint32_t colorMask = kUnknown;  // bits: red, green, blue, alpha
     uint32_t pointSize = kUnknown;  // the float's bits
+};
+
+// A rectangle of the target, in Direct3D pixels, that holds every pixel a draw may change.
+struct PixelBox {
+    float left, top, right, bottom;
+    bool Meets(const PixelBox& o) const {
+        return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
+    }
+};
+
+// Draws merged into one OpenGL draw call.
+struct Batch {
+    DrawKey key{};  // its slot is unit 0's
+    std::array<TextureSlot, kMaxBatchUnits> slots{};
+    uint32_t units = 0;
+    std::vector<GLVertex> vertices;
+    std::vector<uint32_t> indices;
+    // The unit of each vertex while the batch has more than one, otherwise empty (all 0).
+    std::vector<uint8_t> unitOf;
+    // The first vertex of each draw, up to one more than kMaxDraws (then the batch counts as
+    // touching every pixel), and the boxes of the first draws, made when first compared.
+    std::vector<uint32_t> draws;
+    std::vector<PixelBox> boxes;
+
+    static constexpr size_t kMaxDraws = 256;
+    bool Empty() const { return indices.empty(); }
+    // Starts the batch afresh with the key of its first draw.
+    void Start(const DrawKey& first);
+    // Empties the batch once it is drawn.
+    void Clear();
+    // The unit that samples `slot`: one the batch has, or `units` for a new one; -1 when no
+    // unit is left or the batch binds the slot's texture at another largest level.
+    int UnitFor(const TextureSlot& slot, uint32_t maxUnits) const;
+    // Records a draw whose vertices, from `firstVertex` to the last, sample `unit`.
+    void NoteDraw(uint32_t firstVertex, uint32_t unit) {
+        if (draws.size() <= kMaxDraws) draws.push_back(firstVertex);
+        if (units > 1) {
+            unitOf.resize(firstVertex, 0);
+            unitOf.resize(vertices.size(), uint8_t(unit));
+        }
+    }
+};
+
+// Where the vertices and indices of a draw go: straight into the last pending batch when it
+// takes the draw (`batch` set; the draw's vertices from `firstVertex`, its indices from
+// `firstIndex`, sampling `unit`), otherwise into the device's arrays for one draw (`batch`
+// null) until its pixels are known.
+struct DrawTarget {
+    Batch* batch;
+    std::vector<GLVertex>* vertices;
+    std::vector<uint32_t>* indices;
+    uint32_t firstVertex;
+    size_t firstIndex;
+    uint32_t unit;
 };
 
 // How Direct3D's pixel centres sit on OpenGL's pixels.
@@ -170,10 +271,12 @@ GLuint CompileShader(GLenum type, const char* source);
 GLuint CompileVertexShader();
 // Null when the shaders do not link.
 GLuint LinkProgram(GLuint vertexShader, GLuint fragmentShader);
-// The fragment shader of one set-up of texture stage 0.
-GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels);
-// Attribute pointers of GLVertex for the bound array buffer.
-void BindVertexLayout();
+// The fragment shader of one set-up of texture stage 0; `indexed`: the shader picks the texture
+// unit of a primitive by indexing the array of samplers (OpenGL 4.0's rule: the index must be
+// the same over the pixels shaded together), not by comparing it with each unit.
+GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels, bool indexed);
+// Attribute pointers of GLVertex, or with `units` of GLUnitVertex, for the bound array buffer.
+void BindVertexLayout(bool units = false);
 
 class GLDevice final : public IDirect3DDevice9, private IDirect3DTextTarget {
 public:
@@ -218,7 +321,7 @@ public:
 
     // ---- For the platform layer (textures, tests) ----
     void MakeCurrent();
-    void Flush();
+    void Flush(BatchEnd why = BatchEnd::Asked);
     // Draws any batched primitives that sample `texture`.
     void FlushIfUses(GLTexture* texture);
     void Forget(GLTexture* texture);
@@ -244,18 +347,33 @@ private:
     HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp);
     void SetDefaultStates();
     DrawKey CurrentKey(uint32_t primitive) const;
-    void ApplyKey(const DrawKey& key);
-    GLuint SamplerFor(const DrawKey& key);
+    // Why `batch` cannot take a draw of `vertices` vertices under `key`, BatchEnd::Count when
+    // it can; `unit` the unit the draw would sample.
+    BatchEnd Refusal(const Batch& batch, const DrawKey& key, size_t vertices, int& unit) const;
+    // Starts a draw of `vertices` vertices under `key`; its vertices and indices go where the
+    // target says, indices counted from the start of that array.
+    DrawTarget BeginDraw(const DrawKey& key, size_t vertices);
+    // Ends the draw begun as `target`: a draw the last batch did not take joins the first batch
+    // if it may, or the first batch is drawn and the draw starts a batch of its own.
+    void EndDraw(const DrawKey& key, const DrawTarget& target);
+    // The pixels the draw of `count` vertices from `vertices` under `key` may change.
+    PixelBox BoxOf(const DrawKey& key, const GLVertex* vertices, size_t count) const;
+    // Whether a draw within `box` changes none of the pixels the draws of `batch` may change.
+    bool Misses(Batch& batch, const PixelBox& box) const;
+    // Writes the per-frame draw calls and why batches ended, every 100 frames, when the batch
+    // log is on.
+    void LogBatches();
+    void ApplyKey(const DrawKey& key, const TextureSlot* slots, uint32_t units);
+    GLuint SamplerFor(const TextureSlot& slot);
     void UpdateTransform();
     // The matrix a transform state names; null for one Direct3D does not have.
     D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state);
-    // Whether the two triangles just batched (vertices from `firstVertex`, indices from
-    // `firstIndex`) paint every pixel of the target in one opaque colour.
-    bool CoversTargetOpaquely(const DrawKey& key, uint32_t firstVertex, size_t firstIndex) const;
+    // Whether the draw, two triangles, paints every pixel of the target in one opaque colour.
+    bool CoversTargetOpaquely(const DrawKey& key, const DrawTarget& draw) const;
     // Sets every pixel of the back buffer to the opaque `color`.
     void FillTarget(D3DCOLOR color);
-    void DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
-                   const std::vector<uint32_t>& indices);
+    // Draws `batch` and empties it.
+    void DrawBatch(Batch& batch, BatchEnd why);
     bool IsLost();
 
     ULONG refs_ = 1;
@@ -268,6 +386,14 @@ private:
     bool inScene_ = false;
     bool batching_ = true;
     uint64_t drawCalls_ = 0;
+    // Batches ended, by reason, since the batch log last wrote; the log is on with
+    // HV_D3D_BATCH_LOG=1.
+    std::array<uint64_t, size_t(BatchEnd::Count)> batchEnds_{};
+    bool batchLog_ = false;
+    uint64_t loggedDrawCalls_ = 0;
+    uint32_t loggedFrames_ = 0;
+    uint32_t maxUnits_ = 1;      // texture units a batch may bind
+    bool indexedUnits_ = false;  // see CompileStageShader
     GLint maxTextureSize_ = 2048;
     float maxAnisotropy_ = 1.0f;
     bool mirrorOnce_ = false;  // the driver has OpenGL's mirror-clamp-to-edge
@@ -289,10 +415,11 @@ private:
     UINT streamOffset_ = 0, streamStride_ = 0;
     GLTexture* texture_ = nullptr;
 
-    // The pending batch.
-    DrawKey batchKey_{};
-    std::vector<GLVertex> batchVertices_;
-    std::vector<uint32_t> batchIndices_;
+    // The pending batches, [0] drawn first; [1] holds draws whenever [0] does.
+    std::array<Batch, 2> batches_;
+    // The vertices and indices of the draw being made, before it joins a batch.
+    std::vector<GLVertex> drawVertices_;
+    std::vector<uint32_t> drawIndices_;
 
     // OpenGL objects.
     // A linked program for one set-up of texture stage 0, with its uniforms.
@@ -308,11 +435,15 @@ private:
         };
         mutable Values sent;
     };
-    const Program& ProgramFor(const DrawKey& key);
+    const Program& ProgramFor(const DrawKey& key, uint32_t units);
     GLuint vertexShader_ = 0;
     std::map<StageProgram, Program> programs_;
     GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
     GLStream vertexStream_, indexStream_;  // into vbo_ and ibo_
+    // Batches of several textures: their vertices with units, in a stream of their own.
+    GLuint unitVao_ = 0, unitVbo_ = 0;
+    GLStream unitVertexStream_;
+    std::vector<GLUnitVertex> unitVertices_;
     GLState applied_;
     // Filters, address modes, anisotropy, border colour and level-of-detail bias.
     using SamplerId = std::array<uint32_t, 8>;

@@ -121,7 +121,7 @@ size_t GLStream::Write(GLenum target, const void* data, size_t bytes) {
     return at;
 }
 
-GLuint GLDevice::SamplerFor(const DrawKey& k) {
+GLuint GLDevice::SamplerFor(const TextureSlot& k) {
     const SamplerId id = {k.minFilter, k.magFilter,     k.mipFilter, k.addressU,
                           k.addressV,  k.maxAnisotropy, k.border,    k.lodBias};
     auto it = samplers_.find(id);
@@ -152,23 +152,15 @@ GLuint GLDevice::SamplerFor(const DrawKey& k) {
     return s;
 }
 
-const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
-    const StageProgram id = {k.texture != nullptr,
-                             k.colorOp,
-                             k.colorArg0,
-                             k.colorArg1,
-                             k.colorArg2,
-                             k.alphaOp,
-                             k.alphaArg0,
-                             k.alphaArg1,
-                             k.alphaArg2,
-                             k.alphaTest ? k.alphaFunc : 8,
-                             k.flat,
-                             k.pointSprite};
+const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k, uint32_t units) {
+    const StageProgram id = {
+        units,     k.colorOp,    k.colorArg0, k.colorArg1, k.colorArg2,
+        k.alphaOp, k.alphaArg0,  k.alphaArg1, k.alphaArg2, k.alphaTest ? k.alphaFunc : 8,
+        k.flat,    k.pointSprite};
     auto it = programs_.find(id);
     if (it != programs_.end()) return it->second;
     Program p;
-    if (GLuint fs = CompileStageShader(id, pixels_)) {
+    if (GLuint fs = CompileStageShader(id, pixels_, indexedUnits_)) {
         p.id = LinkProgram(vertexShader_, fs);
         glDeleteShader(fs);
     }
@@ -180,7 +172,8 @@ const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k) {
         p.alphaRef = glGetUniformLocation(p.id, "uAlphaRef");
         glUseProgram(p.id);
         applied_.program = p.id;
-        glUniform1i(glGetUniformLocation(p.id, "uTexture"), 0);
+        const GLint unitOf[kMaxBatchUnits] = {0, 1, 2, 3, 4, 5, 6, 7};
+        if (units > 0) glUniform1iv(glGetUniformLocation(p.id, "uTexture"), GLsizei(units), unitOf);
     } else if (!programs_.empty()) {
         return programs_.begin()->second;  // cannot happen with a working compiler; draw anyway
     }
@@ -199,17 +192,23 @@ void Update(uint32_t& sent, uint32_t value, Send send) {
 
 }  // namespace
 
-void GLDevice::ApplyKey(const DrawKey& k) {
+void GLDevice::ApplyKey(const DrawKey& k, const TextureSlot* slots, uint32_t units) {
     GLState& s = applied_;
-    const Program& program = ProgramFor(k);
+    // A batch of several textures takes the program for the most units a batch binds, so that
+    // each set-up of the stage is compiled at most twice, not once for every number of units.
+    const Program& program = ProgramFor(k, units > 1 ? maxUnits_ : units);
     Update(s.program, program.id, [&] { glUseProgram(program.id); });
-    // The texture is bound every time: binding it is what uploads its changed levels.
-    glActiveTexture(GL_TEXTURE0);
-    if (k.texture) {
-        k.texture->Bind(k.maxMipLevel, k.mipFilter != D3DTEXF_NONE);
-        const GLuint sampler = SamplerFor(k);
-        Update(s.sampler, sampler, [&] { glBindSampler(0, sampler); });
-    } else {
+    // Textures are bound every time: binding one is what uploads its changed levels. Unit 0 is
+    // left active, where textures are made.
+    for (uint32_t i = units; i-- > 0;) {
+        const TextureSlot& slot = slots[i];
+        glActiveTexture(GL_TEXTURE0 + i);
+        slot.texture->Bind(slot.maxMipLevel, slot.mipFilter != D3DTEXF_NONE);
+        const GLuint sampler = SamplerFor(slot);
+        Update(s.samplers[i], sampler, [&] { glBindSampler(i, sampler); });
+    }
+    if (units == 0) {
+        glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     Update(s.blend, k.blendEnable, [&] {
@@ -301,22 +300,39 @@ void GLDevice::ApplyKey(const DrawKey& k) {
     u = {true, k.textureFactor, k.constant, k.alphaRef, pp_.BackBufferWidth, pp_.BackBufferHeight};
 }
 
-void GLDevice::DrawBatch(const DrawKey& key, const std::vector<GLVertex>& vertices,
-                         const std::vector<uint32_t>& indices) {
+void GLDevice::DrawBatch(Batch& batch, BatchEnd why) {
+    const std::vector<GLVertex>& vertices = batch.vertices;
+    const std::vector<uint32_t>& indices = batch.indices;
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
-    glBindVertexArray(vao_);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    // Every write to the vertex stream is whole vertices, so each one starts on a vertex.
-    const size_t vertexAt =
-        vertexStream_.Write(GL_ARRAY_BUFFER, vertices.data(), vertices.size() * sizeof(GLVertex));
+    // Every write to a vertex stream is whole vertices, so each one starts on a vertex.
+    size_t firstVertex;
+    if (batch.units > 1) {
+        glBindVertexArray(unitVao_);
+        glBindBuffer(GL_ARRAY_BUFFER, unitVbo_);
+        unitVertices_.clear();
+        batch.unitOf.resize(vertices.size(), 0);  // never shorter; kept in bounds regardless
+        for (size_t i = 0; i < vertices.size(); ++i)
+            unitVertices_.push_back({vertices[i], batch.unitOf[i]});
+        firstVertex = unitVertexStream_.Write(GL_ARRAY_BUFFER, unitVertices_.data(),
+                                              unitVertices_.size() * sizeof(GLUnitVertex)) /
+                      sizeof(GLUnitVertex);
+    } else {
+        glBindVertexArray(vao_);
+        glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        firstVertex = vertexStream_.Write(GL_ARRAY_BUFFER, vertices.data(),
+                                          vertices.size() * sizeof(GLVertex)) /
+                      sizeof(GLVertex);
+    }
     const size_t indexAt = indexStream_.Write(GL_ELEMENT_ARRAY_BUFFER, indices.data(),
                                               indices.size() * sizeof(uint32_t));
-    ApplyKey(key);
-    glDrawElementsBaseVertex(key.primitive, GLsizei(indices.size()), GL_UNSIGNED_INT,
-                             reinterpret_cast<void*>(indexAt), GLint(vertexAt / sizeof(GLVertex)));
+    ApplyKey(batch.key, batch.slots.data(), batch.units);
+    glDrawElementsBaseVertex(batch.key.primitive, GLsizei(indices.size()), GL_UNSIGNED_INT,
+                             reinterpret_cast<void*>(indexAt), GLint(firstVertex));
     ++drawCalls_;
+    ++batchEnds_[size_t(why)];
+    batch.Clear();
 }
 
 }  // namespace hv

@@ -17,6 +17,7 @@ layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec4 aDiffuse;
 layout(location = 2) in vec4 aSpecular;
 layout(location = 3) in vec2 aUV;
+layout(location = 4) in uint aUnit;
 uniform vec2 uPixelShift;  // clip-space move from Direct3D's pixel centres to OpenGL's
 uniform float uFlipY;      // -1: the picture is kept upside down in the off-screen buffer
 out vec4 vDiffuse;
@@ -24,6 +25,7 @@ out vec4 vSpecular;
 flat out vec4 vFlatDiffuse;
 flat out vec4 vFlatSpecular;
 out vec2 vUV;
+flat out uint vUnit;
 void main() {
     // Direct3D depth runs from 0 to w, OpenGL's from -w to w.
     gl_Position = vec4(aPosition.x + uPixelShift.x * aPosition.w,
@@ -34,6 +36,7 @@ void main() {
     vFlatDiffuse = aDiffuse;
     vFlatSpecular = aSpecular;
     vUV = aUV;
+    vUnit = aUnit;
 }
 )";
 
@@ -43,7 +46,8 @@ void main() {
 // branch the set-up does not take (a software renderer otherwise pays for all of them on every
 // pixel):
 //   kColor, kAlpha: operation and arguments 0, 1 and 2 of the colour and the alpha operation;
-//   kHasTexture, kAlphaFunc (8: no alpha test), kFlat (flat shading), kSprite (point sprite:
+//   kHasTexture, Sample (the texel at a coordinate, from the unit the primitive names),
+//   kAlphaFunc (8: no alpha test), kFlat (flat shading), kSprite (point sprite:
 //   texture coordinates run across the point);
 //   kNudge: how far right and down of Direct3D's pixel centre OpenGL samples (x, y in pixels)
 //   and the vertical direction of the off-screen buffer; attributes are taken back to the
@@ -55,7 +59,6 @@ in vec4 vSpecular;
 flat in vec4 vFlatDiffuse;
 flat in vec4 vFlatSpecular;
 in vec2 vUV;
-uniform sampler2D uTexture;
 uniform vec4 uFactor;
 uniform vec4 uConstant;
 uniform int uAlphaRef;      // 0..255
@@ -145,7 +148,7 @@ void main() {
         }
         if (!kSprite) uv -= kNudge.x * dFdx(vUV) - down * dFdy(vUV);
     }
-    texel = kHasTexture ? texture(uTexture, uv) : vec4(1.0);
+    texel = kHasTexture ? Sample(uv) : vec4(1.0);
     vec4 color = Op(kColor);
     // The dot product writes all four channels, alpha included.
     float alpha = kColor.x == 24 ? color.a : Op(kAlpha).a;
@@ -190,10 +193,33 @@ GLuint LinkProgram(GLuint vertexShader, GLuint fragmentShader) {
     return p;
 }
 
-GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels) {
+namespace {
+
+// The samplers of `units` texture units and Sample, which reads the one the primitive names.
+// The unit is the same over a primitive, so the texture's derivatives are taken as with one
+// unit. `indexed`: the unit indexes the samplers directly; otherwise each sample sits behind a
+// comparison with a constant, as OpenGL 3.3 indexes samplers with constants only.
+std::string SampleFunction(uint32_t units, bool indexed) {
+    if (units == 0) return "vec4 Sample(vec2 uv) { return vec4(1.0); }\n";
+    const std::string last = std::to_string(units - 1);
+    std::string out = "uniform sampler2D uTexture[" + std::to_string(units) + "];\n";
+    if (units == 1) return out + "vec4 Sample(vec2 uv) { return texture(uTexture[0], uv); }\n";
+    out += "flat in uint vUnit;\nvec4 Sample(vec2 uv) {\n";
+    if (indexed) return out + "    return texture(uTexture[min(vUnit, " + last + "u)], uv);\n}\n";
+    for (uint32_t i = 0; i + 1 < units; ++i) {
+        const std::string n = std::to_string(i);
+        out += "    if (vUnit == " + n + "u) return texture(uTexture[" + n + "], uv);\n";
+    }
+    return out + "    return texture(uTexture[" + last + "], uv);\n}\n";
+}
+
+}  // namespace
+
+GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixels, bool indexed) {
+    indexed = indexed && stage[0] > 1;
     char constants[640];
     std::snprintf(constants, sizeof constants,
-                  "#version 330 core\n"
+                  "#version 330 core\n%s"
                   "const bool kHasTexture = %s;\n"
                   "const ivec4 kColor = ivec4(%u, %u, %u, %u);\n"
                   "const ivec4 kAlpha = ivec4(%u, %u, %u, %u);\n"
@@ -201,28 +227,40 @@ GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixe
                   "const bool kFlat = %s;\n"
                   "const bool kSprite = %s;\n"
                   "const vec3 kNudge = vec3(%.9g, %.9g, %.1f);\n",
+                  indexed ? "#extension GL_ARB_gpu_shader5 : require\n" : "",
                   stage[0] ? "true" : "false", stage[1], stage[2], stage[3], stage[4], stage[5],
                   stage[6], stage[7], stage[8], stage[9], stage[10] ? "true" : "false",
                   stage[11] ? "true" : "false", double(pixels.nudgeX), double(pixels.nudgeY),
                   pixels.flipY ? -1.0 : 1.0);
-    const std::string source = std::string(constants) + kFragmentShader;
+    const std::string source =
+        std::string(constants) + SampleFunction(stage[0], indexed) + kFragmentShader;
     return CompileShader(GL_FRAGMENT_SHADER, source.c_str());
 }
 
-void BindVertexLayout() {
+void BindVertexLayout(bool units) {
+    const GLsizei stride = units ? sizeof(GLUnitVertex) : sizeof(GLVertex);
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, x)));
     // GL_BGRA size reads the D3DCOLOR bytes (blue, green, red, alpha) as red, green, blue, alpha.
     glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, diffuse)));
     glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GLVertex),
+    glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, specular)));
     glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, sizeof(GLVertex),
+    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<void*>(offsetof(GLVertex, u)));
+    // Without units every vertex reads unit 0, the attribute's value when no array feeds it.
+    if (units) {
+        glEnableVertexAttribArray(4);
+        glVertexAttribIPointer(4, 1, GL_UNSIGNED_INT, stride,
+                               reinterpret_cast<void*>(offsetof(GLUnitVertex, unit)));
+    } else {
+        glDisableVertexAttribArray(4);
+        glVertexAttribI4ui(4, 0, 0, 0, 0);
+    }
 }
 
 }  // namespace hv
