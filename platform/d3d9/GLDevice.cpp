@@ -945,6 +945,24 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     return D3D_OK;
 }
 
+HRESULT GLDevice::ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height) {
+    MakeCurrent();
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    width = UINT(std::max(w, 0));
+    height = UINT(std::max(h, 0));
+    std::vector<D3DCOLOR> rows(size_t(width) * height);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    pixels.resize(rows.size());
+    // The window's rows run bottom up.
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x)
+            pixels[size_t(y) * width + x] = rows[size_t(height - 1 - y) * width + x] | 0xFF000000u;
+    return D3D_OK;
+}
+
 void GLDevice::SetBatching(bool on) {
     Flush();
     batching_ = on;
@@ -1077,6 +1095,13 @@ HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, 
     auto* d = dynamic_cast<GLDevice*>(device);
     if (!d) return D3DERR_INVALIDCALL;
     return d->ReadBackBuffer(pixels, width, height);
+}
+
+HRESULT ReadPresentedFrame(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
+                           UINT& height) {
+    auto* d = dynamic_cast<GLDevice*>(device);
+    if (!d) return D3DERR_INVALIDCALL;
+    return d->ReadPresentedFrame(pixels, width, height);
 }
 
 void SetBatching(IDirect3DDevice9* device, bool on) {

@@ -244,6 +244,7 @@ public:
     void Forget(GLTexture* texture);
     void Remember(GLTexture* texture) { textures_.insert(texture); }
     HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
+    HRESULT ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     void SetBatching(bool on);
     uint64_t DrawCalls() const { return drawCalls_; }
     UINT MaxTextureSize() const { return maxTextureSize_; }
