@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/FailureReport.h"
 #include "log/KavLogEngine.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "platform/exceptions.h"
 #include "platform/files.h"
 #include "platform/halt.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr int kExitStartFailed = 1;
 
 int RunGame() {
+    // Read while the window and the device are made: the engine makes its font with its device.
+    PrepareFonts();
     std::vector<std::string> args;
     for (int i = 1; i <= ParamCount(); ++i) args.push_back(ParamStr(i));
 

@@ -127,6 +127,7 @@ void TKavSurfaceEngine3D::ReleaseDeviceObjects() {
     for (TKavSurface& s : Surfaces) s.VB.Reset();
     for (TTexture& t : Textures) {
         t.Texture.Reset();
+        t.Opacity = {};
         t.Loaded = false;
     }
 }

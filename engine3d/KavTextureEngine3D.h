@@ -94,12 +94,20 @@ struct TKavSurface {
     double ScaleX = 0, ScaleY = 0;            // group scale of the last draw
 };
 
-// The opacity (0..255) of every level-0 texel of a texture, row by row, for hit tests.
+// The opacity of a texture's level-0 texels, for hit tests. Hit tests nearly always ask with
+// the usual threshold, so that answer is kept for every texture from the moment it is made, at
+// one bit a texel; the opacity itself (a byte a texel) is read only when a hit test asks with
+// another threshold.
 struct TOpacityMap {
-    bool Read = false;      // filled from the texture it belongs to
+    bool Read = false;      // Width, Height, Readable and Above are filled from the texture
     bool Readable = false;  // the texture's format carries an opacity the engine can read
     int32_t Width = 0, Height = 0;
-    std::vector<uint8_t> Texels;
+    // Bit (x % 64) of word y * WordsPerRow + x / 64 is set when texel (x, y) has an opacity
+    // above kHitThreshold.
+    size_t WordsPerRow = 0;
+    std::vector<uint64_t> Above;
+    bool TexelsRead = false;      // Texels is filled
+    std::vector<uint8_t> Texels;  // the opacity (0..255) of every texel, row by row
 };
 
 // One texture file: its optional memory copy and its Direct3D texture.
@@ -114,7 +122,7 @@ struct TTexture {
     // again every frame); loads the script asks for always try.
     std::optional<TFileStamp> FailedFile;
     int FailedDrawLoads = 0;  // draws that tried to make the texture and failed
-    TOpacityMap Opacity;      // read from Texture by the first hit test after it was made
+    TOpacityMap Opacity;      // read from Texture when it is made; emptied when it is released
 };
 
 // What a hit test found near a point of a picture.
@@ -277,6 +285,8 @@ public:
     void ClearTextures();
 
     // ---- Hit tests ----
+    // The opacity a texel must exceed to count as hit when the script names no threshold.
+    static constexpr int32_t kHitThreshold = 102;
     // Whether some texel of the picture `name` in the square of `radius` texels around (x, y),
     // counted from the picture's top-left as shown on screen (a picture stored turned is turned
     // back), has an opacity (0..255) above `threshold`. Clear for an unknown picture, one whose
@@ -317,8 +327,8 @@ private:
     void DrawSurface(const TKavSurface& surface, const TPictureDraw& how);
     // Creates the texture of record `t` from its memory copy (format 0: the file's format).
     bool CreateTextureFromStream(TTexture& t, D3DFORMAT format);
-    // What every texture made for record `t` sets: loaded, no failure, its size, and no opacity
-    // read yet.
+    // What every texture made for record `t` sets: loaded, no failure, its size, and its
+    // opacity read afresh.
     void TextureMade(TTexture& t);
     // Creates the texture of record `t` from a file.
     bool CreateTextureFromFile(TTexture& t, const std::string& hostPath);
@@ -333,8 +343,9 @@ private:
     // True when a draw already failed to make the texture and its file has not changed since;
     // forgets the failure (and the stale memory copy) when it has.
     bool StillFailing(TTexture& t) const;
-    // Fills t.Opacity from its texture; false when the texture cannot be locked.
-    bool ReadOpacity(TTexture& t);
+    // Fills t.Opacity from its texture, with the texels' opacity too when `texels`; false when
+    // the texture cannot be locked.
+    bool ReadOpacity(TTexture& t, bool texels);
     // The texture record of a surface, or null when its index does not name it.
     TTexture* TextureOf(TKavSurface& surface);
     void ReleaseDeviceObjects();

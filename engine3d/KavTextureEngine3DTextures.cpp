@@ -73,12 +73,15 @@ TTexture* TKavSurfaceEngine3D::TextureOf(TKavSurface& surface) {
 void TKavSurfaceEngine3D::TextureMade(TTexture& t) {
     t.Loaded = true;
     t.FailedFile.reset();
-    t.Opacity = {};  // the new texture's texels are read again by the next hit test
     D3DSURFACE_DESC desc;
     if (SUCCEEDED(t.Texture->GetLevelDesc(0, &desc))) {
         t.Width = int32_t(desc.Width);
         t.Height = int32_t(desc.Height);
     }
+    // Level 0 is still in memory now; read later, it would be decoded from the file again. A
+    // texture that cannot be read now is tried again by the first hit test.
+    t.Opacity = {};
+    ReadOpacity(t, false);
 }
 
 std::string TKavSurfaceEngine3D::TextureFilePath(const TTexture& t) const {
@@ -277,6 +280,7 @@ void TKavSurfaceEngine3D::RemoveSurface(std::string_view name) {
     for (const TKavSurface& s : Surfaces)
         if (s.TextureName == texture.Name) return;
     texture.Texture.Reset();
+    texture.Opacity = {};
     texture.Loaded = false;
 }
 

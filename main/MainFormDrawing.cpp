@@ -236,7 +236,7 @@ int TMainForm::InsidePicture(lua_State* L) {
     const int64_t picX = ArgInteger(L, 2), picY = ArgInteger(L, 3);
     const int64_t ptX = ArgInteger(L, 4), ptY = ArgInteger(L, 5);
     const int64_t radius = ArgOr(L, 6, ArgRounded, 10);
-    const int64_t threshold = ArgOr(L, 7, ArgRounded, 102);
+    const int64_t threshold = ArgOr(L, 7, ArgRounded, TKavSurfaceEngine3D::kHitThreshold);
     lua_pushboolean(L, GetAlphaFromSurf(name, ptX - picX, ptY - picY, radius, threshold));
     return 1;
 }

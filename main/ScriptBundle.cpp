@@ -41,13 +41,28 @@ std::string BundleText(const std::vector<std::string>& lines) {
     return text;
 }
 
+namespace {
+
+// True when the stored form on disk is exactly `stored`: then it need not be written again, and
+// a start from an unchanged text spends no durable write (a flush to the disk) on it.
+bool StoredFormIs(const std::string& stored) {
+    try {
+        return FilePresent(kBundleStoredFile) &&
+               ReadFileBytes(kBundleStoredFile, stored.size() + 1) == stored;
+    } catch (const EInOutError&) {
+        return false;  // unreadable or larger: written again
+    }
+}
+
+}  // namespace
+
 std::optional<std::vector<std::string>> ReadScriptBundle() {
     if (FilePresent(kBundlePlainFile)) {
         std::vector<std::string> lines = ReadFileLines(kBundlePlainFile);
         // The stored form is only a copy: a game installed read-only still runs from its text.
         try {
-            WriteFileAtomic(kBundleStoredFile,
-                            TransformScriptStream(BundleText(lines), kBundleKey));
+            const std::string stored = TransformScriptStream(BundleText(lines), kBundleKey);
+            if (!StoredFormIs(stored)) WriteFileAtomic(kBundleStoredFile, stored);
         } catch (const EInOutError& e) {
             LogEngine().AddWarning(
                 "data\\AllLua.luac not written, the game runs from "

@@ -27,7 +27,8 @@ std::string TransformScriptStream(std::string_view source, std::string_view key)
 std::string BundleText(const std::vector<std::string>& lines);
 
 // Reads the bundle of the current folder: the plain text when "data\AllLua.lua" exists (and
-// rewrites "data\AllLua.luac" from it, so that the stored form always follows the text; when
+// rewrites "data\AllLua.luac" from it where it differs, so that the stored form always follows
+// the text; when
 // that write fails, as in a read-only game folder, a warning is logged and the text runs all
 // the same); otherwise the stored form decoded. Nothing when neither exists; the caller logs and
 // ends. Throws EInOutError when a bundle file cannot be read or cannot be told to be missing.

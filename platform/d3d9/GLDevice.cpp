@@ -199,7 +199,8 @@ bool GLDevice::InitGL() {
     BindVertexLayout(true);
 
     glGenFramebuffers(1, &fbo_);
-    glGenRenderbuffers(1, &colorBuffer_);
+    glGenTextures(1, &colorTexture_);
+    if (!presenter_.Create()) return false;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glDisable(GL_DEPTH_TEST);
@@ -212,7 +213,8 @@ GLDevice::~GLDevice() {
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
     if (frameFence_) glDeleteSync(frameFence_);
     glDeleteFramebuffers(1, &fbo_);
-    glDeleteRenderbuffers(1, &colorBuffer_);
+    glDeleteTextures(1, &colorTexture_);
+    presenter_.Destroy();
     glDeleteBuffers(1, &vbo_);
     glDeleteBuffers(1, &unitVbo_);
     glDeleteBuffers(1, &ibo_);
@@ -281,14 +283,18 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
         return D3DERR_NOTAVAILABLE;
     MakeCurrent();
     GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     if (p.BackBufferWidth > UINT(maxSize) || p.BackBufferHeight > UINT(maxSize))
         return D3DERR_INVALIDCALL;
-    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(p.BackBufferWidth),
-                          GLsizei(p.BackBufferHeight));
+    // A texture, so that presenting can draw it (see GLPresent.cpp).
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, colorTexture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(p.BackBufferWidth),
+                 GLsizei(p.BackBufferHeight), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return D3DERR_OUTOFVIDEOMEMORY;
     if (p.BackBufferCount == 0) p.BackBufferCount = 1;
@@ -394,8 +400,7 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
         y0 = GLint(int64_t(pDestRect->top) * dh / ch);
         y1 = GLint(int64_t(pDestRect->bottom) * dh / ch);
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     applied_.colorMask = 0xF;
@@ -407,14 +412,13 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     // OpenGL counts rows from the bottom of the window.
     const GLint top = dh - y0, bottom = dh - y1;
     const GLint sw = src.right - src.left, sh = src.bottom - src.top;
-    const GLint sy0 = pixels_.flipY ? src.top : h - src.bottom;
-    const GLint sy1 = pixels_.flipY ? src.bottom : h - src.top;
     // Whole-number scales copy each pixel to a square of pixels: sharp, not blurred.
     const bool whole = sw > 0 && sh > 0 && (x1 - x0) % sw == 0 && (y1 - y0) % sh == 0;
-    if (sw > 0 && sh > 0 && x1 > x0 && y1 > y0)
-        glBlitFramebuffer(src.left, sy0, src.right, sy1, x0, pixels_.flipY ? top : bottom, x1,
-                          pixels_.flipY ? bottom : top, GL_COLOR_BUFFER_BIT,
-                          whole ? GL_NEAREST : GL_LINEAR);
+    if (sw > 0 && sh > 0 && x1 > x0 && y1 > y0) {
+        presenter_.Draw(colorTexture_, w, h, src, pixels_.flipY, x0, bottom, x1 - x0, top - bottom,
+                        whole);
+        applied_ = GLState{};  // the presenter changed what the next draw would take as sent
+    }
     SDL_GL_SwapWindow(window_);
     // Every Present completes its frame: wait for the previous one, so that at most one frame
     // is ever waiting in the driver (some drivers otherwise queue frames without bound).
@@ -956,6 +960,24 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     return D3D_OK;
 }
 
+HRESULT GLDevice::ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height) {
+    MakeCurrent();
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    width = UINT(std::max(w, 0));
+    height = UINT(std::max(h, 0));
+    std::vector<D3DCOLOR> rows(size_t(width) * height);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    pixels.resize(rows.size());
+    // The window's rows run bottom up.
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x)
+            pixels[size_t(y) * width + x] = rows[size_t(height - 1 - y) * width + x] | 0xFF000000u;
+    return D3D_OK;
+}
+
 void GLDevice::SetBatching(bool on) {
     Flush();
     batching_ = on;
@@ -1088,6 +1110,13 @@ HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, 
     auto* d = dynamic_cast<GLDevice*>(device);
     if (!d) return D3DERR_INVALIDCALL;
     return d->ReadBackBuffer(pixels, width, height);
+}
+
+HRESULT ReadPresentedFrame(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
+                           UINT& height) {
+    auto* d = dynamic_cast<GLDevice*>(device);
+    if (!d) return D3DERR_INVALIDCALL;
+    return d->ReadPresentedFrame(pixels, width, height);
 }
 
 void SetBatching(IDirect3DDevice9* device, bool on) {

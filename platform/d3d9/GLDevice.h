@@ -16,6 +16,13 @@ bool IsGLDevice(IDirect3DDevice9* device);
 HRESULT ReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
                        UINT& height);
 
+// Copies the window's pixels as the last Present left them, rows top first, in the drawable's
+// pixels. Only where the window's buffer keeps its pixels after the swap (the off-screen video
+// driver's window does; an X11 window's back buffer need not). D3DERR_INVALIDCALL for a device
+// that is not the OpenGL one.
+HRESULT ReadPresentedFrame(IDirect3DDevice9* device, std::vector<D3DCOLOR>& pixels, UINT& width,
+                           UINT& height);
+
 // Merging of consecutive draws with identical state into one OpenGL draw call (on by default;
 // the environment variable HV_D3D_NO_BATCHING=1 turns it off for a new device). With it off,
 // every DrawPrimitive is one OpenGL draw call.

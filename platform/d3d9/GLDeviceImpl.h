@@ -278,6 +278,26 @@ GLuint CompileStageShader(const StageProgram& stage, const PixelConvention& pixe
 // Attribute pointers of GLVertex, or with `units` of GLUnitVertex, for the bound array buffer.
 void BindVertexLayout(bool units = false);
 
+// ---- Presenting (GLPresent.cpp) ----
+// Draws the back buffer into the current framebuffer. Leaves its own program, vertex array,
+// sampler and viewport in place, blending and culling off and polygons filled: the device sends
+// its state afresh after it.
+class GLPresenter {
+public:
+    // False when its program cannot be made.
+    bool Create();
+    void Destroy();
+    // Draws rectangle `src` of the back-buffer texture `frame` (`width` x `height`, in Direct3D's
+    // rows, upside down in OpenGL's when `flipY`) over the viewport x, y, w, h; `sharp` takes
+    // the nearest texel instead of blending four.
+    void Draw(GLuint frame, GLint width, GLint height, const RECT& src, bool flipY, GLint x,
+              GLint y, GLsizei w, GLsizei h, bool sharp);
+
+private:
+    GLuint program_ = 0, vao_ = 0, sampler_ = 0;
+    GLint source_ = -1;
+};
+
 class GLDevice final : public IDirect3DDevice9, private IDirect3DTextTarget {
 public:
     ULONG AddRef() override;
@@ -327,6 +347,7 @@ public:
     void Forget(GLTexture* texture);
     void Remember(GLTexture* texture) { textures_.insert(texture); }
     HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
+    HRESULT ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     void SetBatching(bool on);
     uint64_t DrawCalls() const { return drawCalls_; }
     UINT MaxTextureSize() const { return maxTextureSize_; }
@@ -438,7 +459,9 @@ private:
     const Program& ProgramFor(const DrawKey& key, uint32_t units);
     GLuint vertexShader_ = 0;
     std::map<StageProgram, Program> programs_;
-    GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0, colorBuffer_ = 0;
+    GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0;
+    GLuint colorTexture_ = 0;  // the back buffer, fbo_'s colour attachment
+    GLPresenter presenter_;
     GLStream vertexStream_, indexStream_;  // into vbo_ and ibo_
     // Batches of several textures: their vertices with units, in a stream of their own.
     GLuint unitVao_ = 0, unitVbo_ = 0;

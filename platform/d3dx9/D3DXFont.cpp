@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -240,10 +242,21 @@ INT PageFont::DrawTextA(ID3DXSprite*, const char* text, INT count, RECT* rect, D
     return height;
 }
 
+// The font configuration of the process, read once, on a thread of its own.
+struct FontConfiguration {
+    std::once_flag started;
+    std::shared_future<bool> read;  // true when it was read
+};
+
+FontConfiguration& TheFontConfiguration() {
+    static FontConfiguration c;
+    return c;
+}
+
 // The file and face index fontconfig chooses for the family, weight and slant.
 bool FindFace(const std::string& family, bool bold, bool italic, std::string& file, int& index) {
-    static const bool started = FcInit();
-    if (!started) return false;
+    PrepareFonts();
+    if (!TheFontConfiguration().read.get()) return false;
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(
         pattern, FC_FAMILY,
@@ -270,6 +283,13 @@ bool FindFace(const std::string& family, bool bold, bool italic, std::string& fi
 }
 
 }  // namespace
+
+void PrepareFonts() {
+    FontConfiguration& c = TheFontConfiguration();
+    std::call_once(c.started, [&c] {
+        c.read = std::async(std::launch::async, [] { return FcInit() == FcTrue; }).share();
+    });
+}
 
 HRESULT D3DXCreateFontW(IDirect3DDevice9* pDevice, INT Height, UINT, UINT Weight, UINT, BOOL Italic,
                         DWORD, DWORD, DWORD, DWORD, const wchar_t* pFaceName, ID3DXFont** ppFont) {

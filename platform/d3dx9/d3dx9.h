@@ -135,6 +135,11 @@ public:
     virtual HRESULT OnResetDevice() = 0;
 };
 
+// Starts reading the system's font configuration on a thread of its own, so that the first font
+// made finds it read (it takes milliseconds of files). Optional: the first font reads it
+// otherwise. Any thread, any number of times.
+void PrepareFonts();
+
 // A font whose cell height (ascent plus descent) is `Height` pixels (negative: its em height
 // is -Height). The face is the one fontconfig chooses for `pFaceName` (empty or null:
 // "sans-serif"), bold from weight 600, italic when asked. Glyphs are cached in textures.

@@ -101,6 +101,59 @@ TEST_F(DeviceTest, TexturedQuadAtOneToOneIsExactTexelForTexel) {
     texture->Release();
 }
 
+// Presenting shows the back buffer upright in the window, under either pixel convention (one
+// keeps the buffer upside down): whole, and a part of it stretched over a part of the window.
+class PresentTest : public DeviceTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam()) setenv("HV_D3D_OFFSET_SAMPLES", "1", 1);
+        DeviceTest::SetUp();
+        unsetenv("HV_D3D_OFFSET_SAMPLES");
+    }
+    std::vector<D3DCOLOR> Presented() {
+        std::vector<D3DCOLOR> pixels;
+        UINT w = 0, h = 0;
+        EXPECT_EQ(ReadPresentedFrame(device, pixels, w, h), D3D_OK);
+        EXPECT_EQ(w, UINT(W));
+        EXPECT_EQ(h, UINT(H));
+        return pixels;
+    }
+};
+
+TEST_P(PresentTest, TheWindowShowsTheBackBufferUpright) {
+    // Four coloured quarters and a white pixel near the top-left corner.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    const D3DRECT quarters[3] = {{0, 0, W / 2, H / 2}, {W / 2, 0, W, H / 2}, {0, H / 2, W / 2, H}};
+    const D3DCOLOR colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFFFFFF00};
+    for (int i = 0; i < 3; ++i) device->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1, 0);
+    const D3DRECT dot{3, 2, 4, 3};
+    device->Clear(1, &dot, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    const auto back = Frame();
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(Presented(), back);
+
+    // The back buffer's top-left 40 x 60 at twice its size over the window's left half: each
+    // pixel a sharp 2 x 2 square, and black beside it.
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    SetEngineStates();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    for (int i = 0; i < 3; ++i) device->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1, 0);
+    device->Clear(1, &dot, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    const RECT source{0, 0, 40, 60}, dest{0, 0, 80, 120};
+    ASSERT_EQ(device->Present(&source, &dest, nullptr, nullptr), D3D_OK);
+    const auto f = Presented();
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const D3DCOLOR want = (x / 2 == 3 && y / 2 == 2) ? 0xFFFFFFFFu : 0xFFFF0000u;
+            ASSERT_EQ(At(f, x, y), want) << x << "," << y;
+        }
+    EXPECT_EQ(At(f, 100, 10), kBlack);  // outside the destination
+}
+
+INSTANTIATE_TEST_SUITE_P(Conventions, PresentTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "OffsetSamples" : "Probed"; });
+
 // The pixel-centre checks run on the device as the driver probe set it up, and again with the
 // sample point moved off the centre (the set-up for drivers that fill unlike Direct3D).
 class PixelCentreTest : public DeviceTest, public ::testing::WithParamInterface<bool> {

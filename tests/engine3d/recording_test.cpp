@@ -488,6 +488,7 @@ TEST_F(RecordingEngineTest, HitTestsReadTheTextureInForceNotAnEarlierOne) {
     EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Clear);
     EXPECT_EQ(engine->PictureHit("h", 6, 1, 2, 102), TPictureHit::Clear);
     EXPECT_EQ(engine->PictureHit("h", 6, 1, 3, 102), TPictureHit::Opaque);  // reaches column 3
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 50), TPictureHit::Clear);     // another threshold
     engine->RemoveSurface("h");
     EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);  // no such picture
     folder.Picture("data/Textures/h.png", 8, 4,
@@ -495,6 +496,64 @@ TEST_F(RecordingEngineTest, HitTestsReadTheTextureInForceNotAnEarlierOne) {
     load();
     EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Clear);
     EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Opaque);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 50), TPictureHit::Opaque);
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 50), TPictureHit::Clear);
+
+    // Released with the device's objects, the texture is not hit; made again, it answers from
+    // its texels as they are now.
+    ASSERT_EQ(engine->InitD3D(nullptr, 1024, 768), S_OK);
+    EXPECT_EQ(engine->PictureHit("h", 6, 1, 0, 102), TPictureHit::Clear);
+    folder.Picture("data/Textures/h.png", 8, 4, [](int, int) { return 0xFF000000u; });
+    engine->RemoveSurface("h");
+    load();
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 102), TPictureHit::Opaque);
+    EXPECT_EQ(engine->PictureHit("h", 1, 1, 0, 50), TPictureHit::Opaque);
+}
+
+TEST_F(RecordingEngineTest, HitTestsAgreeWithTheTexelsAcrossWholeRowsOfAnAtlas) {
+    // An atlas a few 64-texel runs wide, with scattered opaque texels and a faint ground that
+    // reaches just above the usual threshold, holding a picture and a picture stored turned at
+    // odd offsets.
+    auto alpha = [](int x, int y) -> uint32_t {
+        if ((x * 131 + y * 71) % 89 == 0) return 200;
+        return uint32_t(x * 7 + y * 3) % 104;  // up to just above the usual threshold
+    };
+    folder.Picture("data/Textures/atlas.png", 256, 128,
+                   [&](int x, int y) { return alpha(x, y) << 24 | 0x808080u; });
+    Windowed();
+    const RECT plain{37, 5, 187, 75}, turned{3, 80, 133, 120};
+    engine->CreateSufaceFromTexture("plain", "atlas.png", plain, true, false, D3DFMT_UNKNOWN,
+                                    false);
+    engine->CreateSufaceFromTexture("turned", "atlas.png", turned, true, true, D3DFMT_UNKNOWN,
+                                    false);
+
+    // What a hit test must answer, straight from the texels.
+    auto expected = [&](const RECT& rc, bool isTurned, int x, int y, int radius, int threshold) {
+        const int rw = rc.right - rc.left, rh = rc.bottom - rc.top;
+        const int w = isTurned ? rh : rw, h = isTurned ? rw : rh;
+        for (int c = x - radius; c <= x + radius; ++c)
+            for (int r = y - radius; r <= y + radius; ++r) {
+                if (c < 0 || c >= w || r < 0 || r >= h) continue;
+                const int tc = isTurned ? rw - 1 - r : c, tr = isTurned ? c : r;
+                if (int(alpha(rc.left + tc, rc.top + tr)) > threshold) return TPictureHit::Opaque;
+            }
+        return TPictureHit::Clear;
+    };
+    int hits = 0, misses = 0;
+    for (const auto& [name, rc, isTurned] :
+         {std::tuple{"plain", plain, false}, std::tuple{"turned", turned, true}})
+        for (int threshold : {102, 50, -1, 254})
+            for (int radius : {0, 1, 10, 33})
+                for (int y = -40; y < 190; y += 11)
+                    for (int x = -40; x < 190; x += 11) {
+                        const TPictureHit want = expected(rc, isTurned, x, y, radius, threshold);
+                        ASSERT_EQ(engine->PictureHit(name, x, y, radius, threshold), want)
+                            << name << " at " << x << "," << y << " radius " << radius
+                            << " threshold " << threshold;
+                        (want == TPictureHit::Opaque ? hits : misses)++;
+                    }
+    EXPECT_GT(hits, 1000);
+    EXPECT_GT(misses, 1000);
 }
 
 TEST_F(RecordingEngineTest, TexturesAreMadeLazilyAndMissingOnesAreReported) {

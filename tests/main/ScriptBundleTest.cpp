@@ -1,6 +1,8 @@
 #include "main/ScriptBundle.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 #include "TempFolder.h"
 #include "log/KavLogEngine.h"
@@ -55,6 +57,17 @@ TEST_F(ScriptBundleTest, PlainTextWinsAndRewritesTheStoredForm) {
     auto lines = ReadScriptBundle();
     ASSERT_TRUE(lines);
     EXPECT_EQ(*lines, (std::vector<std::string>{"a = 1", "b = 2"}));
+    EXPECT_EQ(Read("data/AllLua.luac"), TransformScriptStream("a = 1\r\nb = 2\r\n", kBundleKey));
+
+    // A stored form that already follows the text is left as it is; one that does not, even by
+    // a byte at its end, is written again.
+    const auto luac = root / "data/AllLua.luac";
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(luac, old);
+    ASSERT_TRUE(ReadScriptBundle());
+    EXPECT_EQ(std::filesystem::last_write_time(luac), old);
+    Write("data/AllLua.luac", TransformScriptStream("a = 1\r\nb = 2\r\n!", kBundleKey));
+    ASSERT_TRUE(ReadScriptBundle());
     EXPECT_EQ(Read("data/AllLua.luac"), TransformScriptStream("a = 1\r\nb = 2\r\n", kBundleKey));
 
     // The stored form alone runs, and no plain copy is written.
