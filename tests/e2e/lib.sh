@@ -9,6 +9,9 @@ cd "$game"
 export APPDATA="$game/appdata"
 export SDL_VIDEODRIVER=x11
 export HALVARDINE_NO_DIALOGS=1
+# No session bus: without one, SDL's start-up asks D-Bus to launch a bus for the X display, and a
+# game killed during that handshake can leave the next game waiting on it for ever.
+export DBUS_SESSION_BUS_ADDRESS="disabled:"
 # In a sanitizer build, leaks inside system libraries (X11, D-Bus, Mesa) are not the game's.
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan.supp}"
 user="$APPDATA/My Games/Orvandel/Halvardine"
