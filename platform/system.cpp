@@ -81,9 +81,12 @@ std::string ModuleName() {
 }
 
 void KeepLargeBlocksOutOfTheHeap() {
-    // A fixed threshold also fixes the trim threshold: freed space at the heap's top goes back
-    // to the system once it passes the default 128 kB.
+    // A fixed threshold also fixes the trim threshold, by default at 128 kB: the rasteriser's
+    // bins (blocks of 64 kB, megabytes of them a frame, freed at its end) would then be given
+    // back to the system and faulted in again every frame. Freed space at the heap's top is
+    // kept up to 64 MB, which bounds it: what is kept is what a recent frame used.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 }  // namespace hv

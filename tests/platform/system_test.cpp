@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <thread>
 
 #include "platform/halt.h"
@@ -35,6 +36,21 @@ TEST(System, BlocksOfAFewMegabytesStayOutOfTheHeapAfterALargerOneWasFreed) {
     EXPECT_EQ(mallinfo2().hblks, mappedBefore + 1);
     std::free(store);
     EXPECT_EQ(mallinfo2().hblks, mappedBefore);
+}
+
+// The rasteriser takes megabytes of small blocks for a frame and frees them at its end: the
+// heap keeps that space for the next frame instead of giving it back and faulting it in again.
+TEST(System, AFramesWorthOfSmallBlocksFreedStaysInTheHeap) {
+    if (!HV_OWN_ALLOCATOR) GTEST_SKIP() << "another allocator";
+    KeepLargeBlocksOutOfTheHeap();
+    std::vector<void*> bins;
+    for (int i = 0; i < 64; ++i) {  // 4 MB in blocks of 64 kB, as the rasteriser's bins
+        bins.push_back(std::malloc(size_t(64) << 10));
+        ASSERT_NE(bins.back(), nullptr);
+    }
+    const size_t grown = mallinfo2().arena;
+    for (auto it = bins.rbegin(); it != bins.rend(); ++it) std::free(*it);
+    EXPECT_GE(mallinfo2().arena + (size_t(128) << 10), grown);
 }
 
 TEST(System, TickCountAdvancesInMilliseconds) {
