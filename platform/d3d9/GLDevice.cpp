@@ -212,6 +212,9 @@ GLDevice::~GLDevice() {
     MakeCurrent();
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
     if (frameFence_) glDeleteSync(frameFence_);
+    vertexStream_.Release();
+    unitVertexStream_.Release();
+    indexStream_.Release();
     glDeleteFramebuffers(1, &fbo_);
     glDeleteTextures(1, &colorTexture_);
     presenter_.Destroy();

@@ -139,16 +139,27 @@ constexpr uint32_t kMaxBatchUnits = 8;
 // (8 when off); flat shading; point sprite.
 using StageProgram = std::array<uint32_t, 12>;
 
-// A buffer that takes a stream of vertex or index data: each write goes after the previous one,
-// and a write that does not fit gets a fresh store (the driver keeps the old one for the draws
-// that read it). The buffer must be bound to `target` when written.
+// A buffer that takes a stream of vertex or index data, used as a ring: each write goes after
+// the previous one, and a write that does not fit goes to the start again. The ring is four
+// segments; a fence is set when writing leaves a segment, and writing enters it again only once
+// the draws that read it are done, so the store is reused instead of being replaced (a fresh
+// store costs a software driver an allocation of its whole size and its first-touch faults).
+// A write larger than the ring gives it a larger fresh store. The buffer must be bound to
+// `target` when written; the context must be current for Write and Release.
 class GLStream {
 public:
     // Copies `bytes` bytes from `data` and returns the offset they start at.
     size_t Write(GLenum target, const void* data, size_t bytes);
+    // Deletes the fences (before the context goes).
+    void Release();
 
 private:
+    static constexpr size_t kSegments = 4;
+    // Waits for segment `k`'s fence, if it has one, and deletes it.
+    void Enter(size_t k);
     size_t capacity_ = 0, offset_ = 0;
+    uint32_t open_ = 0;  // bits: the segments written since their fence was set
+    GLsync fences_[kSegments] = {};
 };
 
 // The fixed-function state last sent to the context, so that a batch sends only what differs.

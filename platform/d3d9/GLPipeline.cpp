@@ -1,7 +1,7 @@
 // How a batch reaches OpenGL: the fragment program and sampler of its key, the fixed-function
 // state it needs (sent only where it differs from what the context already holds), and its
-// vertices and indices, streamed into buffers that are filled front to back and given a fresh
-// store only when full, instead of a new store for every draw.
+// vertices and indices, streamed into buffers used as fenced rings instead of a new store for
+// every draw.
 #include <algorithm>
 #include <cstring>
 
@@ -11,7 +11,7 @@ namespace hv {
 
 namespace {
 
-// The first size of each stream buffer; a batch larger than the buffer makes it grow.
+// The first size of each stream ring; a batch larger than the ring makes it grow.
 constexpr size_t kStreamBytes = size_t(4) << 20;
 
 GLenum BlendFactor(uint32_t b) {
@@ -100,14 +100,33 @@ void ColorFloats(D3DCOLOR c, float (&out)[4]) {
 }  // namespace
 
 size_t GLStream::Write(GLenum target, const void* data, size_t bytes) {
-    if (offset_ + bytes > capacity_) {
-        // A fresh store: draws already made keep reading the old one.
-        capacity_ = std::max({capacity_, bytes, kStreamBytes});
+    if (bytes > capacity_) {
+        // A fresh, larger store: draws already made keep reading the old one.
+        Release();
+        capacity_ = std::max({capacity_ * 2, bytes, kStreamBytes});
         glBufferData(target, GLsizeiptr(capacity_), nullptr, GL_STREAM_DRAW);
         offset_ = 0;
     }
-    const size_t at = offset_;
-    // Nothing queued reads this range, so the driver need not wait for the draws before it.
+    const size_t at = offset_ + bytes > capacity_ ? 0 : offset_;
+    if (bytes > 0) {
+        // Segments are whole bytes of the ring; the last one takes the remainder.
+        const size_t segment = capacity_ / kSegments;
+        const size_t first = std::min(at / segment, kSegments - 1);
+        const size_t last = std::min((at + bytes - 1) / segment, kSegments - 1);
+        uint32_t touched = 0;
+        for (size_t k = first; k <= last; ++k) touched |= 1u << k;
+        // Every draw that reads the segments being left has been made: fence them.
+        for (size_t k = 0; k < kSegments; ++k) {
+            if ((open_ & ~touched) & (1u << k))
+                fences_[k] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        }
+        for (size_t k = first; k <= last; ++k) {
+            if (!(open_ & (1u << k))) Enter(k);
+        }
+        open_ = touched;
+    }
+    // Nothing queued reads this range (its segment's fence has passed), so the driver need not
+    // wait for the draws before it.
     void* p = glMapBufferRange(target, GLintptr(at), GLsizeiptr(bytes),
                                GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
                                    GL_MAP_UNSYNCHRONIZED_BIT);
@@ -117,8 +136,27 @@ size_t GLStream::Write(GLenum target, const void* data, size_t bytes) {
     } else {
         glBufferSubData(target, GLintptr(at), GLsizeiptr(bytes), data);
     }
-    offset_ += bytes;
+    offset_ = at + bytes;
     return at;
+}
+
+void GLStream::Enter(size_t k) {
+    if (!fences_[k]) return;
+    // A segment comes round again a quarter of the ring later: its draws are long done but on a
+    // driver that queues more than that, and then waiting is what keeps its data from changing
+    // under them. A wait that fails (a lost context) gives up rather than hang.
+    GLenum r = glClientWaitSync(fences_[k], GL_SYNC_FLUSH_COMMANDS_BIT, 0);
+    while (r == GL_TIMEOUT_EXPIRED) r = glClientWaitSync(fences_[k], 0, 1000000000);
+    glDeleteSync(fences_[k]);
+    fences_[k] = nullptr;
+}
+
+void GLStream::Release() {
+    for (GLsync& f : fences_) {
+        if (f) glDeleteSync(f);
+        f = nullptr;
+    }
+    open_ = 0;
 }
 
 GLuint GLDevice::SamplerFor(const TextureSlot& k) {

@@ -528,6 +528,59 @@ TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
     b->Release();
 }
 
+// Vertices stream through rings that are reused once their draws are done and grow for a
+// batch larger than they are: over frames that come round the rings at shifting offsets, and
+// one frame whose single batch is several times a ring, every pixel shows its own quad.
+TEST_F(DeviceTest, StreamedVerticesKeepTheirPixelsAsTheRingsComeRoundAndGrow) {
+    // One 1 x 1 quad per pixel of the target (two triangles, corners on the pixel's edges).
+    auto grid = [](int frame) {
+        std::vector<Vertex> v;
+        v.reserve(size_t(W) * H * 6);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const D3DCOLOR c = D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF,
+                                                 (frame * 37) & 0xFF);
+                const float l = float(x) - 0.5f, t = float(y) - 0.5f, r = l + 1, b = t + 1;
+                for (auto [px, py] : {std::pair{l, t}, {r, t}, {l, b}, {r, t}, {r, b}, {l, b}})
+                    v.push_back({px, py, 1, c, 0, 0});
+            }
+        return v;
+    };
+    IDirect3DVertexBuffer9* small = MakeBuffer({{2, 2, 1, 0xFFFFFFFF, 0, 0},
+                                                {9, 2, 1, 0xFFFFFFFF, 0, 0},
+                                                {2, 9, 1, 0xFFFFFFFF, 0, 0}});
+    device->SetTexture(0, nullptr);
+    for (int frame = 0; frame < 12; ++frame) {
+        IDirect3DVertexBuffer9* vb = MakeBuffer(grid(frame));
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+        device->BeginScene();
+        // A few small batches of another state first, so that each frame's grid starts at
+        // another offset of the rings.
+        for (int i = 0; i < frame % 4; ++i) {
+            device->SetRenderState(D3DRS_FILLMODE, i % 2 ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
+            Draw(small, D3DPT_TRIANGLELIST, 1);
+        }
+        device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+        // Frame 7 draws its grid four times in one batch: larger than a ring.
+        for (int i = 0; i < (frame == 7 ? 4 : 1); ++i)
+            Draw(vb, D3DPT_TRIANGLELIST, UINT(W * H * 2));
+        device->EndScene();
+        const auto f = Frame();
+        size_t wrong = 0, first = f.size();
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const D3DCOLOR want = D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF,
+                                                    (frame * 37) & 0xFF);
+                if (At(f, x, y) != want && wrong++ == 0) first = size_t(y) * W + x;
+            }
+        EXPECT_EQ(wrong, 0u) << "frame " << frame << ", first at x " << first % W << ", y "
+                             << first / W;
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        vb->Release();
+    }
+    small->Release();
+}
+
 // Each batch blends with its own constant factor, whatever the one before it used; a factor
 // of zero (all black) included.
 TEST_F(DeviceTest, EachDrawBlendsWithItsOwnBlendFactor) {
