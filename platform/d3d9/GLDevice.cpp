@@ -164,17 +164,23 @@ bool GLDevice::InitGL() {
     if (!vertexShader_) return false;
     // HV_D3D_OFFSET_SAMPLES=1 takes the convention for drivers that fill unlike Direct3D.
     const char* offsetSamples = std::getenv("HV_D3D_OFFSET_SAMPLES");
-    const DriverFacts facts =
-        FindDriverFacts(vertexShader_, !(offsetSamples && offsetSamples[0] == '1'), maxAnisotropy_);
-    pixels_ = facts.pixels;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    const DriverFacts facts = FindDriverFacts(
+        vertexShader_, !(offsetSamples && offsetSamples[0] == '1'), maxAnisotropy_, dw, dh);
+    offscreenPixels_ = pixels_ = facts.pixels;
+    // HV_D3D_WINDOW_TARGET=0 always draws off-screen.
+    const char* windowTarget = std::getenv("HV_D3D_WINDOW_TARGET");
+    windowTargetAllowed_ =
+        facts.windowFill != WindowFill::Neither && !(windowTarget && windowTarget[0] == '0');
+    windowPixels_.flipY = windowPixels_.clipUpperLeft = facts.windowFill == WindowFill::TurnedTwice;
+    clipControl_ = HasClipControl();
     // Anisotropic filtering only from a driver whose filter leaves undistorted textures alone.
     if (!facts.anisotropyKeepsTexels) maxAnisotropy_ = 1.0f;
-    // Culling names windings as seen on screen; an upside-down buffer sees them mirrored.
-    glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
     // Flat shading takes the first vertex of each primitive (the index order keeps Direct3D's
-    // first vertex first); point sprites start at their top-left corner.
+    // first vertex first).
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, pixels_.flipY ? GL_LOWER_LEFT : GL_UPPER_LEFT);
+    UseConvention();
     mirrorOnce_ = epoxy_gl_version() >= 44 ||
                   epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
                   epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
@@ -223,7 +229,8 @@ GLDevice::~GLDevice() {
     glDeleteBuffers(1, &ibo_);
     glDeleteVertexArrays(1, &vao_);
     glDeleteVertexArrays(1, &unitVao_);
-    for (auto& [key, program] : programs_) glDeleteProgram(program.id);
+    for (auto& programs : programs_)
+        for (auto& [key, program] : programs) glDeleteProgram(program.id);
     glDeleteShader(vertexShader_);
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(context_);
@@ -305,6 +312,9 @@ HRESULT GLDevice::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
     SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     pp_ = p;
     *pp = p;
+    ChooseTarget();
+    restorePending_ = false;
+    glBindFramebuffer(GL_FRAMEBUFFER, Target());
     // A fresh back buffer starts black (opaque where the format has no alpha).
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -391,6 +401,7 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     if (IsLost()) return D3DERR_DEVICELOST;
     if (batchLog_) LogBatches();
     MakeCurrent();
+    BindTarget();
     // The destination is in client coordinates, the units of window positions; the drawable
     // may have more pixels than that on a high-density display.
     int dw = 0, dh = 0, cw = 0, ch = 0;
@@ -407,8 +418,22 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     applied_.colorMask = 0xF;
+    // Drawn into the window, the frame is in place when it goes to the whole client area
+    // unchanged; otherwise it is copied out to be drawn in place (and back after the swap).
+    const bool inPlace = onWindow_ && src.left == 0 && src.top == 0 && src.right == w &&
+                         src.bottom == h && x0 == 0 && y0 == 0 && x1 == dw && y1 == dh;
+    const bool copiedOut = onWindow_ && !inPlace;
+    // The presenter draws with the window's origin where OpenGL has it.
+    const bool turned = copiedOut && pixels_.clipUpperLeft;
+    if (turned) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    if (copiedOut) {
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, colorTexture_);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
     // Outside the destination the client area is black.
-    if (x0 > 0 || y0 > 0 || x1 < dw || y1 < dh) {
+    if (!inPlace && (x0 > 0 || y0 > 0 || x1 < dw || y1 < dh)) {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
@@ -417,12 +442,16 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     const GLint sw = src.right - src.left, sh = src.bottom - src.top;
     // Whole-number scales copy each pixel to a square of pixels: sharp, not blurred.
     const bool whole = sw > 0 && sh > 0 && (x1 - x0) % sw == 0 && (y1 - y0) % sh == 0;
-    if (sw > 0 && sh > 0 && x1 > x0 && y1 > y0) {
-        presenter_.Draw(colorTexture_, w, h, src, pixels_.flipY, x0, bottom, x1 - x0, top - bottom,
-                        whole);
+    if (!inPlace && sw > 0 && sh > 0 && x1 > x0 && y1 > y0) {
+        presenter_.Draw(colorTexture_, w, h, src, !onWindow_ && pixels_.StoredUpsideDown(), x0,
+                        bottom, x1 - x0, top - bottom, whole);
         applied_ = GLState{};  // the presenter changed what the next draw would take as sent
     }
     SDL_GL_SwapWindow(window_);
+    if (turned) glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    // A copying swap chain keeps the back buffer as it was drawn; the window's buffer kept what
+    // was shown until the back buffer is next used.
+    restorePending_ = copiedOut;
     // Every Present completes its frame: wait for the previous one, so that at most one frame
     // is ever waiting in the driver (some drivers otherwise queue frames without bound).
     if (frameFence_) {
@@ -432,8 +461,90 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
         glDeleteSync(frameFence_);
     }
     frameFence_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    // The window may have changed its size since the last frame.
+    ChooseTarget();
+    glBindFramebuffer(GL_FRAMEBUFFER, Target());
     return D3D_OK;
+}
+
+void GLDevice::ChooseTarget() {
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    // Formats without alpha only: the window's buffer may have none to keep.
+    const bool opaque = pp_.BackBufferFormat == D3DFMT_X8R8G8B8 ||
+                        pp_.BackBufferFormat == D3DFMT_X1R5G5B5 ||
+                        pp_.BackBufferFormat == D3DFMT_R5G6B5;
+    // A copying swap chain keeps the back buffer through Present: the window's buffer must too.
+    const bool window = windowTargetAllowed_ && opaque && UINT(dw) == pp_.BackBufferWidth &&
+                        UINT(dh) == pp_.BackBufferHeight &&
+                        (pp_.SwapEffect != D3DSWAPEFFECT_COPY || WindowKeepsPixels());
+    if (window == onWindow_) return;
+    onWindow_ = window;
+    restorePending_ = false;
+    pixels_ = window ? windowPixels_ : offscreenPixels_;
+    UseConvention();
+    applied_ = GLState{};
+}
+
+void GLDevice::BindTarget() {
+    glBindFramebuffer(GL_FRAMEBUFFER, Target());
+    if (!restorePending_) return;
+    restorePending_ = false;
+    const GLint w = GLint(pp_.BackBufferWidth), h = GLint(pp_.BackBufferHeight);
+    if (pixels_.clipUpperLeft) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    presenter_.Draw(colorTexture_, w, h, RECT{0, 0, w, h}, false, 0, 0, w, h, true);
+    if (pixels_.clipUpperLeft) glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    applied_ = GLState{};
+}
+
+bool GLDevice::WindowKeepsPixels() {
+    if (windowKeepsPixels_) return *windowKeepsPixels_;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    constexpr int kSide = 4;
+    if (dw < kSide || dh < kSide) return false;
+    // Two swaps, each after a pattern of near-black pixels (nothing a player would notice) is
+    // put into a corner of the back buffer, which must come back unchanged. Not waiting for the
+    // retrace: the frames are not meant to be seen.
+    SDL_GL_SetSwapInterval(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    applied_.colorMask = 0xF;
+    bool kept = true;
+    for (int round = 0; round < 2 && kept; ++round) {
+        auto value = [&](int i) { return 0xFF000000u | uint32_t((round + 1) << 16 | i << 8 | 3); };
+        glEnable(GL_SCISSOR_TEST);
+        for (int i = 0; i < kSide * kSide; ++i) {
+            const uint32_t c = value(i);
+            glScissor(i % kSide, i / kSide, 1, 1);
+            glClearColor(float((c >> 16) & 0xFF) / 255.0f, float((c >> 8) & 0xFF) / 255.0f,
+                         float(c & 0xFF) / 255.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        glDisable(GL_SCISSOR_TEST);
+        SDL_GL_SwapWindow(window_);
+        std::array<uint32_t, kSide * kSide> back{};
+        glReadPixels(0, 0, kSide, kSide, GL_BGRA, GL_UNSIGNED_BYTE, back.data());
+        for (int i = 0; i < kSide * kSide; ++i)
+            kept = kept && (back[size_t(i)] | 0xFF000000u) == value(i);
+    }
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SetSwapInterval(pp_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    windowKeepsPixels_ = kept;
+    return kept;
+}
+
+void GLDevice::UseConvention() {
+    if (clipControl_)
+        glClipControl(pixels_.clipUpperLeft ? GL_UPPER_LEFT : GL_LOWER_LEFT,
+                      GL_NEGATIVE_ONE_TO_ONE);
+    // Culling names windings as seen on screen; the vertex shader's turn mirrors them (the
+    // window's origin at its top does not: OpenGL counts windings before that turn).
+    glFrontFace(pixels_.flipY ? GL_CW : GL_CCW);
+    // Point sprites start at their top-left corner.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN,
+                      pixels_.StoredUpsideDown() ? GL_LOWER_LEFT : GL_UPPER_LEFT);
 }
 
 HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float,
@@ -445,7 +556,9 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
     if (!(Flags & D3DCLEAR_TARGET)) return D3D_OK;
     Flush();
     MakeCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    // The whole target cleared replaces what a copying Present was to put back.
+    if (Count == 0) restorePending_ = false;
+    BindTarget();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     applied_.colorMask = 0xF;
     const bool hasAlpha =
@@ -463,7 +576,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         const LONG x1 = std::clamp(pRects[i].x1, 0, w), x2 = std::clamp(pRects[i].x2, 0, w);
         const LONG y1 = std::clamp(pRects[i].y1, 0, h), y2 = std::clamp(pRects[i].y2, 0, h);
         if (x2 <= x1 || y2 <= y1) continue;
-        glScissor(x1, pixels_.flipY ? y1 : h - y2, x2 - x1, y2 - y1);
+        glScissor(x1, pixels_.StoredUpsideDown() ? y1 : h - y2, x2 - x1, y2 - y1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
@@ -847,7 +960,8 @@ bool GLDevice::CoversTargetOpaquely(const DrawKey& k, const DrawTarget& draw) co
 
 void GLDevice::FillTarget(D3DCOLOR color) {
     MakeCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    restorePending_ = false;  // every pixel is replaced
+    BindTarget();
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     applied_.colorMask = 0xF;
@@ -947,16 +1061,17 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     width = pp_.BackBufferWidth;
     height = pp_.BackBufferHeight;
     std::vector<D3DCOLOR> rows(size_t(width) * height);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    BindTarget();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, Target());
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, Target());
     pixels.resize(rows.size());
     const bool hasAlpha =
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;
     // OpenGL's rows run bottom up, unless the picture is kept upside down.
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
-            const UINT row = pixels_.flipY ? y : height - 1 - y;
+            const UINT row = pixels_.StoredUpsideDown() ? y : height - 1 - y;
             D3DCOLOR c = rows[size_t(row) * width + x];
             pixels[size_t(y) * width + x] = hasAlpha ? c : (c | 0xFF000000u);
         }
@@ -972,7 +1087,7 @@ HRESULT GLDevice::ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width,
     std::vector<D3DCOLOR> rows(size_t(width) * height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, Target());
     pixels.resize(rows.size());
     // The window's rows run bottom up.
     for (UINT y = 0; y < height; ++y)
@@ -1129,6 +1244,11 @@ void SetBatching(IDirect3DDevice9* device, bool on) {
 uint64_t GLDrawCallCount(IDirect3DDevice9* device) {
     auto* d = dynamic_cast<GLDevice*>(device);
     return d ? d->DrawCalls() : 0;
+}
+
+bool DrawsIntoWindow(IDirect3DDevice9* device) {
+    auto* d = dynamic_cast<GLDevice*>(device);
+    return d && d->OnWindow();
 }
 
 }  // namespace hv

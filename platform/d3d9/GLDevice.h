@@ -37,4 +37,11 @@ void SetBatching(IDirect3DDevice9* device, bool on);
 // OpenGL draw calls the device has issued since it was created.
 uint64_t GLDrawCallCount(IDirect3DDevice9* device);
 
+// Whether the frame being drawn goes straight into the window's own back buffer: the back
+// buffer has the window's size, a format without alpha and a swap effect other than
+// D3DSWAPEFFECT_COPY, and the driver fills the window exactly like Direct3D. Otherwise the
+// device draws into an off-screen buffer that Present copies into the window. The environment
+// variable HV_D3D_WINDOW_TARGET=0 always draws off-screen (for a new device).
+bool DrawsIntoWindow(IDirect3DDevice9* device);
+
 }  // namespace hv

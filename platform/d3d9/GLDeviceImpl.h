@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -233,22 +234,42 @@ struct DrawTarget {
 
 // How Direct3D's pixel centres sit on OpenGL's pixels.
 struct PixelConvention {
-    bool flipY = false;  // Direct3D's top row is OpenGL's row 0 (the picture upside down)
+    bool flipY = false;  // the vertex shader turns the picture upside down
+    // The window's origin is at its top (glClipControl), which turns it back: upright again.
+    bool clipUpperLeft = false;
+    // Direct3D's top row is OpenGL's row 0.
+    bool StoredUpsideDown() const { return flipY && !clipUpperLeft; }
     // Where OpenGL samples, in pixels right of and below Direct3D's centre: 0 when the driver's
     // rule for centres on edges is Direct3D's, a fraction otherwise (see GLDriverProbes.cpp).
     float nudgeX = 0.0f, nudgeY = 0.0f;
 };
 
 // ---- What the driver does (GLDriverProbes.cpp) ----
-struct DriverFacts {
-    PixelConvention pixels;
-    bool anisotropyKeepsTexels = false;  // see AnisotropyKeepsTexels
+// How the driver fills the window's back buffer exactly like Direct3D, if it does.
+enum class WindowFill : uint8_t {
+    Neither,      // in no way tried
+    Upright,      // drawn upright, with no nudge
+    TurnedTwice,  // turned by the vertex shader and back by the window's origin at its top
 };
-// What the driver of the current context does, with `maxAnisotropy` its largest anisotropy:
-// asked of the driver by drawing, or read from what the last run found for a driver of the same
-// names, version and limits (see GLDriverProbes.cpp). Without `probe`, the pixel convention is
-// the one for drivers that fill unlike Direct3D.
-DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy);
+struct DriverFacts {
+    PixelConvention pixels;  // for the off-screen back buffer
+    bool anisotropyKeepsTexels = false;  // see AnisotropyKeepsTexels
+    WindowFill windowFill = WindowFill::Neither;
+};
+// What the driver of the current context does, with `maxAnisotropy` its largest anisotropy and
+// the window's drawable of the given size: asked of the driver by drawing, or read from what
+// the last run found for a driver of the same names, version and limits (see
+// GLDriverProbes.cpp). Without `probe`, the pixel convention is the one for drivers that fill
+// unlike Direct3D.
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy,
+                            int drawableWidth, int drawableHeight);
+// How the driver fills the window's back buffer (the current context's default framebuffer,
+// with `drawableWidth` x `drawableHeight` pixels) exactly like Direct3D; nothing when the probe
+// cannot be drawn there. Leaves it black.
+std::optional<WindowFill> ProbeWindowFill(GLuint vertexShader, int drawableWidth,
+                                          int drawableHeight);
+// Whether the context can move the window's origin to its top (glClipControl).
+bool HasClipControl();
 // Finds the convention under which the driver of the current context fills like Direct3D into
 // `found`; false when the probe could not be drawn.
 bool ProbePixelConvention(GLuint vertexShader, PixelConvention& found);
@@ -360,6 +381,7 @@ public:
     HRESULT ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     HRESULT ReadPresentedFrame(std::vector<D3DCOLOR>& pixels, UINT& width, UINT& height);
     void SetBatching(bool on);
+    bool OnWindow() const { return onWindow_; }
     uint64_t DrawCalls() const { return drawCalls_; }
     UINT MaxTextureSize() const { return maxTextureSize_; }
 
@@ -406,6 +428,21 @@ private:
     void FillTarget(D3DCOLOR color);
     // Draws `batch` and empties it.
     void DrawBatch(Batch& batch, BatchEnd why);
+    // The framebuffer that holds the back buffer: 0 (the window's) or fbo_.
+    GLuint Target() const { return onWindow_ ? 0 : fbo_; }
+    // Decides, for the frame about to be drawn, whether the back buffer is the window's, and
+    // sets the pixel convention of that buffer. Between frames only: the back buffer's pixels
+    // are not carried over (Present does not keep them but with D3DSWAPEFFECT_COPY, which
+    // always draws off-screen).
+    void ChooseTarget();
+    // Sends the fixed-function state that follows from pixels_.
+    void UseConvention();
+    // Binds Target() for drawing or reading, first putting back the back buffer a copying
+    // Present drew elsewhere in the window's buffer.
+    void BindTarget();
+    // Whether the window's back buffer keeps its pixels through a swap, as a copying swap
+    // chain's back buffer must: asked of the window once, by drawing and swapping.
+    bool WindowKeepsPixels();
     bool IsLost();
 
     ULONG refs_ = 1;
@@ -429,7 +466,17 @@ private:
     GLint maxTextureSize_ = 2048;
     float maxAnisotropy_ = 1.0f;
     bool mirrorOnce_ = false;  // the driver has OpenGL's mirror-clamp-to-edge
-    PixelConvention pixels_;
+    // The back buffer is the window's own when it has the window's size, the picture has no
+    // alpha to keep and nothing needs it after Present (see ChooseTarget); otherwise an
+    // off-screen buffer that Present draws into the window.
+    bool windowTargetAllowed_ = false;
+    bool onWindow_ = false;
+    PixelConvention offscreenPixels_, windowPixels_;
+    bool clipControl_ = false;  // the context has glClipControl
+    std::optional<bool> windowKeepsPixels_;  // not asked yet when empty
+    // The window's buffer shows a Present's rectangles; the frame drawn is in colorTexture_.
+    bool restorePending_ = false;
+    PixelConvention pixels_;  // of the buffer drawn into now
 
     // Direct3D state.
     D3DStateBlock states_;
@@ -469,7 +516,8 @@ private:
     };
     const Program& ProgramFor(const DrawKey& key, uint32_t units);
     GLuint vertexShader_ = 0;
-    std::map<StageProgram, Program> programs_;
+    // Per buffer drawn into ([1]: the window's), as the programs hold its pixel convention.
+    std::map<StageProgram, Program> programs_[2];
     GLuint vao_ = 0, vbo_ = 0, ibo_ = 0, fbo_ = 0;
     GLuint colorTexture_ = 0;  // the back buffer, fbo_'s colour attachment
     GLPresenter presenter_;

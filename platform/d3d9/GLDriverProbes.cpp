@@ -12,6 +12,13 @@
 // instead, which breaks the ties the Direct3D way for all but shallow edges, with attributes
 // taken back to the centre in the fragment shader.
 //
+// The window. Drawing straight into the window's back buffer saves copying an off-screen one
+// into it, but there the picture must be upright. The same fan is drawn into a corner of the
+// window's back buffer, with no nudge, upright; failing that, turned by the vertex shader and
+// turned back by putting the window's origin at its top (glClipControl), which makes some
+// drivers (Mesa's software renderer) break ties the other way. The window is drawn into
+// directly only under a way that fills exactly like Direct3D.
+//
 // Anisotropic filtering. Direct3D's anisotropic filter compensates for distortion; a texture
 // mapped texel for texel has none and comes out as the texels themselves. Some drivers' filters
 // (Mesa's software renderer among them) blur even then; the device uses the driver's filter only
@@ -79,9 +86,10 @@ std::vector<std::array<std::array<int, 2>, 3>> Fan(bool reversed) {
 }
 
 // Draws `fan` under `flipY` with the exact half-pixel move and tells whether every pixel went to
-// the triangle Direct3D gives it. The target and program are bound by the caller.
+// the triangle Direct3D gives it; the rows are stored upside down when `upsideDown` (by default
+// as `flipY` turns them). The target and program are bound by the caller.
 bool FillsLikeDirect3D(const std::vector<std::array<std::array<int, 2>, 3>>& fan, bool flipY,
-                       GLint shiftLocation, GLint flipLocation) {
+                       GLint shiftLocation, GLint flipLocation, std::optional<bool> upsideDown = {}) {
     std::vector<GLVertex> vertices;
     for (size_t i = 0; i < fan.size(); ++i)
         for (const auto& p : fan[i]) {
@@ -103,7 +111,7 @@ bool FillsLikeDirect3D(const std::vector<std::array<std::array<int, 2>, 3>>& fan
     glReadPixels(0, 0, kProbeSize, kProbeSize, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     for (int y = 0; y < kProbeSize; ++y)
         for (int x = 0; x < kProbeSize; ++x) {
-            const int row = flipY ? y : kProbeSize - 1 - y;
+            const int row = upsideDown.value_or(flipY) ? y : kProbeSize - 1 - y;
             const uint32_t got = (rows[size_t(row * kProbeSize + x)] >> 16) & 0xFF;
             uint32_t expected = 0;
             for (size_t i = 0; i < fan.size(); ++i)
@@ -119,19 +127,25 @@ bool FillsLikeDirect3D(const std::vector<std::array<std::array<int, 2>, 3>>& fan
 // for drawing GLVertex records; everything goes when it does.
 class ProbeTarget {
 public:
-    ProbeTarget(GLuint vertexShader, const char* fragmentSource) {
+    // With `window`, the target is the bottom-left 16 x 16 of the window's back buffer.
+    ProbeTarget(GLuint vertexShader, const char* fragmentSource, bool window = false) {
         if (GLuint fs = CompileShader(GL_FRAGMENT_SHADER, fragmentSource)) {
             program_ = LinkProgram(vertexShader, fs);
             glDeleteShader(fs);
         }
         glGenVertexArrays(1, &vao_);
         glGenBuffers(1, &vbo_);
-        glGenFramebuffers(1, &fbo_);
-        glGenRenderbuffers(1, &target_);
-        glBindRenderbuffer(GL_RENDERBUFFER, target_);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kProbeSize, kProbeSize);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target_);
+        if (window) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        } else {
+            glGenFramebuffers(1, &fbo_);
+            glGenRenderbuffers(1, &target_);
+            glBindRenderbuffer(GL_RENDERBUFFER, target_);
+            glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kProbeSize, kProbeSize);
+            glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                      target_);
+        }
         glViewport(0, 0, kProbeSize, kProbeSize);
         glBindVertexArray(vao_);
         glBindBuffer(GL_ARRAY_BUFFER, vbo_);
@@ -145,8 +159,8 @@ public:
     }
     ~ProbeTarget() {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDeleteRenderbuffers(1, &target_);
-        glDeleteFramebuffers(1, &fbo_);
+        if (target_) glDeleteRenderbuffers(1, &target_);
+        if (fbo_) glDeleteFramebuffers(1, &fbo_);
         glDeleteBuffers(1, &vbo_);
         glDeleteVertexArrays(1, &vao_);
         if (program_) glDeleteProgram(program_);
@@ -186,6 +200,43 @@ bool ProbePixelConvention(GLuint vertexShader, PixelConvention& found) {
     }
     found = OffsetSamplesConvention();
     return true;
+}
+
+std::optional<WindowFill> ProbeWindowFill(GLuint vertexShader, int drawableWidth,
+                                          int drawableHeight) {
+    if (drawableWidth < kProbeSize || drawableHeight < kProbeSize) return std::nullopt;
+    WindowFill fill = WindowFill::Neither;
+    {
+        ProbeTarget target(vertexShader,
+                           "#version 330 core\n"
+                           "in vec4 vDiffuse;\n"
+                           "out vec4 fragColor;\n"
+                           "void main() { fragColor = vDiffuse; }\n",
+                           true);
+        if (!target.Ready()) return std::nullopt;
+        const GLint shift = target.Uniform("uPixelShift");
+        const GLint flip = target.Uniform("uFlipY");
+        auto exact = [&](bool flipY, bool upsideDown) {
+            return FillsLikeDirect3D(Fan(false), flipY, shift, flip, upsideDown) &&
+                   FillsLikeDirect3D(Fan(true), flipY, shift, flip, upsideDown);
+        };
+        if (exact(false, false)) {
+            fill = WindowFill::Upright;
+        } else if (HasClipControl()) {
+            // The picture turned by the vertex shader and turned back by the window's origin.
+            glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+            if (exact(true, false)) fill = WindowFill::TurnedTwice;
+            glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+        }
+    }
+    // What the probe drew is not left for the first frame to show.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return fill;
+}
+
+bool HasClipControl() {
+    return epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
 }
 
 bool AnisotropyKeepsTexels(GLuint vertexShader, const PixelConvention& pixels,
@@ -281,15 +332,17 @@ std::optional<DriverFacts> ReadFacts(const std::string& file, const std::string&
         const std::vector<std::string> lines = ReadFileLines(file);
         if (lines.size() != 2 || lines[0] != description) return std::nullopt;
         std::istringstream in(lines[1]);
-        int flipY = 0, anisotropy = 0;
+        int flipY = 0, anisotropy = 0, window = 0;
         DriverFacts f;
-        if (!(in >> flipY >> f.pixels.nudgeX >> f.pixels.nudgeY >> anisotropy) ||
-            (flipY != 0 && flipY != 1) || (anisotropy != 0 && anisotropy != 1))
+        if (!(in >> flipY >> f.pixels.nudgeX >> f.pixels.nudgeY >> anisotropy >> window) ||
+            (flipY != 0 && flipY != 1) || (anisotropy != 0 && anisotropy != 1) ||
+            window < 0 || window > int(WindowFill::TurnedTwice))
             return std::nullopt;
         in >> std::ws;
         if (!in.eof()) return std::nullopt;
         f.pixels.flipY = flipY == 1;
         f.anisotropyKeepsTexels = anisotropy == 1;
+        f.windowFill = WindowFill(window);
         return f;
     } catch (const Exception&) {
         return std::nullopt;
@@ -298,9 +351,9 @@ std::optional<DriverFacts> ReadFacts(const std::string& file, const std::string&
 
 void WriteFacts(const std::string& file, const std::string& description, const DriverFacts& f) {
     char values[96];
-    std::snprintf(values, sizeof values, "%d %.9g %.9g %d\n", f.pixels.flipY ? 1 : 0,
+    std::snprintf(values, sizeof values, "%d %.9g %.9g %d %d\n", f.pixels.flipY ? 1 : 0,
                   double(f.pixels.nudgeX), double(f.pixels.nudgeY),
-                  f.anisotropyKeepsTexels ? 1 : 0);
+                  f.anisotropyKeepsTexels ? 1 : 0, int(f.windowFill));
     try {
         ForceDirectories(file.substr(0, file.rfind('/')));
         WriteFileAtomic(file, description + "\n" + values);
@@ -311,7 +364,8 @@ void WriteFacts(const std::string& file, const std::string& description, const D
 
 }  // namespace
 
-DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy) {
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy,
+                            int drawableWidth, int drawableHeight) {
     DriverFacts facts;
     if (!probe) {
         facts.pixels = OffsetSamplesConvention();
@@ -327,8 +381,11 @@ DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy
     const bool drawn = ProbePixelConvention(vertexShader, facts.pixels);
     if (!drawn) facts.pixels = OffsetSamplesConvention();
     facts.anisotropyKeepsTexels = AnisotropyKeepsTexels(vertexShader, facts.pixels, maxAnisotropy);
+    const std::optional<WindowFill> window =
+        ProbeWindowFill(vertexShader, drawableWidth, drawableHeight);
+    facts.windowFill = window.value_or(WindowFill::Neither);
     // A probe that could not be drawn says nothing about the driver, and is not kept.
-    if (drawn && !file.empty()) WriteFacts(file, description, facts);
+    if (drawn && window && !file.empty()) WriteFacts(file, description, facts);
     return facts;
 }
 

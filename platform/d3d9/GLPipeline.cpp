@@ -195,8 +195,9 @@ const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k, uint32_t units) 
         units,     k.colorOp,    k.colorArg0, k.colorArg1, k.colorArg2,
         k.alphaOp, k.alphaArg0,  k.alphaArg1, k.alphaArg2, k.alphaTest ? k.alphaFunc : 8,
         k.flat,    k.pointSprite};
-    auto it = programs_.find(id);
-    if (it != programs_.end()) return it->second;
+    auto& programs = programs_[onWindow_ ? 1 : 0];
+    auto it = programs.find(id);
+    if (it != programs.end()) return it->second;
     Program p;
     if (GLuint fs = CompileStageShader(id, pixels_, indexedUnits_)) {
         p.id = LinkProgram(vertexShader_, fs);
@@ -212,10 +213,10 @@ const GLDevice::Program& GLDevice::ProgramFor(const DrawKey& k, uint32_t units) 
         applied_.program = p.id;
         const GLint unitOf[kMaxBatchUnits] = {0, 1, 2, 3, 4, 5, 6, 7};
         if (units > 0) glUniform1iv(glGetUniformLocation(p.id, "uTexture"), GLsizei(units), unitOf);
-    } else if (!programs_.empty()) {
-        return programs_.begin()->second;  // cannot happen with a working compiler; draw anyway
+    } else if (!programs.empty()) {
+        return programs.begin()->second;  // cannot happen with a working compiler; draw anyway
     }
-    return programs_.emplace(id, p).first->second;
+    return programs.emplace(id, p).first->second;
 }
 
 namespace {
@@ -342,7 +343,7 @@ void GLDevice::DrawBatch(Batch& batch, BatchEnd why) {
     const std::vector<GLVertex>& vertices = batch.vertices;
     const std::vector<uint32_t>& indices = batch.indices;
     MakeCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    BindTarget();
     glViewport(0, 0, GLsizei(pp_.BackBufferWidth), GLsizei(pp_.BackBufferHeight));
     // Every write to a vertex stream is whole vertices, so each one starts on a vertex.
     size_t firstVertex;

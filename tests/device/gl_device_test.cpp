@@ -140,6 +140,7 @@ TEST_P(PresentTest, TheWindowShowsTheBackBufferUpright) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
     for (int i = 0; i < 3; ++i) device->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1, 0);
     device->Clear(1, &dot, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    const auto drawn = Frame();
     const RECT source{0, 0, 40, 60}, dest{0, 0, 80, 120};
     ASSERT_EQ(device->Present(&source, &dest, nullptr, nullptr), D3D_OK);
     const auto f = Presented();
@@ -149,6 +150,8 @@ TEST_P(PresentTest, TheWindowShowsTheBackBufferUpright) {
             ASSERT_EQ(At(f, x, y), want) << x << "," << y;
         }
     EXPECT_EQ(At(f, 100, 10), kBlack);  // outside the destination
+    // The copying swap chain's back buffer is still the frame as drawn, whichever buffer it is.
+    EXPECT_EQ(Frame(), drawn);
 }
 
 INSTANTIATE_TEST_SUITE_P(Conventions, PresentTest, ::testing::Values(false, true),
@@ -528,6 +531,70 @@ TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
     b->Release();
 }
 
+// The window's own back buffer, used while it has the back buffer's size, and the off-screen
+// buffer used once the window has another size draw the same pixels, and both show upright.
+TEST_F(DeviceTest, TheWindowsBufferAndTheOffScreenOneDrawTheSamePixels) {
+    if (!DrawsIntoWindow(device)) GTEST_SKIP() << "the driver fills the window unlike Direct3D";
+    IDirect3DTexture9* a = MakeTexture(32, 32, [](int x, int y) {
+        return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
+    });
+    IDirect3DTexture9* b = MakeTexture(
+        32, 32, [](int x, int y) { return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u; });
+    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
+    IDirect3DVertexBuffer9* lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
+                                                {150, 20, 1, 0x80FFFF00, 0, 0},
+                                                {100, 110, 1, 0x8000FFFF, 0, 0},
+                                                {3, 90, 1, 0x80FF00FF, 0, 0}});
+    auto draw = [&](IDirect3DTexture9* t, IDirect3DVertexBuffer9* vb, const D3DXMATRIX& w,
+                    DWORD power, D3DCOLOR factor, int mode,
+                    DWORD filter) { DrawPicture(t, vb, w, power, factor, mode, filter); };
+    auto shape = [&](IDirect3DVertexBuffer9* vb, D3DPRIMITIVETYPE type, UINT count) {
+        Draw(vb, type, count);
+    };
+    // Culled faces and a corner marked by a clear, as the window's rows run the other way.
+    auto scene = [&] {
+        DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+        const D3DRECT corner{0, 0, 3, 2};
+        device->Clear(1, &corner, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        IDirect3DVertexBuffer9* tris = MakeBuffer({{120, 60, 1, 0xFFFF0000, 0, 0},
+                                                   {150, 60, 1, 0xFFFF0000, 0, 0},
+                                                   {120, 90, 1, 0xFFFF0000, 0, 0},
+                                                   {130, 95, 1, 0xFF0000FF, 0, 0},
+                                                   {155, 95, 1, 0xFF0000FF, 0, 0},
+                                                   {155, 65, 1, 0xFF0000FF, 0, 0}});
+        device->SetTexture(0, nullptr);
+        Draw(tris, D3DPT_TRIANGLELIST, 2);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        tris->Release();
+        return Frame();
+    };
+    const auto onWindow = scene();
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    std::vector<D3DCOLOR> shown;
+    UINT w = 0, h = 0;
+    ASSERT_EQ(ReadPresentedFrame(device, shown, w, h), D3D_OK);
+    EXPECT_EQ(shown, onWindow);
+    EXPECT_EQ(At(onWindow, 0, 0), 0xFF00FF00u);  // the cleared corner, top left
+    EXPECT_EQ(At(onWindow, 125, 65), 0xFFFF0000u);  // clockwise on screen: kept
+    EXPECT_NE(At(onWindow, 150, 85), 0xFF0000FFu);  // counter-clockwise: culled
+
+    SDL_SetWindowSize(window, W * 2, H * 2);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_FALSE(DrawsIntoWindow(device));
+    const auto offScreen = scene();
+    size_t differing = 0;
+    for (size_t i = 0; i < onWindow.size(); ++i) differing += onWindow[i] != offScreen[i];
+    EXPECT_EQ(differing, 0u);
+    SDL_SetWindowSize(window, W, H);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_TRUE(DrawsIntoWindow(device));
+    quad->Release();
+    lines->Release();
+    a->Release();
+    b->Release();
+}
+
 // Vertices stream through rings that are reused once their draws are done and grow for a
 // batch larger than they are: over frames that come round the rings at shifting offsets, and
 // one frame whose single batch is several times a ring, every pixel shows its own quad.
@@ -785,11 +852,13 @@ TEST(DriverFacts, AreKeptForTheSameDriverAndProbedOverWhenUnreadable) {
     ASSERT_EQ(probed.MaxAnisotropy, 1u);
 
     // A record saying the filter keeps texels is believed: the driver's own limit is reported.
-    std::ofstream(file) << description << "\n0 0 0 1\n";
+    std::ofstream(file) << description << "\n0 0 0 1 0\n";
     EXPECT_GT(caps().MaxAnisotropy, 1u);
+    // Broken records, one without the window's finding (an older run's) among them.
     for (const std::string& broken :
-         {description + "\n0 0 0\n", description + "\n2 0 0 1\n", description + "\n0 0 0 1 extra\n",
-          std::string("another driver\n0 0 0 1\n")}) {
+         {description + "\n0 0 0 1\n", description + "\n2 0 0 1 0\n",
+          description + "\n0 0 0 1 3\n", description + "\n0 0 0 1 0 extra\n",
+          std::string("another driver\n0 0 0 1 0\n")}) {
         std::ofstream(file) << broken;
         EXPECT_EQ(caps().MaxAnisotropy, 1u) << broken;
         EXPECT_EQ(read(), kept) << broken;
