@@ -13,15 +13,29 @@ namespace {
 class BatchingTest : public DeviceTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
-        const char* outer = std::getenv("HV_D3D_INDEXED_UNITS");
-        const std::string kept = outer ? outer : "";
-        setenv("HV_D3D_INDEXED_UNITS", GetParam(), 1);
+        // Every unit the driver has, whatever the driver's default.
+        const ScopedEnv units("HV_D3D_TEXTURE_UNITS", "8");
+        const ScopedEnv indexed("HV_D3D_INDEXED_UNITS", GetParam());
         DeviceTest::SetUp();
-        if (outer)
-            setenv("HV_D3D_INDEXED_UNITS", kept.c_str(), 1);
-        else
-            unsetenv("HV_D3D_INDEXED_UNITS");
     }
+    // Sets an environment variable for its lifetime, then puts back what was there.
+    struct ScopedEnv {
+        ScopedEnv(const char* name, const char* value) : name_(name) {
+            const char* outer = std::getenv(name);
+            had_ = outer != nullptr;
+            if (outer) kept_ = outer;
+            setenv(name, value, 1);
+        }
+        ~ScopedEnv() {
+            if (had_)
+                setenv(name_, kept_.c_str(), 1);
+            else
+                unsetenv(name_);
+        }
+        const char* name_;
+        bool had_ = false;
+        std::string kept_;
+    };
 
     // Draws `scene` batched and then call by call; expects the same pixels and returns the
     // draw calls of the batched frame.
