@@ -452,63 +452,64 @@ TEST_F(DeviceTest, LineStripsTakeTheirLastPixelAndFansFillExactly) {
     fan->Release();
 }
 
-// A frame with the engine's mix of pictures, flat colours, additive blending, turns, scales,
-// filters, lines and fans, drawn on `device`.
-void DrawMixedScene(DeviceTest& t, IDirect3DDevice9* device, IDirect3DTexture9* a,
-                    IDirect3DTexture9* b, IDirect3DVertexBuffer9* quad,
-                    IDirect3DVertexBuffer9* lines,
-                    std::function<void(IDirect3DTexture9*, IDirect3DVertexBuffer9*,
-                                       const D3DXMATRIX&, DWORD, D3DCOLOR, int, DWORD)>
-                        draw,
-                    std::function<void(IDirect3DVertexBuffer9*, D3DPRIMITIVETYPE, UINT)> shape) {
-    (void)t;
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
-    device->BeginScene();
-    for (int i = 0; i < 60; ++i) {
-        D3DXMATRIX turn, scale, at;
-        D3DXMatrixRotationZ(&turn, 0.13f * float(i));
-        D3DXMatrixScaling(&scale, 1.0f + 0.05f * float(i % 7), 1.0f, 0);
-        D3DXMatrixTranslation(&at, float(i * 37 % 140), float(i * 23 % 100), 0);
-        const D3DXMATRIX world = turn * scale * at;
-        IDirect3DTexture9* tex = (i / 5) % 2 ? a : b;
-        draw(tex, quad, world, (i % 9 == 0) ? 200 : 0, 0x00FF8040, (i % 4 == 0) ? 1 : 0,
-             (i % 11 == 0) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
-        if (i % 13 == 0) {
-            device->SetTexture(0, nullptr);
-            shape(lines, D3DPT_LINESTRIP, 3);
-            device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-            shape(lines, D3DPT_TRIANGLEFAN, 2);
-        }
+// A device with two textures, a picture's quad and a few lines, and a frame of the engine's mix
+// of pictures, flat colours, additive blending, turns, scales, filters, lines and fans.
+class MixedSceneTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        if (HasFatalFailure()) return;
+        a = MakeTexture(32, 32, [](int x, int y) {
+            return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
+        });
+        b = MakeTexture(32, 32, [](int x, int y) {
+            return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u;
+        });
+        quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
+        lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
+                            {150, 20, 1, 0x80FFFF00, 0, 0},
+                            {100, 110, 1, 0x8000FFFF, 0, 0},
+                            {3, 90, 1, 0x80FF00FF, 0, 0}});
     }
-    device->EndScene();
-}
+    void TearDown() override {
+        for (IUnknown* r : std::initializer_list<IUnknown*>{quad, lines, a, b})
+            if (r) r->Release();
+        DeviceTest::TearDown();
+    }
+    void DrawMixedScene() {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
+        device->BeginScene();
+        for (int i = 0; i < 60; ++i) {
+            D3DXMATRIX turn, scale, at;
+            D3DXMatrixRotationZ(&turn, 0.13f * float(i));
+            D3DXMatrixScaling(&scale, 1.0f + 0.05f * float(i % 7), 1.0f, 0);
+            D3DXMatrixTranslation(&at, float(i * 37 % 140), float(i * 23 % 100), 0);
+            const D3DXMATRIX world = turn * scale * at;
+            IDirect3DTexture9* tex = (i / 5) % 2 ? a : b;
+            DrawPicture(tex, quad, world, (i % 9 == 0) ? 200 : 0, 0x00FF8040, (i % 4 == 0) ? 1 : 0,
+                        (i % 11 == 0) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
+            if (i % 13 == 0) {
+                device->SetTexture(0, nullptr);
+                Draw(lines, D3DPT_LINESTRIP, 3);
+                device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+                Draw(lines, D3DPT_TRIANGLEFAN, 2);
+            }
+        }
+        device->EndScene();
+    }
+    IDirect3DTexture9 *a = nullptr, *b = nullptr;
+    IDirect3DVertexBuffer9 *quad = nullptr, *lines = nullptr;
+};
 
-TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
-    IDirect3DTexture9* a = MakeTexture(32, 32, [](int x, int y) {
-        return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
-    });
-    IDirect3DTexture9* b = MakeTexture(
-        32, 32, [](int x, int y) { return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u; });
-    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
-    IDirect3DVertexBuffer9* lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
-                                                {150, 20, 1, 0x80FFFF00, 0, 0},
-                                                {100, 110, 1, 0x8000FFFF, 0, 0},
-                                                {3, 90, 1, 0x80FF00FF, 0, 0}});
-    auto draw = [&](IDirect3DTexture9* t, IDirect3DVertexBuffer9* vb, const D3DXMATRIX& w,
-                    DWORD power, D3DCOLOR factor, int mode,
-                    DWORD filter) { DrawPicture(t, vb, w, power, factor, mode, filter); };
-    auto shape = [&](IDirect3DVertexBuffer9* vb, D3DPRIMITIVETYPE type, UINT count) {
-        Draw(vb, type, count);
-    };
-
+TEST_F(MixedSceneTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
     const uint64_t before = GLDrawCallCount(device);
-    DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+    DrawMixedScene();
     const uint64_t batchedCalls = GLDrawCallCount(device) - before;
     const auto batched = Frame();
 
     SetBatching(device, false);
     const uint64_t middle = GLDrawCallCount(device);
-    DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+    DrawMixedScene();
     const uint64_t singleCalls = GLDrawCallCount(device) - middle;
     const auto single = Frame();
 
@@ -525,35 +526,15 @@ TEST_F(DeviceTest, BatchedFrameEqualsTheFrameDrawnCallByCall) {
     for (int i = 0; i < 100; ++i) DrawPicture(a, quad, Translation(float(i), float(i % 50)));
     device->EndScene();
     EXPECT_EQ(GLDrawCallCount(device) - start, 1u);
-    quad->Release();
-    lines->Release();
-    a->Release();
-    b->Release();
 }
 
 // The window's own back buffer, used while it has the back buffer's size, and the off-screen
 // buffer used once the window has another size draw the same pixels, and both show upright.
-TEST_F(DeviceTest, TheWindowsBufferAndTheOffScreenOneDrawTheSamePixels) {
+TEST_F(MixedSceneTest, TheWindowsBufferAndTheOffScreenOneDrawTheSamePixels) {
     if (!DrawsIntoWindow(device)) GTEST_SKIP() << "the driver fills the window unlike Direct3D";
-    IDirect3DTexture9* a = MakeTexture(32, 32, [](int x, int y) {
-        return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
-    });
-    IDirect3DTexture9* b = MakeTexture(
-        32, 32, [](int x, int y) { return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u; });
-    IDirect3DVertexBuffer9* quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
-    IDirect3DVertexBuffer9* lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
-                                                {150, 20, 1, 0x80FFFF00, 0, 0},
-                                                {100, 110, 1, 0x8000FFFF, 0, 0},
-                                                {3, 90, 1, 0x80FF00FF, 0, 0}});
-    auto draw = [&](IDirect3DTexture9* t, IDirect3DVertexBuffer9* vb, const D3DXMATRIX& w,
-                    DWORD power, D3DCOLOR factor, int mode,
-                    DWORD filter) { DrawPicture(t, vb, w, power, factor, mode, filter); };
-    auto shape = [&](IDirect3DVertexBuffer9* vb, D3DPRIMITIVETYPE type, UINT count) {
-        Draw(vb, type, count);
-    };
     // Culled faces and a corner marked by a clear, as the window's rows run the other way.
     auto scene = [&] {
-        DrawMixedScene(*this, device, a, b, quad, lines, draw, shape);
+        DrawMixedScene();
         const D3DRECT corner{0, 0, 3, 2};
         device->Clear(1, &corner, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
@@ -589,10 +570,6 @@ TEST_F(DeviceTest, TheWindowsBufferAndTheOffScreenOneDrawTheSamePixels) {
     SDL_SetWindowSize(window, W, H);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_TRUE(DrawsIntoWindow(device));
-    quad->Release();
-    lines->Release();
-    a->Release();
-    b->Release();
 }
 
 // Vertices stream through rings that are reused once their draws are done and grow for a
