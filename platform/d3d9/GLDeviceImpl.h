@@ -252,7 +252,7 @@ enum class WindowFill : uint8_t {
     TurnedTwice,  // turned by the vertex shader and back by the window's origin at its top
 };
 struct DriverFacts {
-    PixelConvention pixels;  // for the off-screen back buffer
+    PixelConvention pixels;              // for the off-screen back buffer
     bool anisotropyKeepsTexels = false;  // see AnisotropyKeepsTexels
     WindowFill windowFill = WindowFill::Neither;
 };
@@ -261,8 +261,8 @@ struct DriverFacts {
 // the last run found for a driver of the same names, version and limits (see
 // GLDriverProbes.cpp). Without `probe`, the pixel convention is the one for drivers that fill
 // unlike Direct3D.
-DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy,
-                            int drawableWidth, int drawableHeight);
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy, int drawableWidth,
+                            int drawableHeight);
 // How the driver fills the window's back buffer (the current context's default framebuffer,
 // with `drawableWidth` x `drawableHeight` pixels) exactly like Direct3D; nothing when the probe
 // cannot be drawn there. Leaves it black.
@@ -472,7 +472,7 @@ private:
     bool windowTargetAllowed_ = false;
     bool onWindow_ = false;
     PixelConvention offscreenPixels_, windowPixels_;
-    bool clipControl_ = false;  // the context has glClipControl
+    bool clipControl_ = false;               // the context has glClipControl
     std::optional<bool> windowKeepsPixels_;  // not asked yet when empty
     // The window's buffer shows a Present's rectangles; the frame drawn is in colorTexture_.
     bool restorePending_ = false;

@@ -89,7 +89,8 @@ std::vector<std::array<std::array<int, 2>, 3>> Fan(bool reversed) {
 // the triangle Direct3D gives it; the rows are stored upside down when `upsideDown` (by default
 // as `flipY` turns them). The target and program are bound by the caller.
 bool FillsLikeDirect3D(const std::vector<std::array<std::array<int, 2>, 3>>& fan, bool flipY,
-                       GLint shiftLocation, GLint flipLocation, std::optional<bool> upsideDown = {}) {
+                       GLint shiftLocation, GLint flipLocation,
+                       std::optional<bool> upsideDown = {}) {
     std::vector<GLVertex> vertices;
     for (size_t i = 0; i < fan.size(); ++i)
         for (const auto& p : fan[i]) {
@@ -335,8 +336,8 @@ std::optional<DriverFacts> ReadFacts(const std::string& file, const std::string&
         int flipY = 0, anisotropy = 0, window = 0;
         DriverFacts f;
         if (!(in >> flipY >> f.pixels.nudgeX >> f.pixels.nudgeY >> anisotropy >> window) ||
-            (flipY != 0 && flipY != 1) || (anisotropy != 0 && anisotropy != 1) ||
-            window < 0 || window > int(WindowFill::TurnedTwice))
+            (flipY != 0 && flipY != 1) || (anisotropy != 0 && anisotropy != 1) || window < 0 ||
+            window > int(WindowFill::TurnedTwice))
             return std::nullopt;
         in >> std::ws;
         if (!in.eof()) return std::nullopt;
@@ -352,8 +353,8 @@ std::optional<DriverFacts> ReadFacts(const std::string& file, const std::string&
 void WriteFacts(const std::string& file, const std::string& description, const DriverFacts& f) {
     char values[96];
     std::snprintf(values, sizeof values, "%d %.9g %.9g %d %d\n", f.pixels.flipY ? 1 : 0,
-                  double(f.pixels.nudgeX), double(f.pixels.nudgeY),
-                  f.anisotropyKeepsTexels ? 1 : 0, int(f.windowFill));
+                  double(f.pixels.nudgeX), double(f.pixels.nudgeY), f.anisotropyKeepsTexels ? 1 : 0,
+                  int(f.windowFill));
     try {
         ForceDirectories(file.substr(0, file.rfind('/')));
         WriteFileAtomic(file, description + "\n" + values);
@@ -364,8 +365,8 @@ void WriteFacts(const std::string& file, const std::string& description, const D
 
 }  // namespace
 
-DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy,
-                            int drawableWidth, int drawableHeight) {
+DriverFacts FindDriverFacts(GLuint vertexShader, bool probe, float maxAnisotropy, int drawableWidth,
+                            int drawableHeight) {
     DriverFacts facts;
     if (!probe) {
         facts.pixels = OffsetSamplesConvention();

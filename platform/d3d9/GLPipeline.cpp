@@ -127,9 +127,9 @@ size_t GLStream::Write(GLenum target, const void* data, size_t bytes) {
     }
     // Nothing queued reads this range (its segment's fence has passed), so the driver need not
     // wait for the draws before it.
-    void* p = glMapBufferRange(target, GLintptr(at), GLsizeiptr(bytes),
-                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
-                                   GL_MAP_UNSYNCHRONIZED_BIT);
+    void* p = glMapBufferRange(
+        target, GLintptr(at), GLsizeiptr(bytes),
+        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
     if (p) {
         std::memcpy(p, data, bytes);
         glUnmapBuffer(target);
@@ -287,7 +287,7 @@ void GLDevice::ApplyKey(const DrawKey& k, const TextureSlot* slots, uint32_t uni
     // Both culling modes name a winding as it is seen on screen (OpenGL counts in window
     // coordinates, y up, and an upright picture shows y up): Direct3D's counter-clockwise faces
     // are OpenGL's front faces, glFrontFace being set for the buffer's direction.
-    const GLenum cull = k.cullMode == D3DCULL_CCW ? GL_FRONT
+    const GLenum cull = k.cullMode == D3DCULL_CCW  ? GL_FRONT
                         : k.cullMode == D3DCULL_CW ? GL_BACK
                                                    : GL_NONE;
     Update(s.cull, cull, [&] {
@@ -331,8 +331,7 @@ void GLDevice::ApplyKey(const DrawKey& k, const TextureSlot* slots, uint32_t uni
     if (!u.known || u.alphaRef != k.alphaRef) glUniform1i(program.alphaRef, GLint(k.alphaRef));
     if (!u.known || u.width != pp_.BackBufferWidth || u.height != pp_.BackBufferHeight) {
         // Half a pixel right and down, less the sample point's offset from the centre.
-        glUniform2f(program.pixelShift,
-                    (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
+        glUniform2f(program.pixelShift, (1.0f - 2.0f * pixels_.nudgeX) / float(pp_.BackBufferWidth),
                     -(1.0f - 2.0f * pixels_.nudgeY) / float(pp_.BackBufferHeight));
         glUniform1f(program.flipY, pixels_.flipY ? -1.0f : 1.0f);
     }

@@ -462,9 +462,8 @@ protected:
         a = MakeTexture(32, 32, [](int x, int y) {
             return D3DCOLOR_ARGB((x * 8) & 0xFF, (x * 8) & 0xFF, (y * 8) & 0xFF, 90);
         });
-        b = MakeTexture(32, 32, [](int x, int y) {
-            return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u;
-        });
+        b = MakeTexture(
+            32, 32, [](int x, int y) { return ((x / 4 + y / 4) % 2) ? 0xFFFFFFFFu : 0x80FF0000u; });
         quad = MakeBuffer(PictureQuad(24, 16, 32, 32, 0xC0FFFFFF));
         lines = MakeBuffer({{5, 5, 1, 0x80FFFF00, 0, 0},
                             {150, 20, 1, 0x80FFFF00, 0, 0},
@@ -556,7 +555,7 @@ TEST_F(MixedSceneTest, TheWindowsBufferAndTheOffScreenOneDrawTheSamePixels) {
     UINT w = 0, h = 0;
     ASSERT_EQ(ReadPresentedFrame(device, shown, w, h), D3D_OK);
     EXPECT_EQ(shown, onWindow);
-    EXPECT_EQ(At(onWindow, 0, 0), 0xFF00FF00u);  // the cleared corner, top left
+    EXPECT_EQ(At(onWindow, 0, 0), 0xFF00FF00u);     // the cleared corner, top left
     EXPECT_EQ(At(onWindow, 125, 65), 0xFFFF0000u);  // clockwise on screen: kept
     EXPECT_NE(At(onWindow, 150, 85), 0xFF0000FFu);  // counter-clockwise: culled
 
@@ -582,17 +581,16 @@ TEST_F(DeviceTest, StreamedVerticesKeepTheirPixelsAsTheRingsComeRoundAndGrow) {
         v.reserve(size_t(W) * H * 6);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
-                const D3DCOLOR c = D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF,
-                                                 (frame * 37) & 0xFF);
+                const D3DCOLOR c =
+                    D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF, (frame * 37) & 0xFF);
                 const float l = float(x) - 0.5f, t = float(y) - 0.5f, r = l + 1, b = t + 1;
                 for (auto [px, py] : {std::pair{l, t}, {r, t}, {l, b}, {r, t}, {r, b}, {l, b}})
                     v.push_back({px, py, 1, c, 0, 0});
             }
         return v;
     };
-    IDirect3DVertexBuffer9* small = MakeBuffer({{2, 2, 1, 0xFFFFFFFF, 0, 0},
-                                                {9, 2, 1, 0xFFFFFFFF, 0, 0},
-                                                {2, 9, 1, 0xFFFFFFFF, 0, 0}});
+    IDirect3DVertexBuffer9* small = MakeBuffer(
+        {{2, 2, 1, 0xFFFFFFFF, 0, 0}, {9, 2, 1, 0xFFFFFFFF, 0, 0}, {2, 9, 1, 0xFFFFFFFF, 0, 0}});
     device->SetTexture(0, nullptr);
     for (int frame = 0; frame < 12; ++frame) {
         IDirect3DVertexBuffer9* vb = MakeBuffer(grid(frame));
@@ -613,8 +611,8 @@ TEST_F(DeviceTest, StreamedVerticesKeepTheirPixelsAsTheRingsComeRoundAndGrow) {
         size_t wrong = 0, first = f.size();
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
-                const D3DCOLOR want = D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF,
-                                                    (frame * 37) & 0xFF);
+                const D3DCOLOR want =
+                    D3DCOLOR_XRGB((x + frame) & 0xFF, (y * 2 + frame) & 0xFF, (frame * 37) & 0xFF);
                 if (At(f, x, y) != want && wrong++ == 0) first = size_t(y) * W + x;
             }
         EXPECT_EQ(wrong, 0u) << "frame " << frame << ", first at x " << first % W << ", y "
@@ -833,9 +831,8 @@ TEST(DriverFacts, AreKeptForTheSameDriverAndProbedOverWhenUnreadable) {
     EXPECT_GT(caps().MaxAnisotropy, 1u);
     // Broken records, one without the window's finding (an older run's) among them.
     for (const std::string& broken :
-         {description + "\n0 0 0 1\n", description + "\n2 0 0 1 0\n",
-          description + "\n0 0 0 1 3\n", description + "\n0 0 0 1 0 extra\n",
-          std::string("another driver\n0 0 0 1 0\n")}) {
+         {description + "\n0 0 0 1\n", description + "\n2 0 0 1 0\n", description + "\n0 0 0 1 3\n",
+          description + "\n0 0 0 1 0 extra\n", std::string("another driver\n0 0 0 1 0\n")}) {
         std::ofstream(file) << broken;
         EXPECT_EQ(caps().MaxAnisotropy, 1u) << broken;
         EXPECT_EQ(read(), kept) << broken;

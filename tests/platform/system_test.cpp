@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "platform/halt.h"
 
