@@ -149,11 +149,11 @@ bool GLDevice::InitGL() {
     const bool software = renderer && std::strstr(renderer, "llvmpipe");
     GLint units = 1;
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
-    maxUnits_ = software ? 1 : uint32_t(std::clamp<GLint>(units, 1, GLint(kMaxBatchUnits)));
+    const auto driverUnits = uint32_t(std::clamp<GLint>(units, 1, GLint(kMaxBatchUnits)));
+    maxUnits_ = software ? 1 : driverUnits;
     if (const char* cap = std::getenv("HV_D3D_TEXTURE_UNITS");
         cap && cap[0] >= '1' && cap[0] <= '8')
-        maxUnits_ = std::min(uint32_t(std::clamp<GLint>(units, 1, GLint(kMaxBatchUnits))),
-                             uint32_t(cap[0] - '0'));
+        maxUnits_ = std::min(driverUnits, uint32_t(cap[0] - '0'));
     // Mesa's software renderer shades the pixels of one primitive apart from other primitives',
     // so a primitive's unit may index the samplers: one sample a pixel, where comparisons with
     // each unit cost a sample of every unit (it runs both sides of a branch; measured on the
@@ -429,9 +429,6 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     const bool inPlace = onWindow_ && src.left == 0 && src.top == 0 && src.right == w &&
                          src.bottom == h && x0 == 0 && y0 == 0 && x1 == dw && y1 == dh;
     const bool copiedOut = onWindow_ && !inPlace;
-    // The presenter draws with the window's origin where OpenGL has it.
-    const bool turned = copiedOut && pixels_.clipUpperLeft;
-    if (turned) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
     if (copiedOut) {
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, colorTexture_);
@@ -448,13 +445,10 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     const GLint sw = src.right - src.left, sh = src.bottom - src.top;
     // Whole-number scales copy each pixel to a square of pixels: sharp, not blurred.
     const bool whole = sw > 0 && sh > 0 && (x1 - x0) % sw == 0 && (y1 - y0) % sh == 0;
-    if (!inPlace && sw > 0 && sh > 0 && x1 > x0 && y1 > y0) {
-        presenter_.Draw(colorTexture_, w, h, src, !onWindow_ && pixels_.StoredUpsideDown(), x0,
-                        bottom, x1 - x0, top - bottom, whole);
-        applied_ = GLState{};  // the presenter changed what the next draw would take as sent
-    }
+    if (!inPlace && sw > 0 && sh > 0 && x1 > x0 && y1 > y0)
+        DrawFrameTexture(src, !onWindow_ && pixels_.StoredUpsideDown(), x0, bottom, x1 - x0,
+                         top - bottom, whole);
     SDL_GL_SwapWindow(window_);
-    if (turned) glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
     // A copying swap chain keeps the back buffer as it was drawn; the window's buffer kept what
     // was shown until the back buffer is next used.
     restorePending_ = copiedOut;
@@ -497,10 +491,17 @@ void GLDevice::BindTarget() {
     if (!restorePending_) return;
     restorePending_ = false;
     const GLint w = GLint(pp_.BackBufferWidth), h = GLint(pp_.BackBufferHeight);
+    DrawFrameTexture(RECT{0, 0, w, h}, false, 0, 0, w, h, true);
+}
+
+void GLDevice::DrawFrameTexture(const RECT& src, bool upsideDown, GLint x, GLint y, GLsizei w,
+                                GLsizei h, bool sharp) {
+    // The presenter's quad is placed in OpenGL's window coordinates, origin at the bottom.
     if (pixels_.clipUpperLeft) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
-    presenter_.Draw(colorTexture_, w, h, RECT{0, 0, w, h}, false, 0, 0, w, h, true);
+    presenter_.Draw(colorTexture_, GLint(pp_.BackBufferWidth), GLint(pp_.BackBufferHeight), src,
+                    upsideDown, x, y, w, h, sharp);
     if (pixels_.clipUpperLeft) glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
-    applied_ = GLState{};
+    applied_ = GLState{};  // the presenter changed what the next draw would take as sent
 }
 
 bool GLDevice::WindowKeepsPixels() {
@@ -1068,9 +1069,7 @@ HRESULT GLDevice::ReadBackBuffer(std::vector<D3DCOLOR>& pixels, UINT& width, UIN
     height = pp_.BackBufferHeight;
     std::vector<D3DCOLOR> rows(size_t(width) * height);
     BindTarget();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, Target());
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, Target());
     pixels.resize(rows.size());
     const bool hasAlpha =
         pp_.BackBufferFormat == D3DFMT_A8R8G8B8 || pp_.BackBufferFormat == D3DFMT_A1R5G5B5;

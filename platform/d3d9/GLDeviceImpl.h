@@ -440,6 +440,10 @@ private:
     // Binds Target() for drawing or reading, first putting back the back buffer a copying
     // Present drew elsewhere in the window's buffer.
     void BindTarget();
+    // Draws `src` of colorTexture_ (rows stored upside down when `upsideDown`) over the
+    // viewport x, y, w, h of the bound framebuffer; see GLPresenter::Draw.
+    void DrawFrameTexture(const RECT& src, bool upsideDown, GLint x, GLint y, GLsizei w, GLsizei h,
+                          bool sharp);
     // Whether the window's back buffer keeps its pixels through a swap, as a copying swap
     // chain's back buffer must: asked of the window once, by drawing and swapping.
     bool WindowKeepsPixels();
